@@ -1,0 +1,42 @@
+# Shared compile settings and the small functions every directory uses to add its targets.
+
+set(TARVIK_WARNINGS -Wall -Wextra -Wpedantic -Werror)
+if(TARVIK_SANITIZE)
+  set(TARVIK_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${TARVIK_SAN_FLAGS})
+  add_link_options(${TARVIK_SAN_FLAGS})
+endif()
+
+# tarvik_warnings(target): the project's warning set, errors included.
+function(tarvik_warnings target)
+  target_compile_options(${target} PRIVATE ${TARVIK_WARNINGS})
+endfunction()
+
+# tarvik_test(name SOURCES a.cpp ... [LIBS lib ...] [SERIAL] [NO_DISCOVER] [TIMEOUT s])
+# One GoogleTest binary linked against the viewer's core. SERIAL marks tests that
+# need the X display to themselves (windows, focus, xdotool); NO_DISCOVER registers
+# the binary as a single CTest test instead of one test per case.
+function(tarvik_test name)
+  cmake_parse_arguments(T "SERIAL;NO_DISCOVER;NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  tarvik_warnings(${name})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  if(T_NO_MAIN)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(props ENVIRONMENT "GSETTINGS_BACKEND=memory;LC_ALL=C;TARVIK_SOURCE_DIR=${PROJECT_SOURCE_DIR}" TIMEOUT ${T_TIMEOUT})
+  if(T_SERIAL)
+    list(APPEND props RUN_SERIAL TRUE)
+  endif()
+  if(T_NO_DISCOVER OR T_SERIAL)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ${props})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
+  endif()
+endfunction()

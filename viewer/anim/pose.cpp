@@ -1,0 +1,4 @@
+// Placeholder frame stepping.
+#include "viewer/anim/pose.h"
+
+void next_frame() {}
