@@ -1,0 +1,19 @@
+// The textures window's commands: the list of the mesh's textures, replacement and selective showing.
+#pragma once
+
+#include <cstdint>
+
+typedef struct _GtkWidget GtkWidget;
+struct tkm_mesh;
+
+// The textures window's list (control 1004), or null (reported when the window exists without it).
+GtkWidget *get_texture_list_box();
+// Refills the list from mesh ("  " or "! " + base name per texture); with count >= 1 and a
+// selection, selects those texture indices again. Nothing for a null mesh or without the window.
+void gui_generate_textures_list(const tkm_mesh *mesh, int32_t count, const uint32_t *selection);
+// "&Browse for texture": chooses the replacement image into edit box 1012.
+void browse_for_texture();
+// "Replace textures": the selected textures take the path of edit box 1012, then reload.
+void replace_textures(tkm_mesh *mesh);
+// "Show only &selected": hides every texture but the selected ones.
+void show_only_selected(tkm_mesh *mesh);
