@@ -1,0 +1,131 @@
+// A Milkshape 3D model as read from an .ms3d file; lives only between the read and the conversion.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Sections: disk layout, records, reader.
+//
+// On-disk layout (little-endian, floats IEEE binary32), read front to back:
+//
+//   order  bytes                        content
+//   1      10                           id "MS3D000000" (no terminating zero)
+//   2      4                            version (u32, at most 4)
+//   3      2                            num_vertices
+//   4      15 per vertex                flags 1, position 12, bone 1, reference_count 1
+//   5      2                            num_triangles
+//   6      70 per triangle              flags 2, vertex_indices 3x2, normals 3x12, s 3x4, t 3x4,
+//                                       smoothing_group 1, group_index 1
+//   7      2                            num_groups
+//   8      36 + 2 x num_triangles       flags 1, name 32, num_triangles 2, indices 2 each,
+//                                       material_index 1
+//   9      2                            num_materials
+//   10     361 per material             name 32, ambient 16, diffuse 16, specular 16, emissive 16,
+//                                       shininess 4, transparency 4, mode 1, texture 128,
+//                                       alphamap 128
+//   11     12                           animation_fps, current_time, total_frames
+//   12     2                            num_joints
+//   13     93 + 16 x keys per joint     flags 1, name 32, parent_name 32, rotation 12, position 12,
+//                                       num_rotation_keys 2, num_position_keys 2, then each
+//                                       rotation key (time 4, value 12), then each position key
+//
+// Anything after the last joint is ignored.
+
+// Fixed name widths of the format, in bytes.
+inline constexpr int ms3d_name_size = 32;
+inline constexpr int ms3d_texture_size = 128;
+
+// One vertex; `bone` is the joint that moves it, negative for none.
+struct ms3d_vertex {
+    uint8_t flags;
+    float position[3];
+    int8_t bone;
+    uint8_t reference_count;
+};
+
+// One triangle; only vertex_indices, s and t are used by the conversion.
+struct ms3d_triangle {
+    uint16_t flags;
+    uint16_t vertex_indices[3];
+    float normals[3][3];
+    float s[3]; // texture u of each corner
+    float t[3]; // texture v of each corner
+    uint8_t smoothing_group;
+    uint8_t group_index;
+};
+
+// A group lists its triangles itself; `name` is used up to its first zero byte.
+struct ms3d_group {
+    uint8_t flags;
+    char name[ms3d_name_size];
+    uint16_t num_triangles;
+    uint16_t *triangle_indices; // owned, num_triangles entries
+    int8_t material_index;      // negative: no material
+};
+
+// Colours are red, green, blue, alpha in 0..1; shininess 0..128; transparency 1 is opaque.
+struct ms3d_material {
+    char name[ms3d_name_size];
+    float ambient[4];
+    float diffuse[4];
+    float specular[4];
+    float emissive[4];
+    float shininess;
+    float transparency;
+    int8_t mode;
+    char texture[ms3d_texture_size]; // file name, empty when the first byte is 0
+    char alphamap[ms3d_texture_size];
+};
+
+// One animation key; kept as read, not used.
+struct ms3d_keyframe {
+    float time;
+    float value[3];
+};
+
+// A joint: angles in degrees and position, both relative to the parent named by parent_name.
+struct ms3d_joint {
+    uint8_t flags;
+    char name[ms3d_name_size];
+    char parent_name[ms3d_name_size]; // empty for a root
+    float rotation[3];
+    float position[3];
+    uint16_t num_rotation_keys;
+    uint16_t num_position_keys;
+    ms3d_keyframe *rotation_keys; // owned
+    ms3d_keyframe *position_keys; // owned
+};
+
+// The whole file; every array is owned and holds exactly its count of elements.
+struct ms3d_model {
+    char id[10];
+    uint32_t version;
+    uint16_t num_vertices;
+    uint16_t num_triangles;
+    uint16_t num_groups;
+    uint16_t num_materials;
+    float animation_fps;
+    float current_time;
+    int32_t total_frames;
+    uint16_t num_joints;
+    ms3d_vertex *vertices;
+    ms3d_triangle *triangles;
+    ms3d_group *groups;
+    ms3d_material *materials;
+    ms3d_joint *joints;
+};
+
+// Result codes of read_ms3d besides the per-field codes 1..56 (1: the file cannot be opened).
+inline constexpr int ms3d_wrong_magic = -1;
+inline constexpr int ms3d_unknown_version = -2;
+
+// A new empty model (every field zero), or null. Release with release_ms3d.
+ms3d_model *create_ms3d();
+// Fills the empty model from the file at path: 0, 1 (cannot open), -1 (not a Milkshape file),
+// -2 (version above 4), or the code of the field that failed or that the file ended in (2..56).
+// After a failure the model holds what was read; the caller only releases it.
+int read_ms3d(ms3d_model *model, const char *path);
+// read_ms3d on an open stream positioned at the magic; the stream stays open.
+int read_ms3d_stream(ms3d_model *model, FILE *stream);
+// Frees everything the model owns and the model record itself; null is ignored.
+void release_ms3d(ms3d_model *model);
