@@ -1,0 +1,31 @@
+// Reading TKM mesh files into a tkm_mesh, and the bone and gripper records shared with TKA files.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "viewer/mesh/mesh.h"
+
+// Fills the empty mesh (gl_textures and directory set by the caller) from the TKM file at path.
+// 0 on success, else the failing field's code, 1 to 66; the file is closed on every return and a
+// failed mesh is only fit for release_mesh.
+int read_tkm(tkm_mesh *mesh, const char *path);
+
+// Reads count bone records from stream into the caller's zero-filled array and derives local and
+// world; 0, or 6 to 11 (a short record counts as the field that came up short).
+int read_bones(FILE *stream, uint16_t count, tkm_bone *bones);
+
+// Reads a count and that many gripper records; *array_out is a new block (left null for 0) owned by
+// the caller even on failure, with *count_out entries valid for release. 0, or 1 to 6.
+int read_gripper_list(FILE *stream, uint16_t *count_out, gripper **array_out);
+
+// Sets base and base_length of name from its path: the text after the last '\\' or '/' (the first
+// character never counts as a separator), or the whole path.
+void set_texture_base(texture_name *name);
+
+// Derives opacity, gl_face, the four RGBA colours and gl_shininess from the stored fields.
+void derive_material_values(tkm_material *material);
+
+// The bone's local matrix from rotation and position, and its world matrix from the bones before
+// it (a bone that is a root, or whose parent is not before it, gets its local as world).
+void derive_bone_matrices(tkm_bone *bones, uint16_t index);

@@ -1,0 +1,17 @@
+// Writing a tkm_mesh as a TKM file (stored fields only, never the derived ones).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "viewer/mesh/mesh.h"
+
+// Writes mesh to path (created or truncated); 0 on success, else the failing field's code, 1 to
+// 66, or 67 when the finished file could not be flushed and closed. What was written stays.
+int write_tkm(const tkm_mesh *mesh, const char *path);
+
+// Writes count bone records (own index, name, parent, position, rotation); 0, or 6 to 11.
+int write_bones(FILE *stream, uint16_t count, const tkm_bone *bones);
+
+// Writes a count and that many gripper records; 0, or 1 to 6.
+int write_gripper_list(FILE *stream, uint16_t count, const gripper *array);
