@@ -1,0 +1,29 @@
+// The commands that bring meshes and animations into the viewer and save the character mesh.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct tkm_mesh;
+
+// Mesh window "Load" and key m: chooses a TKM or Milkshape file and makes it the character mesh,
+// or the weapon mesh when it has grips. A failed load keeps every mesh and animation as they were.
+void load_mesh_command();
+// Animation window "Load" and key n: chooses a TKA file and makes it the character's animation.
+// Without a character mesh only the chooser's directory is remembered.
+void load_animation_command();
+// Mesh window "Save": chooses a name and writes mesh (may be null: nothing is written) as a TKM
+// file beside it, then renames it over the target in one step, so the old file stays whole until
+// the new one is complete.
+void save_mesh_command(const tkm_mesh *mesh);
+
+// The scratch name a save writes first: the directory part of path (its first name_offset
+// characters) followed by "<ticks>.<pid>.<file name>".
+std::string save_scratch_path(const char *path, uint16_t name_offset, int32_t ticks, int32_t pid);
+
+// ---- test seam: the modal notice of a failed write
+
+// Shows text in a modal notice titled caption.
+using notice_fn = void (*)(const char *text, const char *caption);
+// Replaces the message box of a failed save with notice (null restores the message box).
+void set_save_notice_hook(notice_fn notice);
