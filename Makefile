@@ -1,0 +1,57 @@
+# Thin wrapper over CMake: installs what the project needs, builds, runs the viewer or the tests.
+BUILD     ?= build
+SAN_BUILD ?= build-san
+JOBS      ?= $(shell nproc)
+XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
+
+# Debian 12 packages for building, testing and running.
+PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev \
+           libgtk-3-dev libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+           xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
+           desktop-file-utils libxml2-utils shared-mime-info
+
+.PHONY: all deps build run test test-san install clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  if [ "$$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi; \
+	  $$sudo apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing </dev/null; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "tarvik needs a display, and none is set (DISPLAY is empty)."; \
+	  echo "To run it on a virtual display:"; \
+	  echo "  cd samples && $(XVFB) ../$(BUILD)/tarvik"; \
+	  echo "and watch it with a VNC viewer, or take screenshots with 'import -window root'."; \
+	  exit 1; \
+	fi
+	cd samples && ../$(BUILD)/tarvik
+
+test: build
+	cd $(BUILD) && if [ -n "$$DISPLAY" ]; then ctest --output-on-failure -j $(JOBS); \
+	  else $(XVFB) ctest --output-on-failure -j $(JOBS); fi
+
+# The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-san: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && if [ -n "$$DISPLAY" ]; then ctest --output-on-failure -j $(JOBS); \
+	  else $(XVFB) ctest --output-on-failure -j $(JOBS); fi
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

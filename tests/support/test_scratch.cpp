@@ -1,0 +1,152 @@
+// Scratch files: the temporary name, replacing the target, abandoning, and failed renames.
+#include <filesystem>
+#include <unistd.h>
+
+#include "support_test.h"
+
+namespace {
+
+// Runs the test body with the working directory set to dir, restoring it afterwards.
+struct in_directory {
+    std::filesystem::path old = std::filesystem::current_path();
+    explicit in_directory(const std::filesystem::path &dir) { std::filesystem::current_path(dir); }
+    ~in_directory() { std::filesystem::current_path(old); }
+};
+
+std::string text_of(const std::string &path)
+{
+    auto bytes = read_all(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void write_text(scratch_file *file, const std::string &text)
+{
+    ASSERT_EQ(write_arbitrary(file->stream, text.data(), static_cast<uint32_t>(text.size())), 0);
+}
+
+} // namespace
+
+TEST(scratch, temporary_name_lies_beside_the_target)
+{
+    temp_dir dir;
+    std::string target = dir / "model.tkm";
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::string(file->target_name), target);
+    std::string pattern = "^" + dir.path.string() + "/-?[0-9]+\\." + std::to_string(getpid()) +
+                          "\\.model\\.tkm$";
+    EXPECT_TRUE(std::regex_match(std::string(file->temp_name), std::regex(pattern)))
+        << file->temp_name;
+    EXPECT_TRUE(std::filesystem::exists(file->temp_name));
+    cleanup_scratch_file(file);
+}
+
+TEST(scratch, target_without_directory_uses_the_current_one)
+{
+    temp_dir dir;
+    in_directory here(dir.path);
+    scratch_file *file = open_scratch_file("model.tkm");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(std::regex_match(std::string(file->temp_name),
+                                 std::regex("^-?[0-9]+\\.[0-9]+\\.model\\.tkm$")))
+        << file->temp_name;
+    write_text(file, "new");
+    EXPECT_EQ(close_scratch_file(file), 0);
+    cleanup_scratch_file(file);
+    EXPECT_EQ(text_of(dir / "model.tkm"), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
+}
+
+TEST(scratch, close_creates_or_replaces_the_target_and_a_second_close_is_refused)
+{
+    temp_dir dir;
+    std::string target = dir / "out.bin";
+    for (const char *content : {"first", "second"}) {
+        scratch_file *file = open_scratch_file(target.c_str());
+        ASSERT_NE(file, nullptr);
+        std::string temp = file->temp_name;
+        write_text(file, content);
+        EXPECT_EQ(close_scratch_file(file), 0);
+        EXPECT_EQ(file->stream, nullptr);
+        EXPECT_EQ(file->target_name, nullptr);
+        EXPECT_FALSE(std::filesystem::exists(temp));
+        EXPECT_EQ(text_of(target), content);
+        EXPECT_EQ(close_scratch_file(file), 2);
+        EXPECT_EQ(text_of(target), content);
+        cleanup_scratch_file(file);
+    }
+    EXPECT_EQ(close_scratch_file(nullptr), 1);
+}
+
+TEST(scratch, records_without_names_give_their_codes)
+{
+    temp_dir dir;
+    std::string target = dir / "t";
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    std::string temp = file->temp_name;
+    cleanup_one(file->target_name);
+    file->target_name = nullptr;
+    EXPECT_EQ(close_scratch_file(file), 3);
+    cleanup_scratch_file(file);
+
+    file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    std::string temp2 = file->temp_name;
+    cleanup_one(file->temp_name);
+    file->temp_name = nullptr;
+    EXPECT_EQ(close_scratch_file(file), 4);
+    cleanup_scratch_file(file);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    std::filesystem::remove(temp);
+    std::filesystem::remove(temp2);
+}
+
+TEST(scratch, abandoning_keeps_the_target_and_leaves_the_complete_temporary_file)
+{
+    temp_dir dir;
+    std::string target = dir / "keep.tkm";
+    write_all(target, {'o', 'l', 'd'});
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    std::string temp = file->temp_name;
+    write_text(file, "partial data");
+    cleanup_scratch_file(file);
+    cleanup_scratch_file(nullptr);
+    EXPECT_EQ(text_of(target), "old");
+    EXPECT_EQ(text_of(temp), "partial data");
+}
+
+TEST(scratch, failed_rename_keeps_the_target_and_says_where_the_data_are)
+{
+    temp_dir dir;
+    // A non-empty directory cannot be replaced by a file.
+    std::string target = dir / "busy";
+    std::filesystem::create_directory(target);
+    write_all(target + "/inside", {1});
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    std::string temp = file->temp_name;
+    write_text(file, "precious");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(close_scratch_file(file), 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    cleanup_scratch_file(file);
+    EXPECT_REPORT(err, report_pattern("close_scratch_file", "scratch\\.c",
+                                      "Can't rename scratch file\\.  Data saved in " + temp));
+    EXPECT_EQ(text_of(temp), "precious");
+    EXPECT_TRUE(std::filesystem::exists(target + "/inside"));
+}
+
+TEST(scratch, unopenable_temporary_file_gives_null)
+{
+    temp_dir dir;
+    std::string target = dir / "missing/dir/model.tkm";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(open_scratch_file(target.c_str()), nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    if (shared_build)
+        EXPECT_NE(err.find("for writing: No such file or directory"), std::string::npos) << err;
+    else
+        EXPECT_EQ(err, "");
+}
