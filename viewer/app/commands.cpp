@@ -1,0 +1,290 @@
+// Model and animation commands: load a mesh (TKM, or Milkshape converted on the fly), load an
+// animation for the character mesh, and save the character mesh as a TKM file.
+//
+// Index: filter lists | helpers | load_mesh_command | load_animation_command | save_mesh_command
+#include "viewer/app/commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "support/file.h"
+#include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
+#include "viewer/app/app_state.h"
+#include "viewer/gui/dialog.h"
+#include "viewer/gui/file_chooser.h"
+#include "viewer/gui/textures_window.h"
+#include "viewer/gui/tool_windows.h"
+#include "viewer/mesh/mesh.h"
+#include "viewer/mesh/tkm_reader.h"
+#include "viewer/mesh/tkm_writer.h"
+#include "viewer/ms3d/ms3d_load.h"
+#include "viewer/textures/texture_loading.h"
+
+namespace {
+
+// ---- filter lists
+
+constexpr file_filter mesh_load_filters[] = {
+    {"Model files", "*.tkm;*.ms3d"},
+    {"TarvikMesh files", "*.tkm"},
+    {"Officer models", "SWT_*.tkm"},
+    {"Kid models", "KID_*.tkm"},
+    {"Male character models", "TAC_*.tkm;BG1_*.tkm;BG2_*.tkm;BG3_*.tkm;MH1_*.tkm;MH2_*.tkm"},
+    {"Female character models", "BF1_*.tkm;FH1_*.tkm;FH2_*.tkm;PRH_*.tkm"},
+    {"Milkshape 3D files", "*.ms3d"},
+    {"All files", "*.*"},
+};
+
+constexpr file_filter animation_load_filters[] = {
+    {"TarvikAnimation files", "*.tka"},
+    {"Officer animations", "SWT_*.tka"},
+    {"Kid animations", "KID_*.tka"},
+    {"Male character animations", "TAC_*.tka;BG1_*.tka;BG2_*.tka;BG3_*.tka;MH1_*.tka;MH2_*.tka"},
+    {"Female character animations", "BF1_*.tka;FH1_*.tka;FH2_*.tka;PRH_*.tka"},
+    {"All files", "*.*"},
+};
+
+constexpr file_filter mesh_save_filters[] = {
+    {"TarvikMesh files", "*.tkm"},
+    {"All files", "*.*"},
+};
+
+// Controls of the mesh and animation windows that show what was loaded.
+constexpr int mesh_name_field = 1007;
+constexpr int mesh_triangles_field = 1017;
+constexpr int mesh_bones_field = 1018;
+constexpr int mesh_class_field = 1019;
+constexpr int animation_name_field = 1008;
+constexpr int animation_frames_field = 1016;
+
+notice_fn save_notice_hook = nullptr;
+
+// ---- helpers
+
+// The chosen file's directory without its final separator; a file in the root keeps "/" so that
+// its textures are looked for there and not in the current directory.
+std::string chosen_directory_kept() {
+    std::string directory = chosen_directory();
+    const char first = app_state.chosen_path[0];
+    if (directory.empty() && app_state.chosen_name_offset == 1 && (first == '/' || first == '\\'))
+        directory.assign(1, first);
+    return directory;
+}
+
+const char *chosen_file_name() {
+    return app_state.chosen_path + app_state.chosen_name_offset;
+}
+
+// Milkshape files are recognised by their extension alone, in any mix of capitals; a name
+// without a dot is read as TKM.
+bool is_milkshape_name(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    return dot && str_equiv(file_extension(name), "ms3d");
+}
+
+void show_save_notice(const char *text, const char *caption) {
+    if (save_notice_hook)
+        save_notice_hook(text, caption);
+    else
+        show_message_box(text, caption);
+}
+
+// The millisecond tick count that makes scratch names unique between saves of one process.
+int32_t tick_count() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<int32_t>(static_cast<uint32_t>(ms));
+}
+
+// Reads the chosen file into the new mesh by its kind; 0 on success (failures are reported).
+int read_chosen_mesh(tkm_mesh *mesh, const char *path, const char *name) {
+    if (is_milkshape_name(name)) return load_ms3d_mesh(path, mesh);
+    int code = read_tkm(mesh, path);
+    if (code) real_meow("Error loading TarvikMesh: %d\n", code);
+    return code;
+}
+
+void show_mesh_fields(const tkm_mesh *mesh, const char *name) {
+    GtkWidget *window = app_state.mesh_window;
+    set_dlg_item_text(window, mesh_name_field, name);
+    set_dlg_item_int(window, mesh_triangles_field, mesh->num_triangles);
+    set_dlg_item_int(window, mesh_bones_field, mesh->num_bones);
+    set_dlg_item_text(window, mesh_class_field, mesh->class_name);
+}
+
+void load_mesh_textures(tkm_mesh *mesh) {
+    int failed = load_textures(mesh->num_texture_names, mesh->texture_names, &mesh->gl_textures,
+                               mesh->directory);
+    if (failed == 0) return;
+    real_purr("load_textures() returned %d\n", failed);
+    if (failed == mesh->num_texture_names && app_state.show_textures) toggle_textures();
+}
+
+// A new rest pose of mesh, or null (reported) when memory ran out.
+tka_animation *new_rest_pose(const tkm_mesh *mesh) {
+    tka_animation *pose = create_animation();
+    if (pose && build_rest_pose(mesh, pose) == 0) return pose;
+    release_animation(pose);
+    real_meow("Out of memory building the rest pose\n");
+    return nullptr;
+}
+
+} // namespace
+
+std::string save_scratch_path(const char *path, uint16_t name_offset, int32_t ticks, int32_t pid) {
+    const std::size_t length = std::strlen(path);
+    if (name_offset > length) name_offset = static_cast<uint16_t>(length);
+    // Room for the path, two decimal 32-bit numbers and two dots: 32 spare bytes always suffice.
+    std::vector<char> buffer(length + 32);
+    std::memcpy(buffer.data(), path, name_offset);
+    std::snprintf(buffer.data() + name_offset, buffer.size() - name_offset, "%d.%d.%s", ticks, pid,
+                  path + name_offset);
+    return buffer.data();
+}
+
+void set_save_notice_hook(notice_fn notice) {
+    save_notice_hook = notice;
+}
+
+// ---- load_mesh_command
+
+void load_mesh_command() {
+    if (!choose_file(nullptr, mesh_load_filters, "Load TarvikMesh",
+                     app_state.mesh_directory.c_str(), &app_state.mesh_filter_index))
+        return;
+    // Copies: the texture search and the windows must not see a later chooser's answer.
+    const std::string path = app_state.chosen_path;
+    const std::string name = chosen_file_name();
+    const std::string directory = chosen_directory_kept();
+    app_state.mesh_directory = directory;
+
+    tkm_mesh *mesh = create_mesh();
+    if (!mesh) {
+        real_meow("Out of memory loading %s\n", path.c_str());
+        return;
+    }
+    mesh->directory_length = static_cast<uint16_t>(directory.size());
+    mesh->directory = alloc_counted_string(directory.c_str(), mesh->directory_length);
+
+    real_purr("Loading mesh: %s\n", path.c_str());
+    if (!mesh->directory || read_chosen_mesh(mesh, path.c_str(), name.c_str()) != 0) {
+        release_mesh(mesh);
+        return;
+    }
+
+    // Decide the animation first, so that running out of memory leaves the viewer as it was.
+    const bool weapon = mesh->num_grips != 0;
+    const tka_animation *current = app_state.animation;
+    const bool keep_animation = !weapon && current && current->num_bones == mesh->num_bones &&
+                                app_state.rest_pose_animation == 0;
+    tka_animation *rest_pose = nullptr;
+    if (!keep_animation) {
+        // A weapon's rest pose must not mark the character's loaded animation as a rest pose.
+        const int32_t rest_flag = app_state.rest_pose_animation;
+        rest_pose = new_rest_pose(mesh);
+        if (!rest_pose) {
+            release_mesh(mesh);
+            return;
+        }
+        if (weapon) app_state.rest_pose_animation = rest_flag;
+    }
+
+    show_mesh_fields(mesh, name.c_str());
+    load_mesh_textures(mesh);
+
+    if (weapon) {
+        release_mesh(app_state.weapon_mesh);
+        app_state.weapon_mesh = mesh;
+        release_animation(app_state.weapon_animation);
+        app_state.weapon_animation = rest_pose;
+        pose_mesh(mesh, rest_pose);
+        // The textures window acts on the character mesh, so it keeps listing that one.
+        gui_generate_textures_list(app_state.mesh, 0, nullptr);
+        return;
+    }
+
+    gui_generate_textures_list(mesh, 0, nullptr);
+    release_mesh(app_state.mesh);
+    app_state.mesh = mesh;
+    if (!keep_animation) {
+        // Also empties the animation window, which would otherwise name an animation now gone.
+        clear_animation(app_state.animation);
+        app_state.current_frame = 0;
+        app_state.animation = rest_pose;
+    }
+    pose_mesh(mesh, app_state.animation);
+}
+
+// ---- load_animation_command
+
+void load_animation_command() {
+    if (!choose_file(nullptr, animation_load_filters, "Load TarvikAnimation",
+                     app_state.animation_directory.c_str(), &app_state.animation_filter_index))
+        return;
+    app_state.animation_directory = chosen_directory_kept();
+    if (!app_state.mesh) return;
+
+    const std::string path = app_state.chosen_path;
+    const std::string name = chosen_file_name();
+    real_purr("Loading mesh: %s\n", path.c_str());
+    tka_animation *animation = create_animation();
+    if (!animation) {
+        real_meow("Out of memory loading %s\n", path.c_str());
+        return;
+    }
+    int code = load_tka(animation, app_state.mesh, path.c_str());
+    if (code) {
+        real_meow("Error loading TarvikAnimation: %d\n", code);
+        release_animation(animation);
+        return;
+    }
+
+    set_dlg_item_text(app_state.animation_window, animation_name_field, name.c_str());
+    set_dlg_item_int(app_state.animation_window, animation_frames_field, animation->num_frames);
+    app_state.current_frame = 0;
+    show_current_frame();
+    release_animation(app_state.animation);
+    app_state.animation = animation;
+    app_state.rest_pose_animation = 0;
+}
+
+// ---- save_mesh_command
+
+void save_mesh_command(const tkm_mesh *mesh) {
+    if (!choose_file("tkm", mesh_save_filters, "Save TarvikMesh", app_state.mesh_directory.c_str(),
+                     nullptr))
+        return;
+    if (app_state.chosen_path[0] == 0 || !mesh) return;
+
+    const std::string target = app_state.chosen_path;
+    const std::string scratch = save_scratch_path(target.c_str(), app_state.chosen_name_offset,
+                                                  tick_count(), static_cast<int32_t>(getpid()));
+    int code = write_tkm(mesh, scratch.c_str());
+    if (code) {
+        char text[32];
+        std::snprintf(text, sizeof text, "Error code: %d!", code);
+        // An incomplete file is of no use to anyone; the target was never touched.
+        std::remove(scratch.c_str());
+        show_save_notice(text, "Failed to write TKM");
+        return;
+    }
+
+    // The new file takes the old one's permissions, as if it had been written in place.
+    struct stat old_file {};
+    if (stat(target.c_str(), &old_file) == 0) chmod(scratch.c_str(), old_file.st_mode & 07777);
+
+    // rename replaces the target in one step: there is never a moment without the user's file.
+    if (std::rename(scratch.c_str(), target.c_str()) != 0) {
+        real_meow("Failed to rename %s to %s: %d!\n", scratch.c_str(), target.c_str(), errno);
+        return;
+    }
+    real_purr("Wrote TKM %s\n", target.c_str());
+}
