@@ -1,0 +1,146 @@
+// Runs the real viewer and compares its console transcript line by line: start-up, a window
+// closed as a user closes it, shut-down, and the exit codes of the two start-up failures.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <regex>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "x11_window.h"
+
+namespace {
+
+struct run_result {
+    int exit_code = -1;
+    std::vector<std::string> lines;
+};
+
+// Starts tarvik with args and extra environment; when close is set, closes its window once it
+// appears. Reads standard output to the end and waits for the exit.
+run_result run_viewer(const std::vector<std::string> &args, const std::vector<std::string> &env,
+                      bool close_it)
+{
+    int out[2];
+    EXPECT_EQ(pipe(out), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        for (const auto &setting : env) putenv(const_cast<char *>(setting.c_str()));
+        std::vector<char *> argv{const_cast<char *>(TARVIK_BINARY)};
+        for (const auto &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(TARVIK_BINARY, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (close_it) {
+        unsigned long window = find_window("TarvikViewer", 20000);
+        EXPECT_NE(window, 0u) << "the viewer's window did not appear";
+        // Let the loop run a few frames before the user closes the window.
+        usleep(300 * 1000);
+        if (window) EXPECT_TRUE(close_window(window));
+        else kill(child, SIGTERM);
+    }
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        pollfd ready{out[0], POLLIN, 0};
+        if (poll(&ready, 1, 30000) <= 0) {
+            ADD_FAILURE() << "the viewer did not finish";
+            kill(child, SIGKILL);
+            break;
+        }
+        ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    run_result result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) result.lines.push_back(line);
+    if (!text.empty() && text.back() != '\n') result.lines.back() += "<no newline>";
+    return result;
+}
+
+// Each expected line is a regular expression for the whole line.
+void expect_lines(const run_result &run, const std::vector<std::string> &expected)
+{
+    ASSERT_EQ(run.lines.size(), expected.size()) << [&] {
+        std::string all;
+        for (const auto &line : run.lines) all += line + "\n";
+        return all;
+    }();
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_TRUE(std::regex_match(run.lines[i], std::regex(expected[i])))
+            << "line " << i + 1 << ": \"" << run.lines[i] << "\" against " << expected[i];
+}
+
+const std::vector<std::string> start_up = {
+    "Processing command line: OK",
+    "SDL initialisation: version [0-9]+\\.[0-9]+\\.[0-9]+!",
+    "Creating surface: [0-9]+ bpp window with handle 0x[0-9a-f]+",
+    "Initialising 640x480 OpenGL window:",
+    "  Shading: flat",
+    "  Lighting: ambient, local, two sided",
+    "  Viewport: 640x480",
+    "  Depth testing and culling etc: GL_LEQUAL depth testing, GL_CW/GL_BACK culling",
+    "  Polygon mode: filled front, line back",
+    "  Point size and line width",
+    "  Blending",
+    "  Texturing: decal",
+    "OpenGL is ready\\.",
+    "Initialising DevIL: OK",
+    "Initialising GUI: OK!",
+};
+
+const std::vector<std::string> shut_down = {
+    "Freeing surface: OK!",
+    "GUI shutdown: OK!",
+    "SDL shutdown: OK!",
+};
+
+std::vector<std::string> transcript(const std::string &joysticks)
+{
+    std::vector<std::string> all = start_up;
+    all.push_back(joysticks);
+    all.insert(all.end(), shut_down.begin(), shut_down.end());
+    return all;
+}
+
+} // namespace
+
+TEST(transcript, start_up_and_shut_down_when_the_window_is_closed)
+{
+    run_result run = run_viewer({}, {}, true);
+    EXPECT_EQ(run.exit_code, 0);
+    expect_lines(run, transcript("Checking joysticks: 0"));
+}
+
+TEST(transcript, joysticks_disabled_and_unknown_arguments_ignored)
+{
+    run_result run = run_viewer({"--nojoystick", "--bones", "model.tkm", "--NOMESH"}, {}, true);
+    EXPECT_EQ(run.exit_code, 0);
+    expect_lines(run, transcript("Checking joysticks: disabled"));
+}
+
+TEST(transcript, no_opengl_window_ends_with_code_two)
+{
+    run_result run = run_viewer({}, {"SDL_VIDEODRIVER=dummy"}, false);
+    EXPECT_EQ(run.exit_code, 2);
+    expect_lines(run, {start_up[0], start_up[1], "Creating surface: failed!"});
+}
+
+TEST(transcript, sdl_that_cannot_start_ends_with_code_one)
+{
+    run_result run = run_viewer({}, {"SDL_VIDEODRIVER=x11", "DISPLAY=:4095"}, false);
+    EXPECT_EQ(run.exit_code, 1);
+    expect_lines(run, {start_up[0], "SDL initialisation: failed!"});
+}
