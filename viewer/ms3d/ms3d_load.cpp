@@ -1,10 +1,31 @@
-// Placeholder until the Milkshape import exists.
+// The Milkshape branch of the mesh load command.
 #include "viewer/ms3d/ms3d_load.h"
 
 #include "support/messages.h"
+#include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_model.h"
 
-int load_ms3d_mesh(const char *, tkm_mesh *)
-{
-    real_meow("Milkshape models cannot be converted by this build\n");
-    return -1;
+int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage) {
+    const char *unused_stage = nullptr;
+    const char **at = stage ? stage : &unused_stage;
+    *at = "read_ms3d";
+    ms3d_model *model = create_ms3d();
+    if (!model) {
+        real_meow("Error loading Milkshape model: %d\n", 1);
+        return 1;
+    }
+    int result = read_ms3d(model, path);
+    if (result) {
+        real_meow("Error loading Milkshape model: %d\n", result);
+    } else {
+        *at = "convert_ms3d";
+        result = convert_ms3d(mesh, model);
+        if (result) real_meow("Can't convert Milkshape model: %d\n", result);
+    }
+    release_ms3d(model);
+    return result;
+}
+
+int load_ms3d_mesh(const char *path, tkm_mesh *mesh) {
+    return load_ms3d_mesh_staged(path, mesh, nullptr);
 }

@@ -6,3 +6,8 @@ struct tkm_mesh;
 // Reads the Milkshape file at path and converts it into the empty mesh, printing the read or
 // conversion error; 0 on success, non-zero when the mesh is not to be used.
 int load_ms3d_mesh(const char *path, tkm_mesh *mesh);
+
+// load_ms3d_mesh that also tells which stage gave the result: *stage (when stage is not null)
+// becomes "read_ms3d" or "convert_ms3d", a static string. The result is that stage's code: the
+// reader's (1..56, -1, -2) or the conversion's step (1..4); 0 on success (stage "convert_ms3d").
+int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage);

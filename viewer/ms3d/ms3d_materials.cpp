@@ -1,0 +1,82 @@
+// The material step of the Milkshape conversion: materials and the texture names they use.
+#include <cstring>
+
+#include "support/messages.h"
+#include "viewer/mesh/mesh.h"
+#include "viewer/mesh/tkm_reader.h"
+#include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace {
+
+// A Milkshape colour (0..1 with its own alpha) as a mesh colour (0..255, alpha applied).
+void scale_colour(float *out, const float *colour) {
+    for (int i = 0; i < 3; i++)
+        out[i] = colour[i] * 255.0f * colour[3];
+}
+
+// Names are copied as zero-terminated text: each must end inside its field.
+int check_material_names(const ms3d_model *model) {
+    for (uint16_t i = 0; i < model->num_materials; i++) {
+        const ms3d_material &material = model->materials[i];
+        if (!std::memchr(material.name, 0, ms3d_name_size) ||
+            !std::memchr(material.texture, 0, ms3d_texture_size)) {
+            real_meow("Material %u has a name longer than its field.  Can't use this model!\n",
+                      unsigned{i});
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int convert_materials(tkm_mesh *mesh, const ms3d_model *model) {
+    if (check_material_names(model)) return 1;
+    const uint16_t count = model->num_materials;
+    mesh->texture_names = alloc_elements<texture_name>(count);
+    mesh->materials = alloc_elements<tkm_material>(count);
+    if (!mesh->texture_names || !mesh->materials) return 1;
+    mesh->num_texture_names = count;
+    mesh->num_materials = count;
+    uint16_t used = 0;
+    for (uint16_t i = 0; i < count; i++) {
+        const ms3d_material &source = model->materials[i];
+        tkm_material &material = mesh->materials[i];
+        const uint16_t name_length = static_cast<uint16_t>(std::strlen(source.name));
+        material.name = alloc_counted_string(source.name, name_length);
+        if (!material.name) return 1;
+        material.name_length = name_length;
+        material.aux_word = 3;
+        scale_colour(material.diffuse, source.diffuse);
+        scale_colour(material.ambient, source.ambient);
+        scale_colour(material.specular, source.specular);
+        material.transparency = 1.0f - source.transparency;
+        material.emission = source.emissive[3];
+        material.shininess = source.shininess * 0.0078125f;
+        material.aux_float2 = 0.05f;
+        derive_material_values(&material);
+        if (source.texture[0] == 0) continue;
+        texture_name &name = mesh->texture_names[used];
+        const uint16_t path_length = static_cast<uint16_t>(std::strlen(source.texture));
+        name.path = alloc_counted_string(source.texture, path_length);
+        material.texture_refs = alloc_elements<texture_ref>(1);
+        if (!name.path || !material.texture_refs) return 1;
+        name.length = path_length;
+        set_texture_base(&name);
+        name.hidden = 0;
+        material.num_texture_refs = 1;
+        material.texture_refs[0] = {1, used};
+        used++;
+    }
+    if (used < mesh->num_texture_names) {
+        texture_name *names = used ? alloc_elements<texture_name>(used) : nullptr;
+        if (used && !names) return 1;
+        if (used) std::memcpy(names, mesh->texture_names, used * sizeof(texture_name));
+        // The base pointers point into the paths, which move along unchanged.
+        cleanup_one(mesh->texture_names);
+        mesh->texture_names = names;
+        mesh->num_texture_names = used;
+    }
+    return 0;
+}

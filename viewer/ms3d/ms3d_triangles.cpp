@@ -1,0 +1,215 @@
+// The triangle step of the Milkshape conversion: material runs, triangles with their corners and
+// texture coordinates, the merge of equal texture coordinates, and the triangle list.
+//
+// Sections: checks, material runs, triangles and corners, texture coordinate merging,
+// convert_triangles.
+#include <cstring>
+#include <vector>
+
+#include "support/messages.h"
+#include "viewer/mesh/mesh.h"
+#include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace {
+
+// Three corners per triangle with 16-bit corner counts.
+constexpr uint16_t max_triangles = 21845;
+
+// ---- checks
+
+// Everything the triangle arrays are sized and indexed by, checked before anything is written.
+int check_triangle_sources(const tkm_mesh *mesh, const ms3d_model *model) {
+    if (model->num_triangles > max_triangles) {
+        real_meow("Milkshape model has %u triangles, more than the %u a mesh can hold.  Can't use "
+                  "this model!\n",
+                  unsigned{model->num_triangles}, unsigned{max_triangles});
+        return 1;
+    }
+    uint32_t listed = 0;
+    for (uint16_t g = 0; g < model->num_groups; g++) {
+        const ms3d_group &group = model->groups[g];
+        if (!std::memchr(group.name, 0, ms3d_name_size)) {
+            real_meow("Group %u has a name longer than its field.  Can't use this model!\n",
+                      unsigned{g});
+            return 1;
+        }
+        listed += group.num_triangles;
+        for (uint16_t k = 0; k < group.num_triangles; k++) {
+            const uint16_t t = group.triangle_indices[k];
+            if (t >= model->num_triangles) {
+                real_meow("Group '%s' lists triangle %u, but the model has only %u triangles.  "
+                          "Can't use this model!\n",
+                          group.name, unsigned{t}, unsigned{model->num_triangles});
+                return 1;
+            }
+            for (uint16_t v : model->triangles[t].vertex_indices)
+                if (v >= mesh->num_vertices) {
+                    real_meow("Triangle %u uses vertex %u, but the model has only %u vertices.  "
+                              "Can't use this model!\n",
+                              unsigned{t}, unsigned{v}, unsigned{mesh->num_vertices});
+                    return 1;
+                }
+        }
+    }
+    if (listed > model->num_triangles) {
+        real_meow("Milkshape groups list %u triangles, but the model has only %u.  Can't use this "
+                  "model!\n",
+                  unsigned{listed}, unsigned{model->num_triangles});
+        return 1;
+    }
+    return 0;
+}
+
+// ---- material runs
+
+int build_material_runs(tkm_mesh *mesh, const ms3d_model *model) {
+    mesh->material_runs = alloc_elements<material_run>(model->num_groups);
+    if (!mesh->material_runs) return 1;
+    mesh->num_material_runs = model->num_groups;
+    uint16_t first = 0;
+    for (uint16_t g = 0; g < model->num_groups; g++) {
+        const ms3d_group &group = model->groups[g];
+        if (group.material_index < 0) {
+            real_meow("Group '%s' has no material assigned.  Can't use this model!\n", group.name);
+            return 1;
+        }
+        if (group.material_index >= model->num_materials) {
+            real_meow("Group '%s' uses material %d, but the model has only %u materials.  Can't "
+                      "use this model!\n",
+                      group.name, int{group.material_index}, unsigned{model->num_materials});
+            return 1;
+        }
+        mesh->material_runs[g] = {static_cast<uint16_t>(group.material_index), first,
+                                  group.num_triangles};
+        first = static_cast<uint16_t>(first + group.num_triangles);
+    }
+    return 0;
+}
+
+// ---- triangles and corners
+
+int fill_triangles(tkm_mesh *mesh, const ms3d_model *model) {
+    const uint16_t count = model->num_triangles;
+    const uint16_t corners = static_cast<uint16_t>(3 * count);
+    mesh->triangles = alloc_elements<tkm_triangle>(count);
+    mesh->corners = alloc_elements<tkm_corner>(corners);
+    mesh->texcoords = alloc_elements<tkm_texcoord>(corners);
+    if (!mesh->triangles || !mesh->corners || !mesh->texcoords) return 1;
+    mesh->num_triangles = count;
+    mesh->num_corners = corners;
+    mesh->num_texcoords = corners;
+    uint16_t written = 0; // triangles
+    uint16_t n = 0;       // corners
+    for (uint16_t g = 0; g < model->num_groups; g++) {
+        const ms3d_group &group = model->groups[g];
+        for (uint16_t k = 0; k < group.num_triangles; k++) {
+            const ms3d_triangle &source = model->triangles[group.triangle_indices[k]];
+            for (uint16_t c = 0; c < 3; c++) {
+                const uint16_t at = static_cast<uint16_t>(n + c);
+                mesh->texcoords[at] = {source.s[c], source.t[c]};
+                mesh->corners[at] = {at, source.vertex_indices[c], 0, 0};
+                // Milkshape winds the other way round: the corner order is reversed.
+                mesh->triangles[written].corners[2 - c] = at;
+            }
+            written++;
+            n = static_cast<uint16_t>(n + 3);
+        }
+    }
+    bool unused = false;
+    if (int{n} < int{mesh->num_corners} - 1) {
+        real_purr("PANIC: Only used %u of %u vertices\n", unsigned{n}, unsigned{mesh->num_corners});
+        unused = true;
+    }
+    if (int{written} < int{mesh->num_triangles} - 1) {
+        real_purr("PANIC: Only used %u of %u triangles\n", unsigned{written},
+                  unsigned{mesh->num_triangles});
+        unused = true;
+    }
+    return unused ? 2 : 0;
+}
+
+// ---- texture coordinate merging
+
+void merge_texcoords_by_scan(tkm_mesh *mesh) {
+    uint16_t i = 0;
+    while (i < mesh->num_texcoords) {
+        const float a[3] = {mesh->texcoords[i].u, mesh->texcoords[i].v, 0.0f};
+        bool merged = false;
+        for (uint16_t j = 0; j < i; j++) {
+            const float b[3] = {mesh->texcoords[j].u, mesh->texcoords[j].v, 0.0f};
+            if (vec3_nearly_equal(a, b)) {
+                merge_texcoord(mesh, j, i);
+                merged = true;
+                break;
+            }
+        }
+        if (!merged) i++;
+    }
+}
+
+int merge_texcoords_by_grid(tkm_mesh *mesh) {
+    const uint16_t count = mesh->num_texcoords;
+    std::vector<float> points(3u * count);
+    for (uint16_t i = 0; i < count; i++) {
+        points[3u * i] = mesh->texcoords[i].u;
+        points[3u * i + 1] = mesh->texcoords[i].v;
+    }
+    const point_merge merge = merge_nearly_equal_points(points.data(), count);
+    if (merge.num_kept == count) return 0;
+    tkm_texcoord *kept = alloc_elements<tkm_texcoord>(merge.num_kept);
+    if (!kept) return 1;
+    uint32_t next = 0;
+    for (uint16_t i = 0; i < count; i++)
+        if (merge.new_index[i] == next) kept[next++] = mesh->texcoords[i];
+    cleanup_one(mesh->texcoords);
+    mesh->texcoords = kept;
+    mesh->num_texcoords = static_cast<uint16_t>(merge.num_kept);
+    for (uint16_t c = 0; c < mesh->num_corners; c++)
+        mesh->corners[c].texcoord =
+            static_cast<uint16_t>(merge.new_index[mesh->corners[c].texcoord]);
+    return 0;
+}
+
+int build_triangle_list(tkm_mesh *mesh) {
+    mesh->triangle_lists = alloc_elements<triangle_list>(1);
+    if (!mesh->triangle_lists) return 1;
+    mesh->num_triangle_lists = 1;
+    triangle_list &list = mesh->triangle_lists[0];
+    list.triangles = alloc_elements<uint16_t>(mesh->num_triangles);
+    if (!list.triangles) return 1;
+    list.count = mesh->num_triangles;
+    for (uint16_t t = 0; t < list.count; t++)
+        list.triangles[t] = t;
+    mesh->list_aux = uint32_t{mesh->num_triangles} + 2;
+    return 0;
+}
+
+} // namespace
+
+// ---- convert_triangles
+
+void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop) {
+    for (uint16_t c = 0; c < mesh->num_corners; c++) {
+        uint16_t &index = mesh->corners[c].texcoord;
+        if (index == drop)
+            index = keep;
+        else if (index > drop)
+            index--;
+    }
+    std::memmove(&mesh->texcoords[drop], &mesh->texcoords[drop + 1],
+                 (mesh->num_texcoords - drop - 1u) * sizeof(tkm_texcoord));
+    mesh->num_texcoords--;
+}
+
+int convert_triangles(tkm_mesh *mesh, const ms3d_model *model, merge_method method) {
+    if (check_triangle_sources(mesh, model)) return 1;
+    if (build_material_runs(mesh, model)) return 1;
+    const int filled = fill_triangles(mesh, model);
+    if (filled) return filled;
+    if (method == merge_method::scan)
+        merge_texcoords_by_scan(mesh);
+    else if (merge_texcoords_by_grid(mesh))
+        return 1;
+    return build_triangle_list(mesh);
+}

@@ -1,0 +1,95 @@
+// A hash grid of 0.001-wide cells: two points within 0.0001 of each other lie in the same or in
+// neighbouring cells, so a point is compared only with the kept points of the 27 cells around it.
+// Points with a coordinate that is infinite or not a number can match points far away (their
+// differences are not numbers), so they are kept apart and compared the slow way.
+#include "viewer/ms3d/point_merge.h"
+
+#include <cmath>
+#include <unordered_map>
+
+bool vec3_nearly_equal(const float *a, const float *b) {
+    for (int k = 0; k < 3; k++) {
+        const float difference = a[k] - b[k];
+        if (std::fabs(difference) > 0.0001) return false;
+    }
+    return true;
+}
+
+namespace {
+
+constexpr double cells_per_unit = 1000.0;
+// Cell numbers are clamped far beyond any coordinate that has neighbours within 0.0001.
+constexpr double cell_limit = 1e15;
+
+int64_t cell_of(float coordinate) {
+    double cell = std::floor(double{coordinate} * cells_per_unit);
+    if (cell > cell_limit) cell = cell_limit;
+    if (cell < -cell_limit) cell = -cell_limit;
+    return static_cast<int64_t>(cell);
+}
+
+// Cells that collide in the hash only add candidates: every candidate is tested exactly.
+uint64_t cell_hash(int64_t x, int64_t y, int64_t z) {
+    uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+bool is_finite_point(const float *p) {
+    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+}
+
+constexpr uint32_t none = UINT32_MAX;
+
+// The first entry of an ascending list of kept points that matches p, or none.
+uint32_t first_match(const std::vector<uint32_t> &kept, const float *points, const float *p) {
+    for (uint32_t j : kept)
+        if (vec3_nearly_equal(p, &points[3 * j])) return j;
+    return none;
+}
+
+} // namespace
+
+point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
+    point_merge result{0, std::vector<uint32_t>(count)};
+    std::unordered_map<uint64_t, std::vector<uint32_t>> grid;
+    std::vector<uint32_t> all_kept; // every kept point, ascending
+    std::vector<uint32_t> odd_kept; // kept points with a non-finite coordinate, ascending
+    std::vector<uint32_t> kept_rank(count, none); // merged index of each kept point
+    for (uint32_t i = 0; i < count; i++) {
+        const float *p = &points[3 * i];
+        uint32_t match = none;
+        if (!is_finite_point(p)) {
+            match = first_match(all_kept, points, p);
+        } else {
+            match = first_match(odd_kept, points, p);
+            const int64_t cx = cell_of(p[0]), cy = cell_of(p[1]), cz = cell_of(p[2]);
+            for (int64_t dx = -1; dx <= 1; dx++)
+                for (int64_t dy = -1; dy <= 1; dy++)
+                    for (int64_t dz = -1; dz <= 1; dz++) {
+                        auto cell = grid.find(cell_hash(cx + dx, cy + dy, cz + dz));
+                        if (cell == grid.end()) continue;
+                        for (uint32_t j : cell->second) {
+                            if (j >= match) break;
+                            if (vec3_nearly_equal(p, &points[3 * j])) {
+                                match = j;
+                                break;
+                            }
+                        }
+                    }
+        }
+        if (match != none) {
+            result.new_index[i] = kept_rank[match];
+            continue;
+        }
+        kept_rank[i] = result.num_kept;
+        result.new_index[i] = result.num_kept++;
+        all_kept.push_back(i);
+        if (is_finite_point(p))
+            grid[cell_hash(cell_of(p[0]), cell_of(p[1]), cell_of(p[2]))].push_back(i);
+        else
+            odd_kept.push_back(i);
+    }
+    return result;
+}
