@@ -130,11 +130,11 @@ void derive_frame_matrices(tka_animation *animation, const tkm_mesh *mesh, uint1
         local[12] = mesh->bones[i].position[0];
         local[13] = mesh->bones[i].position[1];
         local[14] = mesh->bones[i].position[2];
-        if (bone.parent >= no_parent || bone.parent >= i)
-            std::memcpy(world, local, 16 * sizeof(float));
-        else
+        if (has_parent(bone.parent, i))
             mat4_multiply(world, animation->bones[bone.parent].frame_worlds + 16 * uint32_t{f},
                           local);
+        else
+            std::memcpy(world, local, 16 * sizeof(float));
     }
 }
 

@@ -185,6 +185,13 @@ struct tkm_mesh {
     gl_texture_table gl_textures;
 };
 
+// Whether bone index hangs from parent. Only a parent before the bone can be placed in one pass in
+// index order, so anything else (0xFFFF, 0xFFFE, the bone itself or a later bone) is a root, and
+// code that follows parents must ask this instead of indexing by parent.
+inline bool has_parent(uint16_t parent, uint16_t index) {
+    return parent < index;
+}
+
 // A new zero-filled mesh (block); null when out of memory. Release with release_mesh.
 tkm_mesh *create_mesh();
 

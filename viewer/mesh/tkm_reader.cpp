@@ -84,10 +84,10 @@ void derive_bone_matrices(tkm_bone *bones, uint16_t index) {
     bone.local[12] = bone.position[0];
     bone.local[13] = bone.position[1];
     bone.local[14] = bone.position[2];
-    if (bone.parent >= no_parent || bone.parent >= index)
-        std::memcpy(bone.world, bone.local, sizeof bone.world);
-    else
+    if (has_parent(bone.parent, index))
         mat4_multiply(bone.world, bones[bone.parent].world, bone.local);
+    else
+        std::memcpy(bone.world, bone.local, sizeof bone.world);
 }
 
 // ---- bones and grippers (shared with TKA files) -------------------------------------------
@@ -98,11 +98,9 @@ int read_bones(FILE *stream, uint16_t count, tkm_bone *bones) {
         if (skip_bytes(stream, 2)) return 6;
         if (get_u16(stream, &bone.name_length)) return 7;
         if (read_text(stream, bone.name_length, &bone.name, 8)) return 8;
-        // Matrices are derived in one pass in index order, so a parent must come first; a bone
-        // naming itself or a later bone could never be placed, and its parent index would lead
-        // whoever follows it outside the skeleton.
+        // A parent that does not come before the bone is kept as stored (it is written back) but
+        // the bone is placed as a root: see has_parent.
         if (get_u16(stream, &bone.parent)) return 9;
-        if (bone.parent < no_parent && bone.parent >= i) return 9;
         if (get_vec3(stream, bone.position)) return 10;
         if (get_vec4(stream, bone.rotation)) return 11;
     }
@@ -231,12 +229,12 @@ int read_blends(FILE *stream, tkm_mesh *mesh) {
         uint16_t components = 0;
         if (get_u16(stream, &components)) return 22;
         if (!records_fit(stream, components, 6)) {
-            // The file ends inside this blend vertex: report the field it ends in.
+            // The file ends inside this blend vertex: report the field that fails first.
             uint16_t index = 0;
             float weight = 0.0f;
             for (;;) {
                 if (get_u16(stream, &index)) return 23;
-                if (get_f32(stream, &weight)) return 24;
+                if (get_f32(stream, &weight) || index >= mesh->num_vertices) return 24;
             }
         }
         blend.vertices = alloc_elements<uint16_t>(components);
@@ -365,11 +363,11 @@ int read_material(FILE *stream, const tkm_mesh *mesh, tkm_material &material) {
     if (get_u16(stream, &refs)) return 52;
     if (refs != 0) {
         if (!records_fit(stream, refs, 4)) {
-            // The file ends among the references: report the field it ends in.
+            // The file ends among the references: report the field that fails first.
             uint16_t value = 0;
             for (;;) {
                 if (get_u16(stream, &value)) return 53;
-                if (get_u16(stream, &value)) return 54;
+                if (get_u16(stream, &value) || value >= mesh->num_texture_names) return 54;
             }
         }
         material.texture_refs = alloc_elements<texture_ref>(refs);
