@@ -1,5 +1,48 @@
-// Drawing one frame of the scene.
+// Drawing one frame of the scene: the background, the posed meshes with their materials and
+// textures, and the overlays (normals, hit regions, wire view, bones, grips and grippers).
 #pragma once
 
-// Clears, draws background, meshes, bones and grippers, and swaps the buffers.
+#include <cstdint>
+
+struct tkm_mesh;
+struct tkm_material;
+struct tka_animation;
+struct gripper;
+
+// Results of is_marker_material.
+enum marker_material : int32_t {
+    not_a_marker = 0,
+    flashlight_marker = 1,
+    muzzle_marker = 2,
+};
+
+// Clears, draws the whole scene and swaps the buffers. Main thread, GL context current.
 void draw_frame();
+
+// draw_frame without the swap: the frame stays in the back buffer (for screenshots and tests).
+void draw_scene();
+
+// Draws mesh posed in its frame of animation (0 for the weapon mesh, else current_frame; a frame
+// out of range is reported and current_frame reset to 0). A null animation, or one without that
+// frame, draws the mesh in its bind pose. Writes the vertices' and grippers' world matrices.
+void draw_mesh(tkm_mesh *mesh, const tka_animation *animation);
+
+// Sets each gripper's world = bone's world in frame x local (x inverse of local when inverted,
+// as grips are placed). A bone or frame the animation lacks counts as the identity.
+void pose_grippers(uint16_t count, gripper *list, const tka_animation *animation, uint32_t frame,
+                   int32_t inverted);
+
+// Poses mesh's grippers (as stored) and grips (inverted) for frame, then draws each marker and a
+// line from its bone to it.
+void draw_grippers(tkm_mesh *mesh, const tka_animation *animation, uint32_t frame);
+
+// Draws the marker solid of one posed gripper: the box when its name ends in '2', else the pistol.
+void draw_gripper_marker(const gripper *g);
+
+// Sets the current colour from a 15-bit hit-region colour (red bits 10..14, green 5..9, blue
+// 0..4; each channel x 8 / 255, so the brightest is 248/255), alpha 1.
+void hit_colour(uint16_t value);
+
+// A marker_material: "FLASHLIGHT" or "MUZZLE" in any letter case are markers and never drawn;
+// a null material or missing name gives not_a_marker.
+int32_t is_marker_material(const tkm_material *material);

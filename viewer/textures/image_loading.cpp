@@ -6,8 +6,7 @@
 #include <IL/il.h>
 #include <IL/ilut.h>
 
-void init_image_loading()
-{
+void init_image_loading() {
     ilInit();
     ilutRenderer(ILUT_OPENGL);
 }

@@ -1,0 +1,61 @@
+// POSIX directory services for texture discovery; the viewer's only readdir/chdir user.
+#include "viewer/textures/directory_search.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+int enter_directory(const char *path) {
+    if (chdir(path) == 0) return 0;
+    return errno;
+}
+
+int is_missing_directory_error(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+int is_plain_file(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+int is_directory(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+namespace {
+
+int is_wanted(const std::string &path, int want_directory) {
+    return want_directory ? is_directory(path.c_str()) : is_plain_file(path.c_str());
+}
+
+} // namespace
+
+int find_name_case_blind(const char *directory, const char *name, std::string &found,
+                         int want_directory) {
+    if (!*name) return 0;
+    std::string base = *directory ? directory : ".";
+    std::string exact = base + "/" + name;
+    if (is_wanted(exact, want_directory)) {
+        found = name;
+        return 1;
+    }
+    DIR *listing = opendir(base.c_str());
+    if (!listing) return 0;
+    std::string best;
+    while (const dirent *entry = readdir(listing)) {
+        if (strcasecmp(entry->d_name, name) != 0) continue;
+        if (!best.empty() && best.compare(entry->d_name) <= 0) continue;
+        if (!is_wanted(base + "/" + entry->d_name, want_directory)) continue;
+        best = entry->d_name;
+    }
+    closedir(listing);
+    if (best.empty()) return 0;
+    found = best;
+    return 1;
+}
