@@ -255,16 +255,18 @@ TEST_F(TkmReader, MaterialRunOfNoTrianglesAtTheEndIsRefused) {
     EXPECT_EQ(code_of(d), 0);
 }
 
-TEST_F(TkmReader, ParentsMustComeBeforeTheirChildren) {
+TEST_F(TkmReader, BonesWithoutAParentBeforeThemArePlacedAsRoots) {
     tkm_description d = small_tkm();
-    d.bones[1].parent = 0xFFFE; // any value above 65534 is a root
+    for (uint16_t parent : {0xFFFE, 1, 7, 0x8000}) {
+        d.bones[1].parent = parent;
+        mesh_ptr mesh = read(d);
+        ASSERT_EQ(code, 0) << parent;
+        EXPECT_EQ(mesh->bones[1].parent, parent); // kept for writing back
+        expect_translation(mesh->bones[1].world, 0, 1, 0);
+    }
+    d.bones[1].parent = 0;
     mesh_ptr mesh = read(d);
-    ASSERT_EQ(code, 0);
-    expect_translation(mesh->bones[1].world, 0, 1, 0);
-    d.bones[1].parent = 1;
-    EXPECT_EQ(code_of(d), 9);
-    d.bones[1].parent = 7;
-    EXPECT_EQ(code_of(d), 9);
+    expect_translation(mesh->bones[1].world, 2, 1, 0);
 }
 
 TEST_F(TkmReader, ClassNeedsNoAttachmentsForAChild) {
