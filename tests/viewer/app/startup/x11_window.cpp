@@ -8,6 +8,18 @@
 
 namespace {
 
+// Windows come and go while we look: a vanished window is no reason to end the test.
+int ignore_errors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+Display *open_display()
+{
+    XSetErrorHandler(ignore_errors);
+    return XOpenDisplay(nullptr);
+}
+
 Window search(Display *display, Window at, const std::string &title)
 {
     char *name = nullptr;
@@ -30,7 +42,7 @@ Window search(Display *display, Window at, const std::string &title)
 
 unsigned long find_window(const std::string &title, int timeout_ms)
 {
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = open_display();
     if (!display) return 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     Window found = 0;
@@ -44,7 +56,7 @@ unsigned long find_window(const std::string &title, int timeout_ms)
 
 bool close_window(unsigned long window)
 {
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = open_display();
     if (!display) return false;
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -54,7 +66,7 @@ bool close_window(unsigned long window)
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     Status sent = XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    XSync(display, False);
     XCloseDisplay(display);
     return sent != 0;
 }
