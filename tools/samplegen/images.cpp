@@ -10,8 +10,7 @@
 
 // ---- encoders
 
-std::vector<uint8_t> encode_bmp(const rgb_image &image)
-{
+std::vector<uint8_t> encode_bmp(const rgb_image &image) {
     // BMP rows are padded to four bytes and stored bottom row first, blue before red.
     const uint32_t row_size = (static_cast<uint32_t>(image.width) * 3 + 3) & ~3u;
     const uint32_t data_size = row_size * static_cast<uint32_t>(image.height);
@@ -45,8 +44,7 @@ std::vector<uint8_t> encode_bmp(const rgb_image &image)
     return out.bytes;
 }
 
-std::vector<uint8_t> encode_tga(const rgb_image &image)
-{
+std::vector<uint8_t> encode_tga(const rgb_image &image) {
     byte_writer out;
     out.u8(0); // no image id
     out.u8(0); // no colour map
@@ -74,11 +72,12 @@ std::vector<uint8_t> encode_tga(const rgb_image &image)
 
 namespace {
 
-uint8_t clamp_byte(double value) { return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0)); }
+uint8_t clamp_byte(double value) {
+    return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0));
+}
 
 // Cheap repeatable noise so the cloth does not look like flat colour.
-double hash_noise(int x, int y)
-{
+double hash_noise(int x, int y) {
     uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return static_cast<double>(h & 0xffff) / 65535.0;
@@ -86,8 +85,7 @@ double hash_noise(int x, int y)
 
 } // namespace
 
-rgb_image make_uniform_picture()
-{
+rgb_image make_uniform_picture() {
     rgb_image image(128, 128);
     for (int y = 0; y < image.height; y++)
         for (int x = 0; x < image.width; x++) {
@@ -108,8 +106,7 @@ rgb_image make_uniform_picture()
     return image;
 }
 
-rgb_image make_face_picture()
-{
+rgb_image make_face_picture() {
     rgb_image image(64, 64);
     for (int y = 0; y < image.height; y++)
         for (int x = 0; x < image.width; x++) {
@@ -131,8 +128,7 @@ rgb_image make_face_picture()
     return image;
 }
 
-rgb_image make_weapon_picture()
-{
+rgb_image make_weapon_picture() {
     rgb_image image(64, 64);
     for (int y = 0; y < image.height; y++)
         for (int x = 0; x < image.width; x++) {
@@ -142,8 +138,7 @@ rgb_image make_weapon_picture()
     return image;
 }
 
-rgb_image make_background_picture()
-{
+rgb_image make_background_picture() {
     rgb_image image(256, 256);
     for (int y = 0; y < image.height; y++)
         for (int x = 0; x < image.width; x++) {

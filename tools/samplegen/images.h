@@ -11,15 +11,13 @@ struct rgb_image {
     std::vector<uint8_t> pixels;
 
     rgb_image(int w, int h) : width(w), height(h), pixels(static_cast<std::size_t>(w) * h * 3) {}
-    void set(int x, int y, uint8_t r, uint8_t g, uint8_t b)
-    {
+    void set(int x, int y, uint8_t r, uint8_t g, uint8_t b) {
         uint8_t *p = &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
         p[0] = r;
         p[1] = g;
         p[2] = b;
     }
-    const uint8_t *at(int x, int y) const
-    {
+    const uint8_t *at(int x, int y) const {
         return &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
     }
 };

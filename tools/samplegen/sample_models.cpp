@@ -144,8 +144,7 @@ struct mesh_builder {
     explicit mesh_builder(std::size_t num_materials) : triangles_by_material(num_materials) {}
 
     // Six faces, four corners each, counter-clockwise seen from outside; the +z face is the front.
-    void add_box(const box_row &box)
-    {
+    void add_box(const box_row &box) {
         const float *a = box.min, *b = box.max;
         const float faces[6][4][3] = {
             {{a[0], a[1], b[2]}, {b[0], a[1], b[2]}, {b[0], b[1], b[2]}, {a[0], b[1], b[2]}},
@@ -169,22 +168,23 @@ struct mesh_builder {
                 corners.push_back(corner);
             }
             auto &list = triangles_by_material[box.material];
-            list.push_back({{first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2)}});
-            list.push_back({{first, static_cast<uint16_t>(first + 2), static_cast<uint16_t>(first + 3)}});
+            list.push_back(
+                {{first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2)}});
+            list.push_back(
+                {{first, static_cast<uint16_t>(first + 2), static_cast<uint16_t>(first + 3)}});
         }
     }
 };
 
-char *copy_text(const char *text, uint16_t *length)
-{
+char *copy_text(const char *text, uint16_t *length) {
     *length = static_cast<uint16_t>(std::strlen(text));
     return alloc_counted_string(text, *length);
 }
 
-void fill_gripper(gripper *out, const char *name, uint16_t bone, const float position[3])
-{
+void fill_gripper(gripper *out, const char *name, uint16_t bone, const float position[3]) {
     out->name = copy_text(name, &out->name_length);
-    for (int i = 0; i < 16; i++) out->local[i] = i % 5 == 0 ? 1.0f : 0.0f;
+    for (int i = 0; i < 16; i++)
+        out->local[i] = i % 5 == 0 ? 1.0f : 0.0f;
     out->local[12] = position[0];
     out->local[13] = position[1];
     out->local[14] = position[2];
@@ -193,9 +193,8 @@ void fill_gripper(gripper *out, const char *name, uint16_t bone, const float pos
 
 // The whole mesh from bones, boxes and materials; null when memory runs out.
 tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bones,
-                        const box_row *boxes, std::size_t num_boxes,
-                        const material_row *materials, uint16_t num_materials)
-{
+                        const box_row *boxes, std::size_t num_boxes, const material_row *materials,
+                        uint16_t num_materials) {
     tkm_mesh *mesh = create_mesh();
     if (!mesh) return nullptr;
     mesh->header_word = 1029;
@@ -213,7 +212,8 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
     }
 
     mesh_builder builder(num_materials);
-    for (std::size_t i = 0; i < num_boxes; i++) builder.add_box(boxes[i]);
+    for (std::size_t i = 0; i < num_boxes; i++)
+        builder.add_box(boxes[i]);
 
     // Runs: one per bone that carries vertices, in vertex order.
     std::vector<bone_run> runs;
@@ -231,11 +231,12 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
     for (uint16_t v = 0; v < mesh->num_vertices; v++) {
         tkm_vertex &vertex = mesh->vertices[v];
         vertex.bone = builder.vertex_bones[v];
-        for (int i = 0; i < 16; i++) vertex.local[i] = i % 5 == 0 ? 1.0f : 0.0f;
+        for (int i = 0; i < 16; i++)
+            vertex.local[i] = i % 5 == 0 ? 1.0f : 0.0f;
         std::memcpy(&vertex.local[12], builder.positions[v].data(), 3 * sizeof(float));
     }
 
-    const tkm_texcoord texcoords[8] = {{0, 0}, {1, 0}, {1, 1}, {0, 1},
+    const tkm_texcoord texcoords[8] = {{0, 0},     {1, 0},     {1, 1}, {0, 1},
                                        {0, 0.85f}, {1, 0.85f}, {1, 1}, {0, 1}};
     mesh->num_texcoords = 8;
     mesh->texcoords = alloc_elements<tkm_texcoord>(8);
@@ -250,8 +251,8 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
     for (uint16_t m = 0; m < num_materials; m++) {
         const auto &list = builder.triangles_by_material[m];
         if (list.empty()) continue;
-        material_runs.push_back({m, static_cast<uint16_t>(triangles.size()),
-                                 static_cast<uint16_t>(list.size())});
+        material_runs.push_back(
+            {m, static_cast<uint16_t>(triangles.size()), static_cast<uint16_t>(list.size())});
         triangles.insert(triangles.end(), list.begin(), list.end());
     }
     mesh->num_triangles = static_cast<uint16_t>(triangles.size());
@@ -267,7 +268,8 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
     mesh->triangle_lists = alloc_elements<triangle_list>(1);
     mesh->triangle_lists[0].count = mesh->num_triangles;
     mesh->triangle_lists[0].triangles = alloc_elements<uint16_t>(mesh->num_triangles);
-    for (uint16_t t = 0; t < mesh->num_triangles; t++) mesh->triangle_lists[0].triangles[t] = t;
+    for (uint16_t t = 0; t < mesh->num_triangles; t++)
+        mesh->triangle_lists[0].triangles[t] = t;
 
     mesh->num_texture_names = num_materials;
     mesh->texture_names = alloc_elements<texture_name>(num_materials);
@@ -284,7 +286,8 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
         material.texture_refs[0] = {1, m};
         material.aux_word = 3;
         std::memcpy(material.diffuse, materials[m].diffuse, sizeof material.diffuse);
-        for (int c = 0; c < 3; c++) material.ambient[c] = materials[m].diffuse[c] * 0.4f;
+        for (int c = 0; c < 3; c++)
+            material.ambient[c] = materials[m].diffuse[c] * 0.4f;
         material.shininess = 10.0f;
         material.aux_float2 = 0.05f;
         derive_material_values(&material);
@@ -305,12 +308,10 @@ struct swing_row {
 
 // Legs swing in opposition, arms against the legs, knees and elbows bend, the head looks round.
 constexpr swing_row walk_swings[] = {
-    {0, {0, 1, 0}, 4, 0, 0},          {1, {0, 1, 0}, -3, 0, 0},
-    {5, {0, 1, 0}, 10, 0.5f, 0},      {7, {1, 0, 0}, 22, 0, 0},
-    {8, {1, 0, 0}, 10, 0, -20},       {26, {1, 0, 0}, -22, 0, 0},
-    {27, {1, 0, 0}, -10, 0, -20},     {44, {1, 0, 0}, -26, 0, 0},
-    {45, {1, 0, 0}, 16, -1.2f, 18},   {46, {1, 0, 0}, 8, 0, 0},
-    {48, {1, 0, 0}, 26, 0, 0},        {49, {1, 0, 0}, -16, -1.2f, 18},
+    {0, {0, 1, 0}, 4, 0, 0},      {1, {0, 1, 0}, -3, 0, 0},   {5, {0, 1, 0}, 10, 0.5f, 0},
+    {7, {1, 0, 0}, 22, 0, 0},     {8, {1, 0, 0}, 10, 0, -20}, {26, {1, 0, 0}, -22, 0, 0},
+    {27, {1, 0, 0}, -10, 0, -20}, {44, {1, 0, 0}, -26, 0, 0}, {45, {1, 0, 0}, 16, -1.2f, 18},
+    {46, {1, 0, 0}, 8, 0, 0},     {48, {1, 0, 0}, 26, 0, 0},  {49, {1, 0, 0}, -16, -1.2f, 18},
     {50, {1, 0, 0}, -8, 0, 0},
 };
 
@@ -318,8 +319,7 @@ constexpr swing_row walk_swings[] = {
 
 // ---- officer
 
-tkm_mesh *build_officer_mesh()
-{
+tkm_mesh *build_officer_mesh() {
     tkm_mesh *mesh = assemble_mesh("SWT_Officer", officer_bones, 52, officer_boxes,
                                    std::size(officer_boxes), officer_materials, 2);
     if (!mesh) return nullptr;
@@ -336,15 +336,14 @@ tkm_mesh *build_officer_mesh()
 
 // ---- rifle
 
-tkm_mesh *build_rifle_mesh()
-{
+tkm_mesh *build_rifle_mesh() {
     // Held in front of the officer's right hip, pointing forwards.
     constexpr bone_row bones[2] = {{"Weapon", root, {-8, 30, 6}}, {"Muzzle", 0, {0, 2, 22}}};
     constexpr box_row boxes[] = {
-        {0, {-1, 0, -2}, {1, 3, 12}, 0, hit_arm},    // receiver
-        {0, {-0.8f, -4, 1}, {0.8f, 0, 3}, 0, hit_arm}, // pistol grip
-        {0, {-0.9f, -5, 5}, {0.9f, 0, 7}, 0, hit_arm}, // magazine
-        {0, {-1, -1, -12}, {1, 3, -2}, 0, hit_arm},  // stock
+        {0, {-1, 0, -2}, {1, 3, 12}, 0, hit_arm},              // receiver
+        {0, {-0.8f, -4, 1}, {0.8f, 0, 3}, 0, hit_arm},         // pistol grip
+        {0, {-0.9f, -5, 5}, {0.9f, 0, 7}, 0, hit_arm},         // magazine
+        {0, {-1, -1, -12}, {1, 3, -2}, 0, hit_arm},            // stock
         {1, {-0.4f, -0.4f, -10}, {0.4f, 0.4f, 0}, 0, hit_arm}, // barrel
     };
     constexpr material_row materials[] = {{"Metal", "Textures\\swat_rifle.tga", {120, 120, 130}}};
@@ -359,8 +358,7 @@ tkm_mesh *build_rifle_mesh()
     return mesh;
 }
 
-tka_file_record build_walk_animation(int frames)
-{
+tka_file_record build_walk_animation(int frames) {
     tka_file_record file;
     file.header_word = 0x0012; // frames carry a string list, as the game's do
     file.name = "SWT_Walk";
@@ -371,7 +369,8 @@ tka_file_record build_walk_animation(int frames)
         std::memcpy(bone.position, row.offset, sizeof bone.position);
         file.bones.push_back(bone);
     }
-    for (const swing_row &swing : walk_swings) file.animated_bones.push_back(swing.bone);
+    for (const swing_row &swing : walk_swings)
+        file.animated_bones.push_back(swing.bone);
     constexpr float pi = 3.14159265f;
     for (int f = 0; f < frames; f++) {
         tka_frame_record frame;
@@ -380,10 +379,11 @@ tka_file_record build_walk_animation(int frames)
             float degrees = swing.bias + swing.amplitude * std::sin(cycle + swing.phase);
             float half = degrees * pi / 360.0f;
             float s = std::sin(half);
-            frame.rotations.push_back({swing.axis[0] * s, swing.axis[1] * s, swing.axis[2] * s,
-                                       std::cos(half)});
+            frame.rotations.push_back(
+                {swing.axis[0] * s, swing.axis[1] * s, swing.axis[2] * s, std::cos(half)});
         }
-        if (f == 0 || f == frames / 2) frame.strings.push_back(f == 0 ? "footstep_left" : "footstep_right");
+        if (f == 0 || f == frames / 2)
+            frame.strings.push_back(f == 0 ? "footstep_left" : "footstep_right");
         file.frames.push_back(frame);
     }
     return file;

@@ -13,21 +13,18 @@
 
 namespace {
 
-std::string scratch_name(const std::string &path)
-{
+std::string scratch_name(const std::string &path) {
     return path + ".part" + std::to_string(static_cast<long>(getpid()));
 }
 
-int publish(const std::string &scratch, const std::string &path)
-{
+int publish(const std::string &scratch, const std::string &path) {
     if (std::rename(scratch.c_str(), path.c_str()) == 0) return 0;
     std::remove(scratch.c_str());
     std::fprintf(stderr, "samplegen: cannot write %s\n", path.c_str());
     return 1;
 }
 
-int write_file(const std::string &path, const std::vector<uint8_t> &bytes)
-{
+int write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
     const std::string scratch = scratch_name(path);
     if (write_bytes(scratch, bytes) != 0) {
         std::remove(scratch.c_str());
@@ -37,8 +34,7 @@ int write_file(const std::string &path, const std::vector<uint8_t> &bytes)
     return publish(scratch, path);
 }
 
-int write_mesh(const std::string &path, tkm_mesh *mesh)
-{
+int write_mesh(const std::string &path, tkm_mesh *mesh) {
     if (!mesh) {
         std::fprintf(stderr, "samplegen: out of memory building %s\n", path.c_str());
         return 1;
@@ -56,8 +52,7 @@ int write_mesh(const std::string &path, tkm_mesh *mesh)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: samplegen OUTPUT_DIRECTORY\n");
         return 2;

@@ -17,12 +17,12 @@ constexpr uint8_t tka_magic[16] = {0xCF, 0xD0, 0x09, 0xA8, 0x2A, 0x1F, 0xD2, 0x1
 
 } // namespace
 
-std::vector<uint8_t> encode_tka(const tka_file_record &file)
-{
+std::vector<uint8_t> encode_tka(const tka_file_record &file) {
     byte_writer out;
     out.raw(tka_magic, sizeof tka_magic);
     out.u16(file.header_word);
-    for (int i = 0; i < 10; i++) out.u8(0);
+    for (int i = 0; i < 10; i++)
+        out.u8(0);
     out.counted(file.name);
 
     out.u16(static_cast<uint16_t>(file.bones.size()));
@@ -37,7 +37,8 @@ std::vector<uint8_t> encode_tka(const tka_file_record &file)
 
     out.u16(0);
     out.u16(static_cast<uint16_t>(file.animated_bones.size()));
-    for (uint16_t bone : file.animated_bones) out.u16(bone);
+    for (uint16_t bone : file.animated_bones)
+        out.u16(bone);
 
     const bool with_strings = file.header_word % 16 >= 2;
     out.u16(static_cast<uint16_t>(file.frames.size()));

@@ -15,8 +15,7 @@ namespace {
 constexpr uint8_t tkm_magic[16] = {0x72, 0xF6, 0x63, 0x1E, 0x5E, 0x47, 0xD2, 0x11,
                                    0x87, 0x99, 0x00, 0x20, 0xAF, 0xE6, 0x36, 0xEE};
 
-void gripper_record(byte_writer &out, const std::string &name, uint16_t bone)
-{
+void gripper_record(byte_writer &out, const std::string &name, uint16_t bone) {
     const float axes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 2};
     out.counted(name);
     out.floats(axes, 12);
@@ -25,8 +24,7 @@ void gripper_record(byte_writer &out, const std::string &name, uint16_t bone)
 
 } // namespace
 
-std::vector<tka_bone_record> chain_skeleton(int count)
-{
+std::vector<tka_bone_record> chain_skeleton(int count) {
     std::vector<tka_bone_record> bones(static_cast<std::size_t>(count));
     for (int i = 0; i < count; i++) {
         bones[i].name = "Bone" + std::to_string(i);
@@ -36,8 +34,7 @@ std::vector<tka_bone_record> chain_skeleton(int count)
     return bones;
 }
 
-std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture)
-{
+std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture) {
     const auto num_bones = static_cast<uint16_t>(fixture.bones.size());
     const uint16_t num_triangles = num_bones;
     const uint16_t num_vertices = static_cast<uint16_t>(3 * num_bones);
@@ -75,7 +72,7 @@ std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture)
         const float triangle[9] = {0, 0, 0, 4, 0, 0, 0, 4, 0};
         out.floats(triangle, 9);
     }
-    out.u16(0);   // blends
+    out.u16(0);    // blends
     out.f32(0.0f); // blend_aux
 
     const float texcoords[6] = {0, 0, 1, 0, 0, 1};
@@ -98,7 +95,8 @@ std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture)
     }
 
     // Triangle t uses material t modulo the material count.
-    const std::size_t num_materials = fixture.texture_names.empty() ? 1 : fixture.texture_names.size();
+    const std::size_t num_materials =
+        fixture.texture_names.empty() ? 1 : fixture.texture_names.size();
     out.u16(num_triangles);
     for (uint16_t t = 0; t < num_triangles; t++) {
         out.u16(static_cast<uint16_t>(t % num_materials));
@@ -109,7 +107,8 @@ std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture)
     out.u32(static_cast<uint32_t>(num_triangles) + 2); // list_aux
     out.u16(1);
     out.u16(num_triangles);
-    for (uint16_t t = 0; t < num_triangles; t++) out.u16(t);
+    for (uint16_t t = 0; t < num_triangles; t++)
+        out.u16(t);
 
     out.u16(static_cast<uint16_t>(fixture.texture_names.size()));
     for (const std::string &path : fixture.texture_names) {
@@ -140,14 +139,15 @@ std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture)
     }
 
     out.u16(static_cast<uint16_t>(fixture.grips.size()));
-    for (const std::string &name : fixture.grips) gripper_record(out, name, 0);
+    for (const std::string &name : fixture.grips)
+        gripper_record(out, name, 0);
     out.u16(static_cast<uint16_t>(fixture.grippers.size()));
-    for (const std::string &name : fixture.grippers) gripper_record(out, name, 0);
+    for (const std::string &name : fixture.grippers)
+        gripper_record(out, name, 0);
     return out.bytes;
 }
 
-tka_file_record turning_animation(const std::vector<tka_bone_record> &bones, int frames)
-{
+tka_file_record turning_animation(const std::vector<tka_bone_record> &bones, int frames) {
     tka_file_record file;
     file.name = "turning";
     file.bones = bones;

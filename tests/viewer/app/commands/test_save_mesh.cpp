@@ -1,0 +1,139 @@
+// The mesh save command: the scratch name, the target replaced whole, and failures that leave
+// the user's file as it was.
+#include "command_fixture.h"
+
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+
+#include "viewer/mesh/tkm_reader.h"
+
+using command_fixture::notices;
+using command_fixture::requests;
+
+namespace {
+
+std::set<std::string> files_in(const std::filesystem::path &directory) {
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(directory))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Reads path back with the viewer's reader; the mesh's bone and triangle counts, or -1 each.
+std::pair<int, int> read_back(const std::string &path) {
+    tkm_mesh *mesh = create_mesh();
+    int code = read_tkm(mesh, path.c_str());
+    std::pair<int, int> counts =
+        code ? std::pair{-1, -1} : std::pair<int, int>{mesh->num_bones, mesh->num_triangles};
+    release_mesh(mesh);
+    return counts;
+}
+
+} // namespace
+
+TEST(save_scratch_path, puts_tick_count_and_process_id_before_the_file_name) {
+    EXPECT_EQ(save_scratch_path("D:\\models\\a.tkm", 10, 1000, 42), "D:\\models\\1000.42.a.tkm");
+    EXPECT_EQ(save_scratch_path("/m/b.tkm", 3, -5, 7), "/m/-5.7.b.tkm");
+    EXPECT_EQ(save_scratch_path("c.tkm", 0, 2147483647, 2147483647), "2147483647.2147483647.c.tkm");
+    // A long path is never cut.
+    std::string deep = "/" + std::string(3000, 'd') + "/model.tkm";
+    EXPECT_EQ(save_scratch_path(deep.c_str(), 3002, 1, 2),
+              "/" + std::string(3000, 'd') + "/1.2.model.tkm");
+}
+
+TEST_F(command_test, save_chooser_is_a_save_chooser_for_tkm_files) {
+    run([] { save_mesh_command(nullptr); });
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].save, 1);
+    EXPECT_EQ(requests[0].title, "Save TarvikMesh");
+    EXPECT_EQ(requests[0].initial_directory, dir.path.string());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"TarvikMesh files", "*.tkm"}, {"All files", "*.*"}};
+    EXPECT_EQ(requests[0].filters, expected);
+}
+
+TEST_F(command_test, saving_replaces_an_existing_file_whole) {
+    load_mesh(character_file("source.tkm", 52));
+    ASSERT_NE(app_state.mesh, nullptr);
+    std::string target = write_file("target.tkm", std::vector<uint8_t>(50000, 0xAB));
+
+    choose(target);
+    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    EXPECT_EQ(out, "Wrote TKM " + target + "\n") << err;
+    EXPECT_EQ(read_back(target), (std::pair{52, 52}));
+    // Shorter than the old content: the file was replaced, not overwritten in place.
+    EXPECT_LT(std::filesystem::file_size(target), 50000u);
+    EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm", "target.tkm"}));
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(command_test, saving_under_a_new_name_creates_it) {
+    load_mesh(character_file("source.tkm", 40));
+    choose(dir / "fresh"); // typed without extension: the chooser adds ".tkm"
+    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    EXPECT_EQ(out, "Wrote TKM " + (dir / "fresh.tkm") + "\n") << err;
+    EXPECT_EQ(read_back(dir / "fresh.tkm"), (std::pair{40, 40}));
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(command_test, the_new_file_keeps_the_old_ones_permissions) {
+    load_mesh(character_file("source.tkm", 2));
+    std::string target = write_file("shared.tkm", {1, 2, 3});
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    choose(target);
+    run([] { save_mesh_command(app_state.mesh); });
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(read_back(target), (std::pair{2, 2}));
+}
+
+TEST_F(command_test, a_failed_write_leaves_the_target_untouched_and_says_so) {
+    load_mesh(character_file("source.tkm", 3));
+    std::vector<uint8_t> old_bytes = {'o', 'l', 'd'};
+    std::string target = write_file("keep.tkm", old_bytes);
+
+    // A model name of length 0 cannot be written: the writer stops with code 4.
+    uint16_t length = app_state.mesh->name_length;
+    app_state.mesh->name_length = 0;
+    choose(target);
+    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    app_state.mesh->name_length = length;
+
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].first, "Error code: 4!");
+    EXPECT_EQ(notices[0].second, "Failed to write TKM");
+    EXPECT_EQ(read_all(target), std::vector<unsigned char>(old_bytes.begin(), old_bytes.end()));
+    // No half-written scratch file is left beside it.
+    EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm", "keep.tkm"}));
+    EXPECT_EQ(out.find("Wrote TKM"), std::string::npos);
+}
+
+TEST_F(command_test, a_failed_rename_names_the_file_that_holds_the_new_data) {
+    load_mesh(character_file("source.tkm", 3));
+    std::filesystem::create_directory(dir.path / "taken.tkm");
+    choose(dir / "taken.tkm");
+    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+
+    EXPECT_EQ(out.find("Wrote TKM"), std::string::npos) << out;
+    std::set<std::string> names = files_in(dir.path);
+    ASSERT_EQ(names.size(), 3u);
+    names.erase("source.tkm");
+    names.erase("taken.tkm");
+    ASSERT_EQ(names.size(), 1u);
+    const std::string scratch = dir / *names.begin();
+    EXPECT_NE(err.find("Failed to rename " + scratch + " to " + (dir / "taken.tkm") + ": "),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(read_back(scratch), (std::pair{3, 3}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path / "taken.tkm"));
+}
+
+TEST_F(command_test, nothing_is_written_without_a_mesh_or_a_choice) {
+    choose(dir / "empty.tkm");
+    run([] { save_mesh_command(nullptr); });
+    load_mesh(character_file("source.tkm", 3));
+    run([] { save_mesh_command(app_state.mesh); }); // the chooser is cancelled
+    EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm"}));
+}
