@@ -1,0 +1,254 @@
+// The vertex step: bone checks, merging, sorting by bone, runs, vertices relative to their bones.
+#include "ms3d_test.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "viewer/render/math3d.h"
+
+namespace fx = ms3d_fixture;
+
+namespace {
+
+// One joint per name, all roots unless the parent is given, and one material.
+fx::model skeleton_model(uint16_t joints) {
+    fx::model m;
+    m.materials = {fx::material{}};
+    for (uint16_t i = 0; i < joints; i++) {
+        fx::joint j;
+        j.name = "j" + std::to_string(i);
+        m.joints.push_back(j);
+    }
+    return m;
+}
+
+// Adds a triangle over three vertices, listed by the last group (made when there is none).
+void add_triangle(fx::model &m, uint16_t a, uint16_t b, uint16_t c) {
+    fx::triangle t;
+    t.v[0] = a, t.v[1] = b, t.v[2] = c;
+    if (m.groups.empty()) m.groups.push_back({"body", {}, 0});
+    m.groups.back().triangles.push_back(uint16_t(m.triangles.size()));
+    m.triangles.push_back(t);
+}
+
+// The drawn position of the vertex a corner names.
+std::array<float, 3> corner_position(const tkm_mesh &mesh, uint16_t triangle, int slot) {
+    const tkm_corner &corner = mesh.corners[mesh.triangles[triangle].corners[slot]];
+    const float *world = mesh.vertices[corner.vertex].world;
+    return {world[12], world[13], world[14]};
+}
+
+TEST(vec3_nearly_equal, tolerance_and_odd_values) {
+    const float a[3] = {1, 2, 3};
+    const float close[3] = {1, 2, 3.00005f};
+    const float far[3] = {1, 2, 3.001f};
+    EXPECT_TRUE(vec3_nearly_equal(a, close));
+    EXPECT_FALSE(vec3_nearly_equal(a, far));
+    const float edge[3] = {0.0001f, 0, 0};
+    const float zero[3] = {0, 0, 0};
+    EXPECT_FALSE(vec3_nearly_equal(edge, zero)) << "0.0001f is a little above the double 0.0001";
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float with_nan[3] = {nan, 2, 3};
+    EXPECT_TRUE(vec3_nearly_equal(with_nan, a)) << "a difference that is not a number matches";
+    const float both_inf[3] = {inf, 2, 3};
+    EXPECT_TRUE(vec3_nearly_equal(both_inf, both_inf)) << "inf - inf is not a number";
+    EXPECT_FALSE(vec3_nearly_equal(both_inf, a));
+}
+
+TEST(assign_vertices, merges_within_the_tolerance_keeping_the_first) {
+    fx::model m = skeleton_model(2);
+    m.vertices = {{1, 2, 3, 1}, {1, 2, 3.00005f, 0}, {1, 2, 3.001f, 0}, {5, 5, 5, 0}};
+    add_triangle(m, 1, 2, 3);
+    add_triangle(m, 0, 3, 2);
+    conversion c = convert_fixture(m);
+    ASSERT_EQ(c.result, 0) << c.err;
+    ASSERT_EQ(c.mesh->num_vertices, 3);
+    // The kept vertex has its own bone, 1, so it sorts last.
+    EXPECT_EQ(c.mesh->vertices[2].bone, 1);
+    EXPECT_EQ(c.mesh->vertices[2].world[14], 3.0f);
+    // Triangle 0 named vertex 1 (merged into 0): its corner now names the kept vertex. The corner
+    // order is reversed, so Milkshape corner 0 is slot 2.
+    EXPECT_EQ(corner_position(*c.mesh, 0, 2), (std::array<float, 3>{1, 2, 3}));
+    EXPECT_EQ(corner_position(*c.mesh, 0, 1), (std::array<float, 3>{1, 2, 3.001f}));
+    EXPECT_EQ(corner_position(*c.mesh, 1, 1), (std::array<float, 3>{5, 5, 5}));
+}
+
+TEST(assign_vertices, sorts_by_bone_and_builds_runs) {
+    fx::model m = skeleton_model(4);
+    m.vertices = {{0, 0, 0, 3}, {1, 0, 0, 0}, {2, 0, 0, 3}, {3, 0, 0, 1}};
+    add_triangle(m, 0, 1, 2);
+    add_triangle(m, 3, 2, 1);
+    conversion c = convert_fixture(m);
+    ASSERT_EQ(c.result, 0) << c.err;
+    const tkm_mesh &mesh = *c.mesh;
+    ASSERT_EQ(mesh.num_vertices, 4);
+    const uint16_t bones[] = {0, 1, 3, 3};
+    for (int p = 0; p < 4; p++)
+        EXPECT_EQ(mesh.vertices[p].bone, bones[p]);
+    ASSERT_EQ(mesh.num_runs, 3) << "4 joints, 3 used: the run array is cut";
+    const bone_run runs[] = {{0, 0, 1}, {1, 1, 1}, {3, 2, 2}};
+    for (int r = 0; r < 3; r++) {
+        EXPECT_EQ(mesh.runs[r].bone, runs[r].bone);
+        EXPECT_EQ(mesh.runs[r].first_vertex, runs[r].first_vertex);
+        EXPECT_EQ(mesh.runs[r].vertex_count, runs[r].vertex_count);
+    }
+    EXPECT_EQ(mesh.declared_run_count, 0);
+    // Renumbered triangles still name the same places.
+    EXPECT_EQ(corner_position(mesh, 0, 2), (std::array<float, 3>{0, 0, 0}));
+    EXPECT_EQ(corner_position(mesh, 0, 1), (std::array<float, 3>{1, 0, 0}));
+    EXPECT_EQ(corner_position(mesh, 1, 2), (std::array<float, 3>{3, 0, 0}));
+    EXPECT_EQ(corner_position(mesh, 1, 0), (std::array<float, 3>{1, 0, 0}));
+}
+
+TEST(assign_vertices, vertices_are_stored_relative_to_their_bones) {
+    fx::model m = skeleton_model(2);
+    m.joints[1].position[0] = 10;
+    m.joints[1].rotation[0] = 90;
+    m.vertices = {{1, 2, 3, 0}, {10, 1, 0, 1}, {4, 4, 4, 1}};
+    add_triangle(m, 0, 1, 2);
+    conversion c = convert_fixture(m);
+    ASSERT_EQ(c.result, 0) << c.err;
+    const tkm_mesh &mesh = *c.mesh;
+    // Bone 0 is the identity: local is the vertex's own world.
+    for (int k = 0; k < 16; k++)
+        EXPECT_EQ(mesh.vertices[0].local[k], mesh.vertices[0].world[k]);
+    // Bone 1 is turned 90 degrees about z and moved to x = 10: (10, 1, 0) is (1, 0, 0) to it.
+    EXPECT_NEAR(mesh.vertices[1].local[12], 1.0f, 1e-5f);
+    EXPECT_NEAR(mesh.vertices[1].local[13], 0.0f, 1e-5f);
+    float back[3];
+    const float local_point[3] = {mesh.vertices[2].local[12], mesh.vertices[2].local[13],
+                                  mesh.vertices[2].local[14]};
+    mat4_transform_point(back, local_point, mesh.bones[1].world);
+    EXPECT_NEAR(back[0], 4.0f, 1e-5f);
+    EXPECT_NEAR(back[1], 4.0f, 1e-5f);
+    EXPECT_NEAR(back[2], 4.0f, 1e-5f);
+    // The rotation part is the bone's transposed rotation, not the identity.
+    EXPECT_NEAR(mesh.vertices[1].local[1], mesh.bones[1].world[4], 1e-6f);
+}
+
+TEST(assign_vertices, bone_assignment_messages) {
+    fx::model some = skeleton_model(2);
+    some.vertices = {{0, 0, 0, 0}, {1, 0, 0, -1}, {2, 0, 0, 0}};
+    add_triangle(some, 0, 1, 2);
+    conversion c = convert_fixture(some);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_EQ(c.err, "Not all vertices are assigned to a bone.  Can't use this model!\n");
+
+    fx::model none = skeleton_model(2);
+    none.vertices = {{0, 0, 0, -1}, {1, 0, 0, -1}, {2, 0, 0, -1}};
+    add_triangle(none, 0, 1, 2);
+    c = convert_fixture(none);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_NE(c.err.find("Milkshape model has no vertices assigned to bones.\n"
+                         "Assuming all vertices assigned to root.\n"),
+              std::string::npos);
+    for (int p = 0; p < 3; p++)
+        EXPECT_EQ(c.mesh->vertices[p].bone, 0);
+    ASSERT_EQ(c.mesh->num_runs, 1);
+    EXPECT_EQ(c.mesh->runs[0].vertex_count, 3);
+
+    fx::model no_joints = none;
+    no_joints.joints.clear();
+    c = convert_fixture(no_joints);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_EQ(c.err, "Milkshape model has no vertices assigned to bones.\nCan't use this model!\n");
+}
+
+TEST(assign_vertices, more_bone_values_than_joints) {
+    fx::model m = skeleton_model(3);
+    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 1}, {2, 0, 0, 2}, {3, 0, 0, 3}};
+    add_triangle(m, 0, 1, 2);
+    add_triangle(m, 1, 2, 3);
+    conversion c = convert_fixture(m);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_NE(c.err.find("PANIC: Assignment ID out of range!\n"), std::string::npos);
+
+    fx::model no_joints;
+    no_joints.materials = {fx::material{}};
+    no_joints.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
+    add_triangle(no_joints, 0, 1, 2);
+    c = convert_fixture(no_joints);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_NE(c.err.find("PANIC: Assignment ID out of range!\n"), std::string::npos);
+}
+
+TEST(assign_vertices, refuses_bones_that_do_not_exist) {
+    fx::model m = skeleton_model(3);
+    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 100}};
+    add_triangle(m, 0, 1, 2);
+    conversion c = convert_fixture(m);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_NE(c.err.find("Vertex 2 is assigned to bone 100, but the model has only 3 bones."),
+              std::string::npos)
+        << c.err;
+}
+
+TEST(assign_vertices, refuses_triangles_naming_missing_vertices) {
+    fx::model m = skeleton_model(1);
+    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
+    add_triangle(m, 0, 1, 2);
+    add_triangle(m, 0, 7, 2);
+    conversion c = convert_fixture(m);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_EQ(c.err, "PANIC: g0/1 t1/2 v1: 7 > 3\n");
+
+    // Without vertices the step does nothing, and the triangle step refuses the corners.
+    fx::model empty = skeleton_model(1);
+    add_triangle(empty, 0, 1, 2);
+    c = convert_fixture(empty);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_NE(c.err.find("Triangle 0 uses vertex 0, but the model has only 0 vertices."),
+              std::string::npos)
+        << c.err;
+}
+
+TEST(assign_vertices, refuses_groups_listing_missing_triangles) {
+    fx::model m = skeleton_model(1);
+    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
+    add_triangle(m, 0, 1, 2);
+    m.groups[0].triangles.push_back(5);
+    conversion c = convert_fixture(m);
+    EXPECT_EQ(c.result, 2);
+    EXPECT_NE(c.err.find("Group 'body' lists triangle 5, but the model has only 1 triangles."),
+              std::string::npos)
+        << c.err;
+}
+
+TEST(assign_vertices, a_triangle_listed_twice_is_renumbered_once) {
+    fx::model m = skeleton_model(2);
+    // Vertex 1 merges into 0 and the bone sort moves vertex 2 first: a second renumbering
+    // would send the shared triangle's corners to the wrong vertices.
+    m.vertices = {{0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 0}, {0, 1, 0, 1}, {9, 9, 9, 1}};
+    add_triangle(m, 1, 2, 3);
+    add_triangle(m, 0, 2, 4);
+    m.groups[0].triangles = {0};
+    m.groups.push_back({"again", {0}, 0});
+    conversion c = convert_fixture(m);
+    ASSERT_EQ(c.result, 0) << c.err;
+    ASSERT_EQ(c.mesh->num_triangles, 2);
+    for (uint16_t t = 0; t < 2; t++) {
+        EXPECT_EQ(corner_position(*c.mesh, t, 2), (std::array<float, 3>{0, 0, 0}));
+        EXPECT_EQ(corner_position(*c.mesh, t, 1), (std::array<float, 3>{1, 0, 0}));
+        EXPECT_EQ(corner_position(*c.mesh, t, 0), (std::array<float, 3>{0, 1, 0}));
+    }
+}
+
+TEST(merge_vertex, renumbers_and_removes) {
+    fx::model m = skeleton_model(1);
+    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}};
+    add_triangle(m, 0, 2, 3);
+    add_triangle(m, 2, 1, 3);
+    model_ptr model = read_fixture(m);
+    merge_vertex(model.get(), 2, 1);
+    ASSERT_EQ(model->num_vertices, 3);
+    EXPECT_EQ(model->vertices[2].position[0], 3.0f);
+    const uint16_t first[] = {0, 1, 2}, second[] = {1, 1, 2};
+    for (int k = 0; k < 3; k++) {
+        EXPECT_EQ(model->triangles[0].vertex_indices[k], first[k]);
+        EXPECT_EQ(model->triangles[1].vertex_indices[k], second[k]);
+    }
+}
+
+} // namespace
