@@ -234,6 +234,10 @@ int write_gripper_list(FILE *stream, uint16_t count, const gripper *array) {
     return 0;
 }
 
+int write_tkm_stream(const tkm_mesh *mesh, FILE *stream) {
+    return write_sections(stream, mesh);
+}
+
 int write_tkm(const tkm_mesh *mesh, const char *path) {
     FILE *stream = open_write(path);
     if (!stream) return 1;

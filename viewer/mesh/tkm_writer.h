@@ -10,6 +10,10 @@
 // 66, or 67 when the finished file could not be flushed and closed. What was written stays.
 int write_tkm(const tkm_mesh *mesh, const char *path);
 
+// Writes mesh into an open binary stream (left open, not flushed); 0, or 2 to 66 as write_tkm.
+// For writers that own their stream, such as a scratch file that replaces its target when done.
+int write_tkm_stream(const tkm_mesh *mesh, FILE *stream);
+
 // Writes count bone records (own index, name, parent, position, rotation); 0, or 6 to 11.
 int write_bones(FILE *stream, uint16_t count, const tkm_bone *bones);
 
