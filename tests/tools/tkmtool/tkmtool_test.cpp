@@ -1,0 +1,214 @@
+// tkmtool run as a program on good and bad files, and its JSON number and string forms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "json_output.h"
+#include "tests/common/temp_dir.h"
+#include "tests/fixtures/tkm_builder.h"
+
+namespace {
+
+using namespace tkm_fixture;
+
+struct run_result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string quoted(const std::string &text) {
+    return "'" + text + "'";
+}
+
+std::string text_of(const std::string &path) {
+    std::vector<unsigned char> bytes = read_all(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct Tkmtool : testing::Test {
+    temp_dir dir;
+    std::string gun = dir / "gun.tkm";
+    std::string swing = dir / "swing.tka";
+    void SetUp() override {
+        ASSERT_TRUE(write_fixture(gun, build_tkm(small_tkm())));
+        ASSERT_TRUE(write_fixture(swing, build_tka(small_tka(3))));
+    }
+    run_result run(const std::vector<std::string> &args) {
+        std::string command = quoted(TKMTOOL_PATH);
+        for (const std::string &arg : args)
+            command += ' ' + quoted(arg);
+        command += " >" + quoted(dir / "stdout") + " 2>" + quoted(dir / "stderr");
+        run_result result;
+        int status = std::system(command.c_str());
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = text_of(dir / "stdout");
+        result.err = text_of(dir / "stderr");
+        return result;
+    }
+    // The small weapon cut inside its first vertex position (code 19).
+    std::string broken_mesh() {
+        labelled_bytes file = build_tkm_labelled(small_tkm());
+        size_t cut = 0;
+        while (file.codes[cut] != 19)
+            ++cut;
+        std::string path = dir / "broken.tkm";
+        write_fixture(path,
+                      std::vector<uint8_t>(file.bytes.begin(), file.bytes.begin() + long(cut) + 5));
+        return path;
+    }
+};
+
+TEST_F(Tkmtool, HelpAndUsageErrors) {
+    run_result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("export-obj"), std::string::npos);
+    EXPECT_EQ(run({}).status, 1);
+    EXPECT_EQ(run({"frobnicate"}).status, 1);
+    EXPECT_EQ(run({"info"}).status, 1);
+    EXPECT_EQ(run({"info", "--bogus", gun}).status, 1);
+    EXPECT_EQ(run({"export-obj", "--frame", "x", gun, dir / "a.obj"}).status, 1);
+    EXPECT_EQ(run({"convert", gun}).status, 1);
+}
+
+TEST_F(Tkmtool, InfoSummarisesAMesh) {
+    run_result r = run({"info", gun});
+    EXPECT_EQ(r.status, 0);
+    for (const char *line :
+         {"name: gun\n", "class: weapon\n", "bones: 2\n", "vertices: 4\n", "blend vertices: 1\n",
+          "triangles: 2\n", "grips: 1\n", "grippers: 0\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    run_result anim = run({"info", "--mesh", gun, swing});
+    EXPECT_EQ(anim.status, 0);
+    EXPECT_NE(anim.out.find("frames: 3\n"), std::string::npos);
+}
+
+TEST_F(Tkmtool, InfoJsonHoldsTheWholeMesh) {
+    run_result r = run({"info", "--json", gun});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(
+        r.out,
+        R"({"format":"tkm","class_name":"weapon","header_word":1029,"name":"gun","declared_run_count":3,)"
+        R"("bones":[{"name":"root","parent":65535,"position":[2,0,0],"rotation":[0,0,0,1]},)"
+        R"({"name":"barrel","parent":0,"position":[0,1,0],"rotation":[0,0,0.70710677,0.70710677]}],)"
+        R"("runs":[[0,0,2],[1,2,2]],"vertices":[[1,0,0],[0,1,0],[1,0,0],[0,0,1]],"blend_aux":1.5,)"
+        R"("blends":[{"vertices":[0,1],"weights":[0.5,0.5]}],"texcoords":[[0,0],[1,0],[0,1],[1,1]],)"
+        R"("corners":[[0,0,7,31744],[1,1,0,992],[2,2,0,31],[3,4,9,32767]],)"
+        R"("triangles":[[0,1,2],[1,3,2]],"material_runs":[[0,0,2]],"list_aux":4,)"
+        R"("triangle_lists":[[0,1]],"texture_names":[{"path":"textures\\skin.bmp","base":"skin.bmp"}],)"
+        R"("materials":[{"name":"body","aux_word":3,"texture_refs":[[1,0]],"diffuse":[255,128,0],)"
+        R"("ambient":[64,64,64],"specular":[10,20,30],"aux_float1":0.5,"transparency":0.25,)"
+        R"("two_sided":1,"emission":50,"shininess":20,"aux_float2":0.05}],)"
+        R"("grips":[{"name":"Grip1","bone":1,"local":[1,0,0,0,0,1,0,0,0,0,1,0,0,0,5,1]}],"grippers":[]})"
+        "\n");
+}
+
+TEST_F(Tkmtool, InfoJsonOfAnAnimation) {
+    tka_description d = small_tka(1);
+    d.header_word = 0x12;
+    d.frames[0].strings = {std::string("go\0", 3)};
+    write_fixture(swing, build_tka(d));
+    run_result r = run({"info", "--json", "--mesh", gun, swing});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              R"({"format":"tka","header_word":18,"name":"swing","bones":[{"name":"root",)"
+              R"("parent":65535,"animated":1},{"name":"barrel","parent":0,"animated":1}],)"
+              R"("animated_bones":[0,1],"frames":[{"aux_vector1":[0,0,0],"aux_rotation":[0,0,0,1],)"
+              R"("aux_vector2":[0,0,0],"strings":["go"],"rotations":[[0,0,0,1],[0,0,0,1]]}]})"
+              "\n");
+}
+
+TEST_F(Tkmtool, FailuresNameTheirStage) {
+    run_result r = run({"info", "--json", broken_mesh()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_tkm\", \"code\": 19}}\n");
+    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n"), std::string::npos);
+
+    r = run({"info", broken_mesh()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n"), std::string::npos);
+
+    r = run({"info", "--json", "--mesh", gun, gun}); // a mesh is no animation
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1}}\n");
+    EXPECT_NE(r.err.find("Error loading TarvikAnimation: 1\n"), std::string::npos);
+
+    r = run({"info", "--json", dir / "missing.MS3D"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("{\"error\": {\"stage\": \"read_ms3d\", \"code\": ", 0), 0u) << r.out;
+}
+
+TEST_F(Tkmtool, ConvertWritesTheSameBytesAndNeverLosesTheTarget) {
+    std::string out = dir / "copy.tkm";
+    run_result r = run({"convert", gun, out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_all(out), read_all(gun));
+
+    write_all(out, {'k', 'e', 'e', 'p'});
+    r = run({"convert", broken_mesh(), out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(text_of(out), "keep");
+
+    r = run({"convert", gun, dir / "no/such/dir/x.tkm"});
+    EXPECT_EQ(r.status, 1);
+    // Nothing but the files this test made is left behind.
+    size_t files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 6u); // gun, swing, broken, copy, stdout, stderr
+}
+
+TEST_F(Tkmtool, ExportObjWritesThePosedMeshAndItsMaterials) {
+    std::string obj = dir / "gun.obj";
+    run_result r = run({"export-obj", gun, obj});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string text = text_of(obj);
+    // Rest pose: (3,0,0), (2,1,0), (2,0,0) within float rounding, then the blend vertex.
+    EXPECT_NE(text.find("mtllib gun.mtl\n"), std::string::npos);
+    EXPECT_NE(text.find("\nv 3 0 0\nv 2 1 0\nv 2 "), std::string::npos) << text;
+    EXPECT_NE(text.find("\nv 2.5 0.5 0\nvt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("usemtl body\nf 1/1 2/2 3/3\nf 2/2 5/4 3/3\n"), std::string::npos);
+    std::string mtl = text_of(dir / "gun.mtl");
+    EXPECT_NE(mtl.find("newmtl body\nKd 1 0.5019608 0\n"), std::string::npos) << mtl;
+    EXPECT_NE(mtl.find("\nd 0.75\n"), std::string::npos);
+    EXPECT_NE(mtl.find("\nmap_Kd skin.bmp\n"), std::string::npos);
+
+    r = run({"export-obj", "--anim", swing, "--frame", "1", gun, obj});
+    ASSERT_EQ(r.status, 0) << r.err;
+    text = text_of(obj);
+    // Frame 1 turns the root: its (1,0,0) vertex lands on (2,-1,0).
+    EXPECT_NE(text.find("\nv 2 -0.99999994 0\n"), std::string::npos) << text;
+
+    EXPECT_EQ(run({"export-obj", "--anim", swing, "--frame", "3", gun, obj}).status, 1);
+    EXPECT_EQ(run({"export-obj", "--frame", "1", gun, obj}).status, 1);
+    EXPECT_EQ(run({"export-obj", broken_mesh(), obj}).status, 1);
+}
+
+TEST(JsonForms, FloatsAreShortestRoundTrips) {
+    EXPECT_EQ(json_float(0.1f), "0.1");
+    EXPECT_EQ(json_float(1.0f / 3.0f), "0.33333334");
+    EXPECT_EQ(json_float(-2.0f), "-2");
+    EXPECT_EQ(json_float(1e-45f), "1e-45");
+    EXPECT_EQ(json_float(16777216.0f), "16777216");
+    EXPECT_EQ(json_float(3.4028235e38f), "3.4028235e+38");
+    EXPECT_EQ(json_float(std::numeric_limits<float>::quiet_NaN()), "\"nan\"");
+    EXPECT_EQ(json_float(std::numeric_limits<float>::infinity()), "\"inf\"");
+    EXPECT_EQ(json_float(-std::numeric_limits<float>::infinity()), "\"-inf\"");
+    for (float value : {0.05f, 123.456f, 7e-20f, -0.7071068f})
+        EXPECT_EQ(std::strtof(json_float(value).c_str(), nullptr), value);
+}
+
+TEST(JsonForms, StringsStopAtZeroAndEscapeOddBytes) {
+    EXPECT_EQ(json_string("plain"), "\"plain\"");
+    EXPECT_EQ(json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(json_string("\x01\x7f\xff~ "), "\"\\u0001\\u007F\\u00FF~ \"");
+    EXPECT_EQ(json_string("cut\0hidden"), "\"cut\"");
+    EXPECT_EQ(json_string(nullptr), "\"\"");
+}
+
+} // namespace
