@@ -90,13 +90,21 @@ constexpr uint16_t hit_torso = 0x03E0; // green
 constexpr uint16_t hit_arm = 0x001F;   // blue
 constexpr uint16_t hit_leg = 0x7FE0;   // yellow
 
+// How a box's faces take their picture.
+enum : uint8_t {
+    whole_picture = 0, // every face shows the whole picture
+    face_front = 1,    // the front shows the face, the other sides the hair
+    plain_skin = 2,    // every face shows bare skin from below the mouth
+};
+
 // A box on a bone, in bone-relative coordinates.
 struct box_row {
     uint16_t bone;
     float min[3];
     float max[3];
-    uint16_t material; // 0 uniform, 1 face
+    uint16_t material; // 0 uniform, 1 skin
     uint16_t hit;
+    uint8_t mapping = whole_picture;
 };
 
 // Bone order, so the stored vertices come out sorted by bone as the runs need.
@@ -106,13 +114,13 @@ constexpr box_row officer_boxes[] = {
     {2, {-7, 0, -4}, {7, 6, 4}, 0, hit_torso},
     {3, {-7.5f, 0, -4}, {7.5f, 8, 4}, 0, hit_torso},
     {4, {-2, 0, -2}, {2, 3, 2}, 0, hit_head},
-    {5, {-3.5f, 0, -4}, {3.5f, 9, 4}, 1, hit_head},
+    {5, {-3.5f, 0, -4}, {3.5f, 9, 4}, 1, hit_head, face_front},
     {7, {-2, -12, -2}, {2, 1, 2}, 0, hit_arm},
     {8, {-1.7f, -11, -1.7f}, {1.7f, 0, 1.7f}, 0, hit_arm},
-    {9, {-0.8f, -4.5f, -1.8f}, {0.8f, 0, 1.8f}, 1, hit_arm},
+    {9, {-0.8f, -4.5f, -1.8f}, {0.8f, 0, 1.8f}, 1, hit_arm, plain_skin},
     {26, {-2, -12, -2}, {2, 1, 2}, 0, hit_arm},
     {27, {-1.7f, -11, -1.7f}, {1.7f, 0, 1.7f}, 0, hit_arm},
-    {28, {-0.8f, -4.5f, -1.8f}, {0.8f, 0, 1.8f}, 1, hit_arm},
+    {28, {-0.8f, -4.5f, -1.8f}, {0.8f, 0, 1.8f}, 1, hit_arm, plain_skin},
     {44, {-2.8f, -17, -2.8f}, {2.8f, 0, 2.8f}, 0, hit_leg},
     {45, {-2.2f, -16, -2.2f}, {2.2f, 0, 2.2f}, 0, hit_leg},
     {46, {-2, -3, -2.5f}, {2, 0, 4}, 0, hit_leg},
@@ -143,7 +151,9 @@ struct mesh_builder {
 
     explicit mesh_builder(std::size_t num_materials) : triangles_by_material(num_materials) {}
 
-    // Six faces, four corners each, counter-clockwise seen from outside; the +z face is the front.
+    // Six faces, four corners each going counter-clockwise seen from outside; the +z face is the
+    // front. Triangles are wound the other way: the game's meshes, and the viewer, take clockwise
+    // as the front.
     void add_box(const box_row &box) {
         const float *a = box.min, *b = box.max;
         const float faces[6][4][3] = {
@@ -156,8 +166,9 @@ struct mesh_builder {
         };
         for (int f = 0; f < 6; f++) {
             const auto first = static_cast<uint16_t>(corners.size());
-            // The face picture goes on the front only; the other sides show the hair line.
-            const uint16_t texcoord_base = box.material == 1 && f != 0 ? 4 : 0;
+            uint16_t texcoord_base = 0;
+            if (box.mapping == face_front && f != 0) texcoord_base = 4;
+            if (box.mapping == plain_skin) texcoord_base = 8;
             for (int k = 0; k < 4; k++) {
                 vertex_bones.push_back(box.bone);
                 positions.push_back({faces[f][k][0], faces[f][k][1], faces[f][k][2]});
@@ -169,9 +180,9 @@ struct mesh_builder {
             }
             auto &list = triangles_by_material[box.material];
             list.push_back(
-                {{first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2)}});
+                {{first, static_cast<uint16_t>(first + 2), static_cast<uint16_t>(first + 1)}});
             list.push_back(
-                {{first, static_cast<uint16_t>(first + 2), static_cast<uint16_t>(first + 3)}});
+                {{first, static_cast<uint16_t>(first + 3), static_cast<uint16_t>(first + 2)}});
         }
     }
 };
@@ -236,10 +247,15 @@ tkm_mesh *assemble_mesh(const char *name, const bone_row *bones, uint16_t num_bo
         std::memcpy(&vertex.local[12], builder.positions[v].data(), 3 * sizeof(float));
     }
 
-    const tkm_texcoord texcoords[8] = {{0, 0},     {1, 0},     {1, 1}, {0, 1},
-                                       {0, 0.85f}, {1, 0.85f}, {1, 1}, {0, 1}};
-    mesh->num_texcoords = 8;
-    mesh->texcoords = alloc_elements<tkm_texcoord>(8);
+    // Corners go bottom left, bottom right, top right, top left; v runs down the picture from its
+    // top row, as in the game's files.
+    const tkm_texcoord texcoords[12] = {
+        {0, 1},        {1, 1},        {1, 0},        {0, 0},        // the whole picture
+        {0, 0.15f},    {1, 0.15f},    {1, 0},        {0, 0},        // the hair along the top
+        {0.2f, 0.95f}, {0.8f, 0.95f}, {0.8f, 0.83f}, {0.2f, 0.83f}, // skin below the mouth
+    };
+    mesh->num_texcoords = 12;
+    mesh->texcoords = alloc_elements<tkm_texcoord>(12);
     std::memcpy(mesh->texcoords, texcoords, sizeof texcoords);
 
     mesh->num_corners = static_cast<uint16_t>(builder.corners.size());
