@@ -6,23 +6,21 @@
 
 #include "viewer/gui/gui_loop.h"
 
-void attach_dialog_builder(GtkWidget *window, void *builder)
-{
+void attach_dialog_builder(GtkWidget *window, void *builder) {
     g_object_set_data_full(G_OBJECT(window), dialog_builder_key, builder, g_object_unref);
 }
 
-GtkWidget *get_dlg_item(GtkWidget *window, int id)
-{
+GtkWidget *get_dlg_item(GtkWidget *window, int id) {
     if (!window) return nullptr;
-    auto *builder = static_cast<GtkBuilder *>(g_object_get_data(G_OBJECT(window), dialog_builder_key));
+    auto *builder =
+        static_cast<GtkBuilder *>(g_object_get_data(G_OBJECT(window), dialog_builder_key));
     if (!builder) return nullptr;
     std::string name = "c" + std::to_string(id);
     GObject *object = gtk_builder_get_object(builder, name.c_str());
     return object && GTK_IS_WIDGET(object) ? GTK_WIDGET(object) : nullptr;
 }
 
-void set_dlg_item_text(GtkWidget *window, int id, const char *text)
-{
+void set_dlg_item_text(GtkWidget *window, int id, const char *text) {
     GtkWidget *item = get_dlg_item(window, id);
     if (!item) return;
     if (!text) text = "";
@@ -34,13 +32,11 @@ void set_dlg_item_text(GtkWidget *window, int id, const char *text)
         gtk_button_set_label(GTK_BUTTON(item), text);
 }
 
-void set_dlg_item_int(GtkWidget *window, int id, int value)
-{
+void set_dlg_item_int(GtkWidget *window, int id, int value) {
     set_dlg_item_text(window, id, std::to_string(value).c_str());
 }
 
-const char *get_dlg_item_text(GtkWidget *window, int id)
-{
+const char *get_dlg_item_text(GtkWidget *window, int id) {
     GtkWidget *item = get_dlg_item(window, id);
     const char *text = nullptr;
     if (!item) return "";
@@ -53,21 +49,19 @@ const char *get_dlg_item_text(GtkWidget *window, int id)
     return text ? text : "";
 }
 
-void check_dlg_button(GtkWidget *window, int id, int checked)
-{
+void check_dlg_button(GtkWidget *window, int id, int checked) {
     GtkWidget *item = get_dlg_item(window, id);
     if (item && GTK_IS_TOGGLE_BUTTON(item))
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(item), checked != 0);
 }
 
-int is_dlg_button_checked(GtkWidget *window, int id)
-{
+int is_dlg_button_checked(GtkWidget *window, int id) {
     GtkWidget *item = get_dlg_item(window, id);
-    return item && GTK_IS_TOGGLE_BUTTON(item) && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(item));
+    return item && GTK_IS_TOGGLE_BUTTON(item) &&
+           gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(item));
 }
 
-void show_message_box(const char *text, const char *caption)
-{
+void show_message_box(const char *text, const char *caption) {
     if (!gui_available()) return;
     GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_OK, "%s", text);

@@ -36,11 +36,11 @@ std::string chosen_directory();
 
 // What the dialog is asked to show.
 struct chooser_request {
-    int32_t save;                          // 1 for a save chooser
-    std::span<const file_filter> filters;  // in display order
+    int32_t save;                         // 1 for a save chooser
+    std::span<const file_filter> filters; // in display order
     const char *title;
-    const char *initial_directory;         // "" for the platform default
-    uint32_t filter_index;                 // 1-based filter shown first
+    const char *initial_directory; // "" for the platform default
+    uint32_t filter_index;         // 1-based filter shown first
 };
 // What the dialog answered: accepted 1 with the path as the user gave it (before the default
 // extension is added), and the 1-based filter selected when it closed.

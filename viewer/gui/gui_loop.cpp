@@ -8,8 +8,7 @@ namespace {
 int gtk_ready = 0;
 }
 
-int gui_platform_init()
-{
+int gui_platform_init() {
     if (gtk_ready) return 1;
     gdk_set_allowed_backends("x11");
     // Without this GTK switches the process to the user's locale and numbers print with commas.
@@ -18,13 +17,12 @@ int gui_platform_init()
     return gtk_ready;
 }
 
-int gui_available()
-{
+int gui_available() {
     return gtk_ready;
 }
 
-void pump_gui_events()
-{
+void pump_gui_events() {
     if (!gtk_ready) return;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
 }

@@ -1,4 +1,5 @@
-// The textures window's commands: the list of the mesh's textures, replacement and selective showing.
+// The textures window's commands: the list of the mesh's textures, replacement and selective
+// showing.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,281 @@
+// The real GTK chooser driven by GTK calls while it is shown: filters in order and case-blind,
+// the filter index both ways, no owner so the tool windows stay usable (and are refused a second
+// chooser), the default extension on save; and the background and screenshot commands.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+
+#include "tests/viewer/gui/gui_fixture.h"
+#include "viewer/gui/file_chooser.h"
+
+namespace {
+
+// Runs step on the chooser once it is shown (checked every 20 ms).
+std::function<void(GtkFileChooserDialog *)> on_chooser;
+
+GtkFileChooserDialog *find_chooser() {
+    GtkFileChooserDialog *found = nullptr;
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *w = toplevels; w; w = w->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            found = GTK_FILE_CHOOSER_DIALOG(w->data);
+    g_list_free(toplevels);
+    return found;
+}
+
+gboolean poll_for_chooser(gpointer) {
+    GtkFileChooserDialog *dialog = find_chooser();
+    if (!dialog) return G_SOURCE_CONTINUE;
+    auto step = std::move(on_chooser);
+    on_chooser = nullptr;
+    if (step) step(dialog);
+    return G_SOURCE_REMOVE;
+}
+
+void when_chooser_shows(std::function<void(GtkFileChooserDialog *)> step) {
+    on_chooser = std::move(step);
+    g_timeout_add(20, poll_for_chooser, nullptr);
+}
+
+// Answers the dialog as its button would, once it has had time to settle on the folder.
+// The folder the chooser showed when it was answered (it settles on it asynchronously).
+std::string answered_folder;
+void respond_later(GtkFileChooserDialog *dialog, int response) {
+    static int pending_response;
+    pending_response = response;
+    answered_folder.clear();
+    g_timeout_add(
+        300,
+        [](gpointer data) -> gboolean {
+            if (char *current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(data))) {
+                answered_folder = current;
+                g_free(current);
+            }
+            gtk_dialog_response(GTK_DIALOG(data), pending_response);
+            return G_SOURCE_REMOVE;
+        },
+        dialog);
+}
+
+std::vector<std::string> filter_names(GtkFileChooser *chooser) {
+    std::vector<std::string> names;
+    GSList *filters = gtk_file_chooser_list_filters(chooser);
+    for (GSList *f = filters; f; f = f->next)
+        names.push_back(gtk_file_filter_get_name(GTK_FILE_FILTER(f->data)));
+    g_slist_free(filters);
+    return names;
+}
+
+int current_filter(GtkFileChooser *chooser) {
+    GSList *filters = gtk_file_chooser_list_filters(chooser);
+    int index = g_slist_index(filters, gtk_file_chooser_get_filter(chooser)) + 1;
+    g_slist_free(filters);
+    return index;
+}
+
+void select_filter(GtkFileChooser *chooser, int index) {
+    GSList *filters = gtk_file_chooser_list_filters(chooser);
+    gtk_file_chooser_set_filter(chooser, GTK_FILE_FILTER(g_slist_nth_data(filters, index - 1)));
+    g_slist_free(filters);
+}
+
+bool filter_takes(GtkFileChooser *chooser, int index, const char *name) {
+    GSList *filters = gtk_file_chooser_list_filters(chooser);
+    GtkFileFilter *filter = GTK_FILE_FILTER(g_slist_nth_data(filters, index - 1));
+    g_slist_free(filters);
+    GtkFileFilterInfo info{};
+    info.contains = GTK_FILE_FILTER_DISPLAY_NAME;
+    info.display_name = name;
+    return gtk_file_filter_filter(filter, &info);
+}
+
+std::string make_temp_dir() {
+    char pattern[] = "/tmp/tarvik-chooser-XXXXXX";
+    const char *dir = mkdtemp(pattern);
+    return dir ? dir : "";
+}
+
+constexpr file_filter model_filters[] = {
+    {"Model files", "*.tkm;*.ms3d"},
+    {"Officer models", "SWT_*.tkm"},
+    {"All files", "*.*"},
+};
+
+class GtkChooser : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!start_viewer_windows()) GTEST_SKIP() << "no display";
+        set_chooser_answer_hook(nullptr);
+        directory = make_temp_dir();
+        ASSERT_FALSE(directory.empty());
+    }
+    std::string directory;
+};
+
+TEST_F(GtkChooser, OpenChooserShowsFiltersAndStaysOutOfTheToolWindowsWay) {
+    std::string model = directory + "/SWT_Officer.TKM";
+    std::ofstream(model) << "x";
+    std::vector<std::string> names;
+    int shown_filter = 0;
+    bool modal = true, owned = true;
+    bool upper_taken = false, other_taken = true, any_taken = false;
+    std::string refusal;
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
+        names = filter_names(chooser);
+        shown_filter = current_filter(chooser);
+        modal = gtk_window_get_modal(GTK_WINDOW(dialog));
+        owned = gtk_window_get_transient_for(GTK_WINDOW(dialog)) != nullptr;
+        upper_taken = filter_takes(chooser, 2, "SWT_OFFICER.TKM");
+        other_taken = filter_takes(chooser, 2, "KID_boy.tkm");
+        any_taken = filter_takes(chooser, 3, "README");
+        // The menu window still works: its background command is refused a second chooser.
+        testing::internal::CaptureStderr();
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(app_state.menu_window, 1003)));
+        refusal = testing::internal::GetCapturedStderr();
+        select_filter(chooser, 3);
+        gtk_file_chooser_set_filename(chooser, model.c_str());
+        respond_later(dialog, GTK_RESPONSE_ACCEPT);
+    });
+    uint32_t index = 2;
+    int32_t chosen =
+        choose_file(nullptr, model_filters, "Load TarvikMesh", directory.c_str(), &index);
+    EXPECT_EQ(names, (std::vector<std::string>{"Model files", "Officer models", "All files"}));
+    EXPECT_EQ(shown_filter, 2);
+    EXPECT_FALSE(modal);
+    EXPECT_FALSE(owned);
+    EXPECT_TRUE(upper_taken);
+    EXPECT_FALSE(other_taken);
+    EXPECT_TRUE(any_taken);
+    EXPECT_EQ(answered_folder, directory);
+    EXPECT_EQ(refusal, "THREAD SAFETY: Fileselector is in use!\n");
+    ASSERT_EQ(chosen, 1);
+    EXPECT_EQ(std::string(app_state.chosen_path), model);
+    EXPECT_EQ(chosen_directory(), directory);
+    EXPECT_EQ(index, 3u);
+    EXPECT_EQ(chooser_in_use(), 0);
+    std::remove(model.c_str());
+}
+
+TEST_F(GtkChooser, CancelledScreenshotChooserStillStoresTheFilter) {
+    app_state.screenshot_filter_index = 1;
+    std::string title;
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        title = gtk_window_get_title(GTK_WINDOW(dialog));
+        EXPECT_EQ(gtk_file_chooser_get_action(GTK_FILE_CHOOSER(dialog)),
+                  GTK_FILE_CHOOSER_ACTION_SAVE);
+        EXPECT_EQ(filter_names(GTK_FILE_CHOOSER(dialog)),
+                  (std::vector<std::string>{"Bitmap files", "All files"}));
+        select_filter(GTK_FILE_CHOOSER(dialog), 2);
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    });
+    testing::internal::CaptureStdout();
+    screenshot_command();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(title, "Choose filename to take screenshot");
+    EXPECT_EQ(app_state.screenshot_filter_index, 2u);
+}
+
+TEST_F(GtkChooser, ScreenshotNameWithoutExtensionGetsBmpAndTheDirectoryIsKept) {
+    app_state.screenshot_directory = directory;
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
+        gtk_file_chooser_set_current_name(chooser, "shot");
+        respond_later(dialog, GTK_RESPONSE_ACCEPT);
+    });
+    testing::internal::CaptureStdout();
+    screenshot_command();
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string expected = directory + "/shot.bmp";
+    EXPECT_EQ(answered_folder, directory);
+    EXPECT_NE(out.find("Saved screenshot at " + expected + "\n"), std::string::npos) << out;
+    struct stat info {};
+    EXPECT_EQ(stat(expected.c_str(), &info), 0);
+    EXPECT_GT(info.st_size, 54);
+    EXPECT_EQ(app_state.screenshot_directory, directory);
+    std::remove(expected.c_str());
+}
+
+// ---- the background command, answered through the seam
+
+std::string seam_answer;
+std::string seam_directory;
+chooser_reply answer_background(const chooser_request &request) {
+    seam_directory = request.initial_directory;
+    chooser_reply reply;
+    reply.accepted = 1;
+    reply.path = seam_answer;
+    return reply;
+}
+
+// A 2x2 24-bit bitmap with the classic header, which the image library reads.
+void write_small_bmp(const std::string &path) {
+    std::vector<unsigned char> bytes = {'B', 'M'};
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    auto u16 = [&](uint16_t v) {
+        bytes.push_back(v & 0xFF);
+        bytes.push_back(v >> 8);
+    };
+    u32(54 + 16);
+    u32(0);
+    u32(54);
+    u32(40);
+    u32(2);
+    u32(2);
+    u16(1);
+    u16(24);
+    u32(0);
+    u32(16);
+    u32(2835);
+    u32(2835);
+    u32(0);
+    u32(0);
+    for (int row = 0; row < 2; row++) {
+        for (int i = 0; i < 6; i++)
+            bytes.push_back(200);
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+}
+
+TEST_F(GtkChooser, BackgroundThatFailsKeepsTheFlagButRemembersTheDirectory) {
+    set_chooser_answer_hook(answer_background);
+    app_state.background_directory = "";
+    app_state.show_background = 0;
+    seam_answer = directory + "/broken.bmp";
+    std::ofstream(seam_answer) << "not an image";
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    background_command();
+    testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error loading background: "), std::string::npos) << err;
+    EXPECT_EQ(seam_directory, "");
+    EXPECT_EQ(app_state.show_background, 0);
+    EXPECT_EQ(app_state.background_directory, directory);
+    EXPECT_STREQ(app_state.chosen_path, directory.c_str());
+
+    seam_answer = directory + "/bg.bmp";
+    write_small_bmp(seam_answer);
+    testing::internal::CaptureStdout();
+    background_command();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(seam_directory, directory);
+    EXPECT_EQ(app_state.show_background, 1);
+    EXPECT_STREQ(get_dlg_item_text(app_state.menu_window, 1010), "bg.bmp");
+    set_chooser_answer_hook(nullptr);
+    app_state.show_background = 0;
+    std::remove((directory + "/broken.bmp").c_str());
+    std::remove(seam_answer.c_str());
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+// The tool windows for real under X: the menu window and its pictures, the mesh window's boxes
+// and buttons, the animation window's Reset, the exit picture, and the program icon.
+#include <gtest/gtest.h>
+
+#include "tests/viewer/gui/gui_fixture.h"
+#include "viewer/anim/animation.h"
+#include "viewer/app/startup.h"
+
+// X11 last: its macros (None, Bool) collide with GoogleTest's names.
+#include <GL/gl.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <unistd.h>
+
+namespace {
+
+class ToolWindows : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!start_viewer_windows()) GTEST_SKIP() << "no display";
+        settle();
+    }
+    void TearDown() override {
+        for (GtkWidget *window :
+             {app_state.textures_window, app_state.mesh_window, app_state.animation_window})
+            if (window) gtk_widget_destroy(window);
+        settle();
+    }
+};
+
+GdkPixbuf *picture_of(int id) {
+    auto *builder = static_cast<GtkBuilder *>(
+        g_object_get_data(G_OBJECT(app_state.menu_window), dialog_builder_key));
+    std::string name = "c" + std::to_string(id) + "_image";
+    GObject *image = gtk_builder_get_object(builder, name.c_str());
+    return image ? gtk_image_get_pixbuf(GTK_IMAGE(image)) : nullptr;
+}
+
+TEST_F(ToolWindows, StartUpShowsTheMenuWithItsPicturesAndSetsTheChooserDefaults) {
+    GtkWidget *menu = app_state.menu_window;
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(menu));
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(menu)), "TarvikMenu");
+    EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(menu)));
+    const struct {
+        int id, width, height;
+    } pictures[] = {{1014, 64, 48}, {1013, 64, 48}, {1000, 64, 48}, {1031, 28, 28}};
+    for (const auto &p : pictures) {
+        GdkPixbuf *pixbuf = picture_of(p.id);
+        ASSERT_NE(pixbuf, nullptr) << p.id;
+        EXPECT_EQ(gdk_pixbuf_get_width(pixbuf), p.width) << p.id;
+        EXPECT_EQ(gdk_pixbuf_get_height(pixbuf), p.height) << p.id;
+    }
+    GtkWidget *background = get_dlg_item(menu, 1003);
+    ASSERT_NE(background, nullptr);
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(background)), "_Background");
+    EXPECT_TRUE(gtk_button_get_use_underline(GTK_BUTTON(background)));
+    GtkWidget *field = get_dlg_item(menu, 1010);
+    ASSERT_TRUE(field && GTK_IS_ENTRY(field));
+    EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(field)));
+
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    for (const std::string *dir : {&app_state.mesh_directory, &app_state.animation_directory,
+                                   &app_state.texture_directory, &app_state.screenshot_directory})
+        EXPECT_EQ(*dir, cwd);
+    EXPECT_EQ(app_state.background_directory, "");
+    EXPECT_EQ(app_state.mesh_filter_index, 1u);
+    EXPECT_EQ(app_state.screenshot_filter_index, 1u);
+    EXPECT_NE(app_state.instance_handle, nullptr);
+}
+
+TEST_F(ToolWindows, MenuWindowIsTransientForTheOpenGLWindowAndCannotBeClosed) {
+    GtkWidget *menu = app_state.menu_window;
+    ASSERT_NE(menu, nullptr);
+    Display *display = app_state.wm_info.info.x11.display;
+    Window transient_for = 0;
+    ASSERT_TRUE(XGetTransientForHint(GDK_WINDOW_XDISPLAY(gtk_widget_get_window(menu)),
+                                     GDK_WINDOW_XID(gtk_widget_get_window(menu)), &transient_for));
+    EXPECT_EQ(transient_for, app_state.wm_info.info.x11.wmwindow);
+    (void)display;
+    close_window(menu);
+    EXPECT_EQ(app_state.menu_window, menu);
+    EXPECT_TRUE(gtk_widget_get_visible(menu));
+}
+
+TEST_F(ToolWindows, ProgramIconIsOnTheOpenGLWindow) {
+    Display *display = app_state.wm_info.info.x11.display;
+    Atom icon = XInternAtom(display, "_NET_WM_ICON", True);
+    ASSERT_NE(icon, static_cast<Atom>(None));
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display, app_state.wm_info.info.x11.wmwindow, icon, 0, 4096, False,
+                                 XA_CARDINAL, &type, &format, &count, &after, &data),
+              Success);
+    ASSERT_NE(data, nullptr);
+    const unsigned long *values = reinterpret_cast<const unsigned long *>(data);
+    ASSERT_GE(count, 2u);
+    EXPECT_EQ(values[0], 32u);
+    EXPECT_EQ(values[1], 32u);
+    EXPECT_EQ(count, 2u + 32u * 32u);
+    // Corners are transparent, the middle is not (Xlib hands 32-bit items back sign-extended).
+    EXPECT_EQ((values[2] & 0xFFFFFFFFu) >> 24, 0u);
+    EXPECT_EQ((values[2 + 16 * 32 + 16] & 0xFFFFFFFFu) >> 24, 255u);
+    XFree(data);
+}
+
+TEST_F(ToolWindows, MeshPictureTwiceGivesOneWindowAndResetsTheCameraEachTime) {
+    app_state.camera_orientation[0] = 0.5f;
+    app_state.camera_orientation[3] = 0.5f;
+    press_picture(app_state.menu_window, 1014);
+    GtkWidget *first = app_state.mesh_window;
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(first)), "TarvikMesh");
+    EXPECT_EQ(app_state.camera_orientation[0], 0.0f);
+    EXPECT_EQ(app_state.camera_orientation[3], 1.0f);
+
+    app_state.camera_orientation[1] = 0.7f;
+    testing::internal::CaptureStderr();
+    press_picture(app_state.menu_window, 1014);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(app_state.mesh_window, first);
+    EXPECT_EQ(app_state.camera_orientation[1], 0.0f);
+    int mesh_windows = 0;
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *w = toplevels; w; w = w->next)
+        if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(w->data)), "TarvikMesh") == 0) mesh_windows++;
+    g_list_free(toplevels);
+    EXPECT_EQ(mesh_windows, 1);
+
+    close_window(first);
+    EXPECT_EQ(app_state.mesh_window, nullptr);
+    press_picture(app_state.menu_window, 1014);
+    EXPECT_NE(app_state.mesh_window, nullptr);
+}
+
+TEST_F(ToolWindows, EachCheckBoxFlipsItsFlagAndShowsIt) {
+    press_picture(app_state.menu_window, 1014);
+    GtkWidget *mesh = app_state.mesh_window;
+    ASSERT_NE(mesh, nullptr);
+    struct row {
+        int id;
+        int32_t *flag;
+    };
+    const row rows[] = {{1021, &app_state.show_bones},         {1022, &app_state.show_mesh},
+                        {1023, &app_state.show_textures},      {1028, &app_state.show_normals},
+                        {1024, &app_state.show_hit_detection}, {1027, &app_state.line_smoothing},
+                        {1029, &app_state.show_background}};
+    for (const row &r : rows) {
+        int32_t before = *r.flag != 0;
+        EXPECT_EQ(is_dlg_button_checked(mesh, r.id), before) << r.id;
+        press_button(mesh, r.id);
+        EXPECT_EQ(*r.flag != 0, !before) << r.id;
+        EXPECT_EQ(is_dlg_button_checked(mesh, r.id), !before) << r.id;
+        press_button(mesh, r.id);
+        EXPECT_EQ(*r.flag != 0, before) << r.id;
+        EXPECT_EQ(is_dlg_button_checked(mesh, r.id), before) << r.id;
+    }
+}
+
+TEST_F(ToolWindows, TexturesBoxTurnsTexturesAndWhiteMaterialsOffTogether) {
+    press_picture(app_state.menu_window, 1014);
+    app_state.show_textures = 1;
+    app_state.white_materials = 1;
+    sync_mesh_checkboxes();
+    press_button(app_state.mesh_window, 1023);
+    EXPECT_EQ(app_state.show_textures, 0);
+    EXPECT_EQ(app_state.white_materials, 0);
+    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, 1023));
+}
+
+TEST_F(ToolWindows, WireBoxSwitchesThePrimitive) {
+    press_picture(app_state.menu_window, 1014);
+    app_state.mesh_primitive = GL_TRIANGLES;
+    sync_mesh_checkboxes();
+    press_button(app_state.mesh_window, 1026);
+    EXPECT_EQ(app_state.mesh_primitive, static_cast<uint32_t>(GL_LINE_STRIP));
+    EXPECT_TRUE(is_dlg_button_checked(app_state.mesh_window, 1026));
+    press_button(app_state.mesh_window, 1026);
+    EXPECT_EQ(app_state.mesh_primitive, static_cast<uint32_t>(GL_TRIANGLES));
+    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, 1026));
+}
+
+TEST_F(ToolWindows, ToggleFromTheKeyboardFlipsOnceAndMovesTheBox) {
+    press_picture(app_state.menu_window, 1014);
+    int32_t before = app_state.show_normals;
+    toggle_normals();
+    settle();
+    EXPECT_EQ(app_state.show_normals, !before);
+    EXPECT_EQ(is_dlg_button_checked(app_state.mesh_window, 1028), !before);
+    toggle_normals();
+    settle();
+    EXPECT_EQ(app_state.show_normals, before);
+}
+
+TEST_F(ToolWindows, TogglesSetTheirOpenGLState) {
+    app_state.show_hit_detection = 0;
+    toggle_hit_detection();
+    EXPECT_EQ(app_state.show_hit_detection, 1);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    toggle_hit_detection();
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+
+    int32_t smoothing = app_state.line_smoothing;
+    toggle_line_smoothing();
+    EXPECT_EQ(glIsEnabled(GL_LINE_SMOOTH) != 0, !smoothing);
+    toggle_line_smoothing();
+
+    int32_t culling = app_state.cull_back_faces;
+    toggle_culling();
+    EXPECT_EQ(app_state.cull_back_faces != 0, !culling);
+    EXPECT_EQ(glIsEnabled(GL_CULL_FACE) != 0, !culling);
+    toggle_culling();
+    EXPECT_EQ(glIsEnabled(GL_CULL_FACE) != 0, culling != 0);
+}
+
+TEST_F(ToolWindows, RemoveReleasesTheMeshAndEmptiesTheFields) {
+    press_picture(app_state.menu_window, 1014);
+    GtkWidget *mesh = app_state.mesh_window;
+    app_state.mesh = make_boned_mesh(2);
+    tka_animation *animation = app_state.animation;
+    for (int id : {1007, 1017, 1018, 1019})
+        set_dlg_item_text(mesh, id, "something");
+    press_button(mesh, 1006);
+    EXPECT_EQ(app_state.mesh, nullptr);
+    EXPECT_EQ(app_state.animation, animation);
+    for (int id : {1007, 1017, 1018, 1019})
+        EXPECT_STREQ(get_dlg_item_text(mesh, id), "") << id;
+    // Nothing to remove: still harmless.
+    press_button(mesh, 1006);
+    EXPECT_EQ(app_state.mesh, nullptr);
+}
+
+TEST_F(ToolWindows, AnimationPictureOpensOneWindowWithItsControls) {
+    press_picture(app_state.menu_window, 1013);
+    GtkWidget *window = app_state.animation_window;
+    ASSERT_NE(window, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "TarvikAnimation");
+    press_picture(app_state.menu_window, 1013);
+    EXPECT_EQ(app_state.animation_window, window);
+    int32_t paused = app_state.animation_paused;
+    press_button(window, 1024);
+    EXPECT_EQ(app_state.animation_paused, !paused);
+    press_button(window, 1024);
+    EXPECT_EQ(app_state.animation_paused, paused);
+    close_window(window);
+    EXPECT_EQ(app_state.animation_window, nullptr);
+}
+
+TEST_F(ToolWindows, ResetWithoutAMeshDoesNothing) {
+    press_picture(app_state.menu_window, 1013);
+    GtkWidget *window = app_state.animation_window;
+    tkm_mesh *kept_mesh = app_state.mesh;
+    app_state.mesh = nullptr;
+    tka_animation *animation = create_animation();
+    app_state.animation = animation;
+    app_state.current_frame = 3;
+    set_dlg_item_text(window, 1008, "walk.tka");
+    press_button(window, 1003);
+    EXPECT_EQ(app_state.animation, animation);
+    EXPECT_EQ(app_state.current_frame, 3);
+    EXPECT_STREQ(get_dlg_item_text(window, 1008), "walk.tka");
+    release_animation(animation);
+    app_state.animation = nullptr;
+    app_state.current_frame = 0;
+    app_state.mesh = kept_mesh;
+}
+
+TEST_F(ToolWindows, ResetWithAMeshDropsTheAnimationForTheRestPose) {
+    press_picture(app_state.menu_window, 1013);
+    GtkWidget *window = app_state.animation_window;
+    app_state.mesh = make_boned_mesh(3);
+    tka_animation *loaded = create_animation();
+    app_state.animation = loaded;
+    app_state.rest_pose_animation = 0;
+    app_state.current_frame = 4;
+    set_dlg_item_text(window, 1008, "walk.tka");
+    set_dlg_item_text(window, 1016, "12");
+    set_dlg_item_text(window, 1017, "5");
+    press_button(window, 1003);
+    ASSERT_NE(app_state.animation, nullptr);
+    EXPECT_NE(app_state.animation, loaded);
+    EXPECT_EQ(app_state.animation->num_frames, 1);
+    EXPECT_EQ(app_state.animation->num_bones, 3);
+    EXPECT_EQ(app_state.rest_pose_animation, 1);
+    EXPECT_EQ(app_state.current_frame, 0);
+    for (int id : {1008, 1016, 1017})
+        EXPECT_STREQ(get_dlg_item_text(window, id), "") << id;
+
+    release_animation(app_state.animation);
+    app_state.animation = nullptr;
+    release_mesh(app_state.mesh);
+    app_state.mesh = nullptr;
+}
+
+TEST_F(ToolWindows, TexturesButtonOpensOneTexturesWindowThatGoesWithTheMeshWindow) {
+    press_picture(app_state.menu_window, 1014);
+    GtkWidget *mesh = app_state.mesh_window;
+    press_button(mesh, 1004);
+    GtkWidget *textures = app_state.textures_window;
+    ASSERT_NE(textures, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(textures)), "TarvikTextures");
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(textures)), GTK_WINDOW(mesh));
+    EXPECT_EQ(open_textures_window(mesh), 0);
+    EXPECT_EQ(app_state.textures_window, textures);
+
+    close_window(mesh);
+    EXPECT_EQ(app_state.mesh_window, nullptr);
+    EXPECT_EQ(app_state.textures_window, nullptr);
+    // Without a parent (the t key) it opens again.
+    EXPECT_EQ(open_textures_window(nullptr), 1);
+    EXPECT_NE(app_state.textures_window, nullptr);
+}
+
+gboolean press_exit_later(gpointer) {
+    press_picture(app_state.menu_window, 1000);
+    return G_SOURCE_REMOVE;
+}
+
+TEST_F(ToolWindows, ExitPictureEndsTheMainLoop) {
+    app_state.quit_requested = 0;
+    g_timeout_add(50, press_exit_later, nullptr);
+    run_main_loop(); // returns only once the loop has ended
+    EXPECT_EQ(app_state.quit_requested, 1);
+    app_state.quit_requested = 0;
+}
+
+} // namespace

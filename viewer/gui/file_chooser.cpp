@@ -1,0 +1,226 @@
+// The file chooser over GtkFileChooserDialog, and the background and screenshot commands.
+//
+// Sections: pattern translation | answer handling | GTK dialog | choose_file | commands
+#include "viewer/gui/file_chooser.h"
+
+#include <gtk/gtk.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "support/messages.h"
+#include "viewer/app/app_state.h"
+#include "viewer/gui/dialog.h"
+#include "viewer/gui/gui_loop.h"
+#include "viewer/render/background.h"
+
+namespace {
+
+int32_t in_use = 0;
+chooser_answer_fn answer_hook = nullptr;
+
+constexpr file_filter background_filters[] = {{"All files", "*.*"}};
+constexpr file_filter screenshot_filters[] = {{"Bitmap files", "*.bmp"}, {"All files", "*.*"}};
+
+// ---- pattern translation
+
+// GTK globs are case-sensitive while the filters are meant to be case-blind: "*.tkm" becomes
+// "*.[tT][kK][mM]". "*.*" is the "every file" idiom and matches names without a dot too.
+std::string case_blind_pattern(const std::string &pattern) {
+    if (pattern == "*.*") return "*";
+    std::string out;
+    for (char c : pattern) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalpha(u)) {
+            out += '[';
+            out += static_cast<char>(std::tolower(u));
+            out += static_cast<char>(std::toupper(u));
+            out += ']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// ---- answer handling
+
+// The name part of path begins after its last separator; stored Windows paths use '\'.
+size_t name_offset(const std::string &path) {
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// Adds ".extension" when the name part has no extension of its own.
+std::string with_default_extension(const std::string &path, const char *extension) {
+    if (!extension || !*extension) return path;
+    std::string name = path.substr(name_offset(path));
+    if (name.empty() || name.find('.') != std::string::npos) return path;
+    return path + "." + extension;
+}
+
+// Stores path as the answer; 0 (reported, answer left empty) when it does not fit.
+int32_t store_answer(const std::string &path) {
+    size_t offset = name_offset(path);
+    if (path.size() + 1 > sizeof app_state.chosen_path || offset > UINT16_MAX) {
+        real_meow("Chosen path is too long (%zu characters, at most %zu): %s\n", path.size(),
+                  sizeof app_state.chosen_path - 1, path.c_str());
+        return 0;
+    }
+    std::memcpy(app_state.chosen_path, path.c_str(), path.size() + 1);
+    app_state.chosen_name_offset = static_cast<uint16_t>(offset);
+    return 1;
+}
+
+// ---- GTK dialog
+
+struct dialog_wait {
+    int done = 0;
+    int response = GTK_RESPONSE_CANCEL;
+};
+
+void on_response(GtkDialog *, gint response, gpointer data) {
+    auto *wait = static_cast<dialog_wait *>(data);
+    wait->response = response;
+    wait->done = 1;
+}
+
+// Without a window manager the chooser opens over the whole screen; keep it a usable size.
+void on_map(GtkWidget *dialog, gpointer) {
+    gtk_window_resize(GTK_WINDOW(dialog), 760, 520);
+}
+
+chooser_reply run_gtk_dialog(const chooser_request &request) {
+    chooser_reply reply;
+    reply.filter_index = request.filter_index;
+    if (!gui_available()) return reply;
+
+    GtkFileChooserAction action =
+        request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN;
+    // No parent window: the tool windows must stay usable while the chooser is shown.
+    GtkWidget *dialog =
+        gtk_file_chooser_dialog_new(request.title, nullptr, action, "_Cancel", GTK_RESPONSE_CANCEL,
+                                    request.save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, FALSE);
+
+    for (const file_filter &entry : request.filters) {
+        GtkFileFilter *filter = gtk_file_filter_new();
+        gtk_file_filter_set_name(filter, entry.description);
+        std::string patterns = entry.patterns ? entry.patterns : "";
+        size_t start = 0;
+        while (start <= patterns.size()) {
+            size_t end = patterns.find(';', start);
+            if (end == std::string::npos) end = patterns.size();
+            std::string one = patterns.substr(start, end - start);
+            if (!one.empty()) gtk_file_filter_add_pattern(filter, case_blind_pattern(one).c_str());
+            start = end + 1;
+        }
+        gtk_file_chooser_add_filter(chooser, filter);
+    }
+    GSList *filters = gtk_file_chooser_list_filters(chooser);
+    if (request.filter_index >= 1 && request.filter_index <= g_slist_length(filters))
+        gtk_file_chooser_set_filter(
+            chooser, GTK_FILE_FILTER(g_slist_nth_data(filters, request.filter_index - 1)));
+    if (request.initial_directory && *request.initial_directory)
+        gtk_file_chooser_set_current_folder(chooser, request.initial_directory);
+
+    dialog_wait wait;
+    g_signal_connect(dialog, "response", G_CALLBACK(on_response), &wait);
+    g_signal_connect_after(dialog, "map", G_CALLBACK(on_map), nullptr);
+    gtk_window_present(GTK_WINDOW(dialog));
+    // Not gtk_dialog_run: that would make the chooser modal for the whole application.
+    while (!wait.done)
+        gtk_main_iteration();
+
+    int position = g_slist_index(filters, gtk_file_chooser_get_filter(chooser));
+    if (position >= 0) reply.filter_index = static_cast<uint32_t>(position) + 1;
+    g_slist_free(filters);
+
+    if (wait.response == GTK_RESPONSE_ACCEPT) {
+        if (char *name = gtk_file_chooser_get_filename(chooser)) {
+            reply.accepted = 1;
+            reply.path = name;
+            g_free(name);
+        }
+    }
+    gtk_widget_destroy(dialog);
+    pump_gui_events();
+    return reply;
+}
+
+} // namespace
+
+// ---- choose_file
+
+int32_t choose_file(const char *default_extension, std::span<const file_filter> filters,
+                    const char *title, const char *initial_directory, uint32_t *filter_index) {
+    if (in_use) {
+        real_meow("THREAD SAFETY: Fileselector is in use!\n");
+        return 0;
+    }
+    in_use = 1;
+    app_state.chosen_path[0] = '\0';
+    app_state.chosen_name_offset = 0;
+
+    chooser_request request{default_extension ? 1 : 0, filters, title ? title : "",
+                            initial_directory ? initial_directory : "",
+                            filter_index ? *filter_index : 1};
+    chooser_reply reply = answer_hook ? answer_hook(request) : run_gtk_dialog(request);
+
+    if (filter_index) *filter_index = reply.filter_index;
+    int32_t chosen = 0;
+    if (reply.accepted && !reply.path.empty())
+        chosen = store_answer(with_default_extension(reply.path, default_extension));
+    in_use = 0;
+    return chosen;
+}
+
+int32_t chooser_in_use() {
+    return in_use;
+}
+
+void set_chooser_answer_hook(chooser_answer_fn answer) {
+    answer_hook = answer;
+}
+
+std::string chosen_directory() {
+    uint16_t offset = app_state.chosen_name_offset;
+    if (offset == 0) return std::string();
+    return std::string(app_state.chosen_path, offset - 1);
+}
+
+// ---- commands
+
+void background_command() {
+    if (!choose_file(nullptr, background_filters, "Open background image",
+                     app_state.background_directory.c_str(), nullptr))
+        return;
+    int32_t code = load_background(app_state.chosen_path);
+    if (code == 0) {
+        app_state.show_background = 1;
+        set_dlg_item_text(app_state.menu_window, 1010,
+                          app_state.chosen_path + app_state.chosen_name_offset);
+    } else {
+        real_meow("Error loading background: %d\n", code);
+    }
+    app_state.background_directory = chosen_directory();
+    app_state.chosen_path[app_state.chosen_name_offset ? app_state.chosen_name_offset - 1 : 0] =
+        '\0';
+}
+
+void screenshot_command() {
+    if (!choose_file("bmp", screenshot_filters, "Choose filename to take screenshot",
+                     app_state.screenshot_directory.c_str(), &app_state.screenshot_filter_index))
+        return;
+    int32_t code = take_screenshot(app_state.chosen_path);
+    if (code != 0) {
+        real_meow("Error taking screenshot: %d\n", code);
+        return;
+    }
+    real_purr("Saved screenshot at %s\n", app_state.chosen_path);
+    app_state.screenshot_directory = chosen_directory();
+    app_state.chosen_path[app_state.chosen_name_offset ? app_state.chosen_name_offset - 1 : 0] =
+        '\0';
+}
