@@ -1,0 +1,62 @@
+// Fuzz target of the TKA loader, against a small two-bone mesh; every frame is posed.
+#include <cstdlib>
+#include <vector>
+
+#include "fuzz_files.h"
+#include "fuzz_target.h"
+#include "tests/fixtures/tkm_builder.h"
+#include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
+#include "viewer/app/app_state.h"
+#include "viewer/mesh/tkm_reader.h"
+
+namespace {
+
+tkm_mesh *two_bone_mesh() {
+    static tkm_mesh *mesh = [] {
+        std::string path = fuzz_scratch_path("mesh.tkm");
+        std::vector<uint8_t> bytes = tkm_fixture::build_tkm(tkm_fixture::small_tkm());
+        tkm_mesh *m = create_mesh();
+        if (!fuzz_write_file(path, bytes.data(), bytes.size()) || read_tkm(m, path.c_str()) != 0)
+            std::abort();
+        std::remove(path.c_str());
+        return m;
+    }();
+    return mesh;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const std::string input = fuzz_scratch_path("in.tka");
+    if (!fuzz_write_file(input, data, size)) return 0;
+    tkm_mesh *mesh = two_bone_mesh();
+    tka_animation *animation = create_animation();
+    if (load_tka(animation, mesh, input.c_str()) == 0) {
+        app_state.animation = animation;
+        app_state.current_frame = 0;
+        for (uint32_t f = 0; f <= animation->num_frames; ++f) {
+            pose_mesh(mesh, animation);
+            next_frame();
+        }
+        previous_frame();
+        app_state.animation = nullptr;
+    }
+    release_animation(animation);
+    return 0;
+}
+
+std::vector<std::vector<uint8_t>> fuzz_seeds() {
+    using namespace tkm_fixture;
+    std::vector<std::vector<uint8_t>> seeds;
+    seeds.push_back(build_tka(small_tka(3)));
+    seeds.push_back(build_tka(small_tka(0)));
+    tka_description d = small_tka(2);
+    d.header_word = 0x12;
+    d.frames[0].strings = {std::string("hit\0", 4), "x"};
+    d.animated = {1};
+    for (auto &frame : d.frames)
+        frame.rotations.resize(1);
+    seeds.push_back(build_tka(d));
+    return seeds;
+}
