@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fuzz_files.h"
+#include "tests/fixtures/fuzz_files.h"
 #include "fuzz_target.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
