@@ -1,0 +1,2 @@
+# The Milkshape reader and conversion.
+tarvik_fuzz(ms3d ${PROJECT_SOURCE_DIR}/fuzz/ms3d.cpp LIBS tarvik_core)

@@ -1,0 +1,133 @@
+// Fuzz target for the Milkshape import: read any bytes as an .ms3d file and convert what reads.
+// Small models are converted twice, with the grid merges and with the plain scans, and must give
+// the same mesh.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "fuzz_target.h"
+#include "tests/fixtures/ms3d_builder.h"
+#include "viewer/mesh/mesh.h"
+#include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace fx = ms3d_fixture;
+
+namespace {
+
+// The conversion talks a lot; the fuzzer's own output stays readable.
+class quiet_output {
+  public:
+    quiet_output() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        saved_out = dup(1);
+        saved_err = dup(2);
+        const int null = open_null();
+        dup2(null, 1);
+        dup2(null, 2);
+        close(null);
+    }
+    ~quiet_output() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        dup2(saved_out, 1);
+        dup2(saved_err, 2);
+        close(saved_out);
+        close(saved_err);
+    }
+
+  private:
+    static int open_null() {
+        FILE *null = std::fopen("/dev/null", "w");
+        const int fd = dup(fileno(null));
+        std::fclose(null);
+        return fd;
+    }
+    int saved_out;
+    int saved_err;
+};
+
+FILE *open_bytes(const uint8_t *data, size_t size) {
+    if (size > 0)
+        if (FILE *stream = fmemopen(const_cast<uint8_t *>(data), size, "rb")) return stream;
+    FILE *stream = std::tmpfile();
+    if (stream && size > 0) std::fwrite(data, 1, size, stream);
+    if (stream) std::rewind(stream);
+    return stream;
+}
+
+// Reads and converts; null when the read failed. *result gets the conversion's result.
+tkm_mesh *read_and_convert(const uint8_t *data, size_t size, merge_method method, int *result,
+                           uint16_t *vertices) {
+    FILE *stream = open_bytes(data, size);
+    if (!stream) return nullptr;
+    ms3d_model *model = create_ms3d();
+    const int read = read_ms3d_stream(model, stream);
+    std::fclose(stream);
+    *vertices = model->num_vertices;
+    tkm_mesh *mesh = nullptr;
+    if (read == 0) {
+        mesh = create_mesh();
+        *result = convert_ms3d(mesh, model, method);
+    }
+    release_ms3d(model);
+    return mesh;
+}
+
+template <typename T> bool same(const T *a, const T *b, uint32_t count) {
+    return count == 0 || std::memcmp(a, b, count * sizeof(T)) == 0;
+}
+
+bool same_mesh(const tkm_mesh &a, const tkm_mesh &b) {
+    return a.num_vertices == b.num_vertices && same(a.vertices, b.vertices, a.num_vertices) &&
+           a.num_runs == b.num_runs && same(a.runs, b.runs, a.num_runs) &&
+           a.num_texcoords == b.num_texcoords && same(a.texcoords, b.texcoords, a.num_texcoords) &&
+           a.num_corners == b.num_corners && same(a.corners, b.corners, a.num_corners) &&
+           a.num_triangles == b.num_triangles && same(a.triangles, b.triangles, a.num_triangles);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    quiet_output quiet;
+    int grid_result = -100;
+    uint16_t vertices = 0;
+    tkm_mesh *grid = read_and_convert(data, size, merge_method::grid, &grid_result, &vertices);
+    if (grid && vertices <= 2000) {
+        int scan_result = -100;
+        tkm_mesh *scan = read_and_convert(data, size, merge_method::scan, &scan_result, &vertices);
+        // Both must agree on success; a sound mesh must be the same either way.
+        if (!scan || scan_result != grid_result || (grid_result == 0 && !same_mesh(*grid, *scan)))
+            std::abort();
+        release_mesh(scan);
+    }
+    release_mesh(grid);
+    return 0;
+}
+
+std::vector<std::vector<uint8_t>> fuzz_seeds() {
+    fx::model keyed = fx::triangle_model();
+    fx::joint child;
+    child.name = "child";
+    child.parent = "root";
+    child.rotation_keys = {{0.5f, {1, 2, 3}}};
+    child.position_keys = {{0.25f, {4, 5, 6}}};
+    keyed.joints.push_back(child);
+    fx::model weapon = fx::chain_model(2);
+    weapon.joints[0].rotation[0] = 45;
+    fx::model unassigned = fx::triangle_model();
+    for (fx::vertex &v : unassigned.vertices)
+        v.bone = -1;
+    fx::model shared = fx::chain_model(3);
+    shared.vertices[4] = shared.vertices[0];
+    shared.groups.push_back({"again", {0}, 0});
+    return {fx::bytes(fx::triangle_model()),
+            fx::bytes(keyed),
+            fx::bytes(weapon),
+            fx::bytes(unassigned),
+            fx::bytes(shared),
+            fx::bytes(fx::chain_model(34)),
+            fx::bytes(fx::generated_model(120, 50, 40, 7))};
+}
