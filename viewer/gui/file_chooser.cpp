@@ -188,10 +188,22 @@ void set_chooser_answer_hook(chooser_answer_fn answer) {
 std::string chosen_directory() {
     uint16_t offset = app_state.chosen_name_offset;
     if (offset == 0) return std::string();
+    // A file in the root directory: its directory is "/", not the empty "platform default".
+    if (offset == 1 && app_state.chosen_path[0] == '/') return "/";
     return std::string(app_state.chosen_path, offset - 1);
 }
 
 // ---- commands
+
+namespace {
+
+// chosen_path keeps only its directory once a command has used the file.
+void cut_chosen_path_to_directory() {
+    std::string directory = chosen_directory();
+    std::memcpy(app_state.chosen_path, directory.c_str(), directory.size() + 1);
+}
+
+} // namespace
 
 void background_command() {
     if (!choose_file(nullptr, background_filters, "Open background image",
@@ -206,8 +218,7 @@ void background_command() {
         real_meow("Error loading background: %d\n", code);
     }
     app_state.background_directory = chosen_directory();
-    app_state.chosen_path[app_state.chosen_name_offset ? app_state.chosen_name_offset - 1 : 0] =
-        '\0';
+    cut_chosen_path_to_directory();
 }
 
 void screenshot_command() {
@@ -221,6 +232,5 @@ void screenshot_command() {
     }
     real_purr("Saved screenshot at %s\n", app_state.chosen_path);
     app_state.screenshot_directory = chosen_directory();
-    app_state.chosen_path[app_state.chosen_name_offset ? app_state.chosen_name_offset - 1 : 0] =
-        '\0';
+    cut_chosen_path_to_directory();
 }

@@ -119,6 +119,8 @@ template <size_t n> void connect_commands(GtkWidget *window, const command_row (
 void on_destroy(GtkWidget *window, gpointer data) {
     auto **handle = static_cast<GtkWidget **>(data);
     if (*handle == window) *handle = nullptr;
+    // The builder holds the window and the window holds the builder: break the cycle.
+    g_object_set_data(G_OBJECT(window), dialog_builder_key, nullptr);
 }
 
 // Redraws the OpenGL view while a tool window is dragged over it, so the view stays whole.

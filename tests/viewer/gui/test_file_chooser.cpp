@@ -177,6 +177,17 @@ TEST_F(FileChooser, PathThatDoesNotFitIsRefusedNotCut) {
     EXPECT_EQ(app_state.chosen_name_offset, 402);
 }
 
+TEST_F(FileChooser, FileInTheRootKeepsTheRootAsItsDirectory) {
+    next_reply = accept("/top.tkm", 1);
+    ASSERT_EQ(choose_file(nullptr, mesh_filters, "t", "", nullptr), 1);
+    EXPECT_EQ(app_state.chosen_name_offset, 1);
+    EXPECT_EQ(chosen_directory(), "/");
+    next_reply = accept("bare.tkm", 1);
+    ASSERT_EQ(choose_file(nullptr, mesh_filters, "t", "", nullptr), 1);
+    EXPECT_EQ(app_state.chosen_name_offset, 0);
+    EXPECT_EQ(chosen_directory(), "");
+}
+
 TEST_F(FileChooser, AcceptWithoutAPathCountsAsCancel) {
     next_reply = accept("", 1);
     EXPECT_EQ(choose_file(nullptr, mesh_filters, "t", "", nullptr), 0);

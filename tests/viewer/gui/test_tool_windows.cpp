@@ -4,6 +4,7 @@
 
 #include "tests/viewer/gui/gui_fixture.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
 #include "viewer/app/startup.h"
 
 // X11 last: its macros (None, Bool) collide with GoogleTest's names.
@@ -313,6 +314,32 @@ TEST_F(ToolWindows, TexturesButtonOpensOneTexturesWindowThatGoesWithTheMeshWindo
     // Without a parent (the t key) it opens again.
     EXPECT_EQ(open_textures_window(nullptr), 1);
     EXPECT_NE(app_state.textures_window, nullptr);
+}
+
+TEST_F(ToolWindows, MovingAToolWindowDrawsAFrameAtOnce) {
+    // A frame outside the animation is put back to 0 by the drawing: the sign that it drew.
+    app_state.mesh = make_boned_mesh(1);
+    tka_animation *rest = create_animation();
+    ASSERT_EQ(build_rest_pose(app_state.mesh, rest), 0);
+    app_state.animation = rest;
+    app_state.current_frame = 7;
+    settle();
+    ASSERT_EQ(app_state.current_frame, 7); // nothing draws while the windows sit still
+
+    int x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(app_state.menu_window), &x, &y);
+    testing::internal::CaptureStdout();
+    gtk_window_move(GTK_WINDOW(app_state.menu_window), x + 40, y + 30);
+    for (int i = 0; i < 50 && app_state.current_frame != 0; i++)
+        settle();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(app_state.current_frame, 0);
+    EXPECT_NE(out.find("PANIC! trying to draw"), std::string::npos) << out;
+
+    release_animation(app_state.animation);
+    app_state.animation = nullptr;
+    release_mesh(app_state.mesh);
+    app_state.mesh = nullptr;
 }
 
 gboolean press_exit_later(gpointer) {
