@@ -1,5 +1,6 @@
 // A hash grid of 0.001-wide cells: two points within 0.0001 of each other lie in the same or in
-// neighbouring cells, so a point is compared only with the kept points of the 27 cells around it.
+// neighbouring cells, so a point is compared only with the kept points of its own cell and of the
+// neighbours across the boundaries it is near (one cell for most points, at most 27).
 // Points with a coordinate that is infinite or not a number can match points far away (their
 // differences are not numbers), so they are kept apart and compared the slow way.
 #include "viewer/ms3d/point_merge.h"
@@ -21,11 +22,23 @@ constexpr double cells_per_unit = 1000.0;
 // Cell numbers are clamped far beyond any coordinate that has neighbours within 0.0001.
 constexpr double cell_limit = 1e15;
 
-int64_t cell_of(float coordinate) {
-    double cell = std::floor(double{coordinate} * cells_per_unit);
-    if (cell > cell_limit) cell = cell_limit;
-    if (cell < -cell_limit) cell = -cell_limit;
-    return static_cast<int64_t>(cell);
+// The cell of a coordinate along one axis, and the neighbouring cells a point within 0.0001 of it
+// could lie in: only those across a boundary that the coordinate is near (0.0002 leaves room for
+// rounding; the cells are 0.001 wide).
+struct axis_cells {
+    int64_t cell;
+    int64_t first; // cell - 1 or cell
+    int64_t last;  // cell or cell + 1
+};
+
+axis_cells cells_of(float coordinate) {
+    const double scaled = double{coordinate} * cells_per_unit;
+    double cell = std::floor(scaled);
+    double fraction = scaled - cell;
+    if (cell > cell_limit) cell = cell_limit, fraction = 0.5;
+    if (cell < -cell_limit) cell = -cell_limit, fraction = 0.5;
+    const auto whole = static_cast<int64_t>(cell);
+    return {whole, fraction < 0.2 ? whole - 1 : whole, fraction > 0.8 ? whole + 1 : whole};
 }
 
 // Cells that collide in the hash only add candidates: every candidate is tested exactly.
@@ -64,11 +77,11 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
             match = first_match(all_kept, points, p);
         } else {
             match = first_match(odd_kept, points, p);
-            const int64_t cx = cell_of(p[0]), cy = cell_of(p[1]), cz = cell_of(p[2]);
-            for (int64_t dx = -1; dx <= 1; dx++)
-                for (int64_t dy = -1; dy <= 1; dy++)
-                    for (int64_t dz = -1; dz <= 1; dz++) {
-                        auto cell = grid.find(cell_hash(cx + dx, cy + dy, cz + dz));
+            const axis_cells x = cells_of(p[0]), y = cells_of(p[1]), z = cells_of(p[2]);
+            for (int64_t cx = x.first; cx <= x.last; cx++)
+                for (int64_t cy = y.first; cy <= y.last; cy++)
+                    for (int64_t cz = z.first; cz <= z.last; cz++) {
+                        auto cell = grid.find(cell_hash(cx, cy, cz));
                         if (cell == grid.end()) continue;
                         for (uint32_t j : cell->second) {
                             if (j >= match) break;
@@ -87,7 +100,8 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
         result.new_index[i] = result.num_kept++;
         all_kept.push_back(i);
         if (is_finite_point(p))
-            grid[cell_hash(cell_of(p[0]), cell_of(p[1]), cell_of(p[2]))].push_back(i);
+            grid[cell_hash(cells_of(p[0]).cell, cells_of(p[1]).cell, cells_of(p[2]).cell)]
+                .push_back(i);
         else
             odd_kept.push_back(i);
     }
