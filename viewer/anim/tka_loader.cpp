@@ -186,6 +186,7 @@ tka_animation *create_animation() {
 }
 
 int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path) {
+    if (!mesh) return 1; // an animation is always loaded for a mesh
     FILE *stream = open_read(path);
     if (!stream) return 1;
     int code = read_sections(stream, animation, mesh, path);
