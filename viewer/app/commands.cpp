@@ -121,6 +121,7 @@ void show_mesh_fields(const tkm_mesh *mesh, const char *name) {
 }
 
 void load_mesh_textures(tkm_mesh *mesh) {
+    if (mesh->num_texture_names == 0) return; // nothing to load, nothing to report
     int failed = load_textures(mesh->num_texture_names, mesh->texture_names, &mesh->gl_textures,
                                mesh->directory);
     if (failed == 0) return;
