@@ -2,6 +2,8 @@
 #include "viewer/gui/dialog.h"
 
 #include <gtk/gtk.h>
+
+#include <cstdio>
 #include <string>
 
 #include "viewer/gui/gui_loop.h"
@@ -61,9 +63,27 @@ int is_dlg_button_checked(GtkWidget *window, int id) {
            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(item));
 }
 
+namespace {
+message_box_fn message_box_hook = nullptr;
+}
+
+void set_message_box_hook(message_box_fn box) {
+    message_box_hook = box;
+}
+
 void show_message_box(const char *text, const char *caption) {
-    if (!gui_available()) return;
-    GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+    if (!text) text = "";
+    if (!caption) caption = "";
+    if (message_box_hook) {
+        message_box_hook(text, caption);
+        return;
+    }
+    if (!gui_available()) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        return;
+    }
+    // The exclamation of the original notice is GTK's warning icon.
+    GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                             GTK_BUTTONS_OK, "%s", text);
     gtk_window_set_title(GTK_WINDOW(box), caption);
     gtk_dialog_run(GTK_DIALOG(box));

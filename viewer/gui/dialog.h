@@ -22,5 +22,11 @@ const char *get_dlg_item_text(GtkWidget *window, int id);
 void check_dlg_button(GtkWidget *window, int id, int checked);
 // 1 when the check box or toggle button is checked.
 int is_dlg_button_checked(GtkWidget *window, int id);
-// Modal notice with an OK button; returns when the user closes it.
+// Modal notice with an OK button and the warning icon, owned by no window; returns when the
+// user closes it. Without GTK the notice goes to standard error instead of being lost.
 void show_message_box(const char *text, const char *caption);
+
+// ---- test seam: answers in place of the modal notice
+using message_box_fn = void (*)(const char *text, const char *caption);
+// Replaces the notice with box (null restores the GTK notice). For tests only.
+void set_message_box_hook(message_box_fn box);

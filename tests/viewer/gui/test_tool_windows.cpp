@@ -342,6 +342,55 @@ TEST_F(ToolWindows, MovingAToolWindowDrawsAFrameAtOnce) {
     app_state.mesh = nullptr;
 }
 
+struct seen_box {
+    std::string title, text;
+    GtkMessageType type = GTK_MESSAGE_OTHER;
+    int found = 0;
+};
+seen_box seen;
+
+gboolean answer_message_box(gpointer) {
+    GList *toplevels = gtk_window_list_toplevels();
+    GtkWidget *box = nullptr;
+    for (GList *w = toplevels; w; w = w->next)
+        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            box = GTK_WIDGET(w->data);
+    g_list_free(toplevels);
+    if (!box) return G_SOURCE_CONTINUE;
+    seen.found = 1;
+    seen.title = gtk_window_get_title(GTK_WINDOW(box));
+    gchar *text = nullptr;
+    g_object_get(box, "text", &text, "message-type", &seen.type, nullptr);
+    seen.text = text ? text : "";
+    g_free(text);
+    gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    return G_SOURCE_REMOVE;
+}
+
+TEST_F(ToolWindows, MessageBoxShowsTextAndTitleUntilAnswered) {
+    seen = seen_box{};
+    g_timeout_add(20, answer_message_box, nullptr);
+    show_message_box("Error code: 7!", "Failed to write TKM");
+    EXPECT_EQ(seen.found, 1);
+    EXPECT_EQ(seen.title, "Failed to write TKM");
+    EXPECT_EQ(seen.text, "Error code: 7!");
+    EXPECT_EQ(seen.type, GTK_MESSAGE_WARNING);
+}
+
+std::string hooked_text, hooked_caption;
+void record_box(const char *text, const char *caption) {
+    hooked_text = text;
+    hooked_caption = caption;
+}
+
+TEST_F(ToolWindows, MessageBoxSeamAnswersInsteadOfTheNotice) {
+    set_message_box_hook(record_box);
+    show_message_box("Error code: 3!", "Failed to write TKM");
+    set_message_box_hook(nullptr);
+    EXPECT_EQ(hooked_text, "Error code: 3!");
+    EXPECT_EQ(hooked_caption, "Failed to write TKM");
+}
+
 gboolean press_exit_later(gpointer) {
     press_picture(app_state.menu_window, 1000);
     return G_SOURCE_REMOVE;
