@@ -137,3 +137,24 @@ TEST_F(command_test, nothing_is_written_without_a_mesh_or_a_choice) {
     run([] { save_mesh_command(app_state.mesh); }); // the chooser is cancelled
     EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm"}));
 }
+
+TEST_F(command_test, paths_longer_than_the_old_260_characters_load_and_save_whole) {
+    std::filesystem::path deep = dir.path;
+    for (int i = 0; i < 6; i++)
+        deep /= std::string(60, static_cast<char>('a' + i));
+    std::filesystem::create_directories(deep);
+    const std::string relative = std::filesystem::relative(deep, dir.path).string();
+    std::string source = character_file(relative + "/SWT_deep.tkm", 52);
+    ASSERT_GT(source.size(), 380u);
+
+    auto [out, err] = load_mesh(source);
+    ASSERT_NE(app_state.mesh, nullptr) << err;
+    EXPECT_EQ(std::string(app_state.mesh->directory), deep.string());
+    EXPECT_EQ(app_state.mesh_directory, deep.string());
+
+    const std::string target = (deep / "SWT_deep_copy.tkm").string();
+    choose(target);
+    auto [save_out, save_err] = run([] { save_mesh_command(app_state.mesh); });
+    EXPECT_EQ(save_out, "Wrote TKM " + target + "\n") << save_err;
+    EXPECT_EQ(read_back(target), (std::pair{52, 52}));
+}
