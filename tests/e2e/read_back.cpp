@@ -5,8 +5,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: e2e_read_back FILE.tkm\n");
         return 2;
