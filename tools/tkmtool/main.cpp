@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "json_output.h"
@@ -100,6 +101,26 @@ animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, fail
     return animation;
 }
 
+// While it lives, what the readers and the converter print on standard output goes to standard
+// error instead, so that standard output carries nothing but the JSON document.
+struct progress_to_stderr {
+    int saved = -1;
+    explicit progress_to_stderr(bool active) {
+        if (!active) return;
+        std::fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        if (saved >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+    ~progress_to_stderr() {
+        if (saved < 0) return;
+        std::fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+    }
+    progress_to_stderr(const progress_to_stderr &) = delete;
+    progress_to_stderr &operator=(const progress_to_stderr &) = delete;
+};
+
 int report_failure(const failure &failed, bool json) {
     if (json) std::printf("%s\n", error_json(failed.stage, failed.code).c_str());
     return 1;
@@ -150,19 +171,21 @@ int command_info(const std::vector<std::string> &args) {
     }
     if (files.size() != 1) return usage_error("info takes one file");
     failure failed;
+    mesh_ptr mesh;
+    animation_ptr animation;
+    {
+        progress_to_stderr quiet(json);
+        mesh = load_mesh(mesh_path.empty() ? files[0] : mesh_path, &failed);
+        if (mesh && !mesh_path.empty()) animation = load_animation(files[0], mesh.get(), &failed);
+    }
+    if (!mesh || (!mesh_path.empty() && !animation)) return report_failure(failed, json);
     if (mesh_path.empty()) {
-        mesh_ptr mesh = load_mesh(files[0], &failed);
-        if (!mesh) return report_failure(failed, json);
         if (json)
             std::printf("%s\n", mesh_json(*mesh).c_str());
         else
             print_mesh_summary(*mesh);
         return 0;
     }
-    mesh_ptr mesh = load_mesh(mesh_path, &failed);
-    if (!mesh) return report_failure(failed, json);
-    animation_ptr animation = load_animation(files[0], mesh.get(), &failed);
-    if (!animation) return report_failure(failed, json);
     if (json)
         std::printf("%s\n", animation_json(*animation).c_str());
     else

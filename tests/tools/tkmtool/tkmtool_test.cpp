@@ -7,6 +7,7 @@
 
 #include "json_output.h"
 #include "tests/common/temp_dir.h"
+#include "tests/fixtures/ms3d_builder.h"
 #include "tests/fixtures/tkm_builder.h"
 
 namespace {
@@ -135,6 +136,19 @@ TEST_F(Tkmtool, FailuresNameTheirStage) {
     EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1}}\n");
     EXPECT_NE(r.err.find("Error loading TarvikAnimation: 1\n"), std::string::npos);
 
+    // Messages the loader prints on standard output move aside for the JSON document.
+    tka_description wider = small_tka(1);
+    wider.bones.push_back(bone_description{});
+    write_fixture(swing, build_tka(wider));
+    r = run({"info", "--json", "--mesh", gun, swing});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1}}\n");
+    EXPECT_NE(r.err.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
+              std::string::npos);
+    r = run({"info", "--mesh", gun, swing});
+    EXPECT_NE(r.out.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
+              std::string::npos);
+
     r = run({"info", "--json", dir / "missing.MS3D"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind("{\"error\": {\"stage\": \"read_ms3d\", \"code\": ", 0), 0u) << r.out;
@@ -187,6 +201,42 @@ TEST_F(Tkmtool, ExportObjWritesThePosedMeshAndItsMaterials) {
     EXPECT_EQ(run({"export-obj", "--anim", swing, "--frame", "3", gun, obj}).status, 1);
     EXPECT_EQ(run({"export-obj", "--frame", "1", gun, obj}).status, 1);
     EXPECT_EQ(run({"export-obj", broken_mesh(), obj}).status, 1);
+}
+
+TEST_F(Tkmtool, MilkshapeModelsAreConvertedByTheirExtension) {
+    std::string model = dir / "tri.MS3D";
+    ASSERT_TRUE(write_fixture(model, ms3d_fixture::bytes(ms3d_fixture::triangle_model())));
+    run_result r = run({"info", "--json", model});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(R"({"format":"tkm","class_name":"unknown","header_word":1029,)"
+                          R"("name":"Milkshape",)",
+                          0),
+              0u)
+        << r.out;
+    std::string out = dir / "tri.tkm";
+    r = run({"convert", model, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"info", out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("name: Milkshape\n"), std::string::npos);
+    EXPECT_NE(r.out.find("triangles: 1\n"), std::string::npos);
+
+    // A joint hanging from a later joint cannot be converted.
+    ms3d_fixture::model bad = ms3d_fixture::triangle_model();
+    bad.joints.resize(2);
+    bad.joints[1].name = "later";
+    bad.joints[0].parent = "later";
+    ASSERT_TRUE(write_fixture(model, ms3d_fixture::bytes(bad)));
+    r = run({"info", "--json", model});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"convert_ms3d\", \"code\": 1}}\n");
+
+    std::vector<uint8_t> cut = ms3d_fixture::bytes(ms3d_fixture::triangle_model());
+    cut.resize(20);
+    ASSERT_TRUE(write_fixture(model, cut));
+    r = run({"info", "--json", model});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("{\"error\": {\"stage\": \"read_ms3d\", \"code\": ", 0), 0u) << r.out;
 }
 
 TEST(JsonForms, FloatsAreShortestRoundTrips) {
