@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include "viewer/gui/dialog.h"
+#include "viewer/gui/textures_window.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 
@@ -62,6 +63,44 @@ TEST_F(command_windows, the_animation_window_shows_name_frames_and_frame_one) {
     load_mesh(character_file("KID_b.tkm", 40));
     EXPECT_EQ(text(app_state.animation_window, 1008), "");
     EXPECT_EQ(text(app_state.animation_window, 1016), "");
+}
+
+// The lines of the textures window's list, top to bottom.
+std::vector<std::string> texture_lines() {
+    std::vector<std::string> lines;
+    GtkWidget *list = get_texture_list_box();
+    if (!list) return lines;
+    GtkTreeModel *model = gtk_tree_view_get_model(GTK_TREE_VIEW(list));
+    GtkTreeIter iter;
+    for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
+         more = gtk_tree_model_iter_next(model, &iter)) {
+        gchar *text = nullptr;
+        gtk_tree_model_get(model, &iter, 0, &text, -1);
+        lines.emplace_back(text ? text : "");
+        g_free(text);
+    }
+    return lines;
+}
+
+TEST_F(command_windows, the_textures_window_keeps_listing_the_character_after_a_weapon) {
+    ASSERT_EQ(open_textures_window(nullptr), 1);
+    load_mesh(character_file("SWT_a.tkm", 52, {"tex\\skin.bmp", "cloth.bmp"}));
+    const std::vector<std::string> character = {"! skin.bmp", "! cloth.bmp"};
+    EXPECT_EQ(texture_lines(), character);
+
+    // Its buttons act on the character mesh, so a weapon's textures must not take its lines.
+    tkm_fixture rifle;
+    rifle.bones = chain_skeleton(2);
+    rifle.grips = {"Grip1"};
+    rifle.texture_names = {"gun.tga"};
+    load_mesh(write_file("rifle.tkm", encode_tkm(rifle)));
+    ASSERT_NE(app_state.weapon_mesh, nullptr);
+    EXPECT_EQ(texture_lines(), character);
+
+    load_mesh(character_file("SWT_b.tkm", 52, {"face.tga"}));
+    EXPECT_EQ(texture_lines(), std::vector<std::string>{"! face.tga"});
+    gtk_widget_destroy(app_state.textures_window);
+    app_state.textures_window = nullptr;
 }
 
 int main(int argc, char **argv) {

@@ -208,3 +208,11 @@ TEST_F(command_test, textures_stay_on_when_some_load) {
     EXPECT_EQ(out_none.find("load_textures()"), std::string::npos) << out_none;
     EXPECT_EQ(app_state.show_textures, 1);
 }
+
+TEST_F(command_test, a_file_in_the_root_directory_keeps_the_root_as_its_directory) {
+    // No such file: the read fails, but the directory is remembered for the next chooser.
+    auto [out, err] = load_mesh("/tarvik-no-such-model.tkm");
+    EXPECT_EQ(app_state.mesh, nullptr);
+    EXPECT_NE(err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << err;
+    EXPECT_EQ(app_state.mesh_directory, "/");
+}

@@ -151,6 +151,25 @@ TEST_F(command_keys, letter_keys_open_their_choosers) {
     EXPECT_EQ(app_state.mesh, nullptr);
 }
 
+// While the first chooser is shown, the user releases m in the viewer window.
+chooser_reply answer_with_m_released(const chooser_request &request) {
+    titles.push_back(request.title);
+    EXPECT_EQ(on_command_key(SDLK_m), 1);
+    chooser_reply reply;
+    reply.accepted = 0;
+    return reply;
+}
+
+TEST_F(command_keys, m_while_a_chooser_is_shown_is_refused_by_the_chooser) {
+    set_chooser_answer_hook(answer_with_m_released);
+    testing::internal::CaptureStderr();
+    press(SDLK_n);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(titles, std::vector<std::string>{"Load TarvikAnimation"});
+    EXPECT_NE(err.find("THREAD SAFETY: Fileselector is in use!\n"), std::string::npos) << err;
+    EXPECT_EQ(app_state.mesh, nullptr);
+}
+
 TEST_F(command_keys, m_and_n_load_a_mesh_and_its_animation) {
     load_with_key(mesh_file("SWT_a.tkm", 52, "none.bmp", false));
     ASSERT_NE(app_state.mesh, nullptr);
