@@ -95,9 +95,14 @@ int32_t load_textures(uint16_t count, const texture_name *names, gl_texture_tabl
         std::fprintf(stderr, "Textures are disabled: not even trying to load any!\n");
         return count;
     }
+    // An empty table keeps no blocks: they would never be freed, as releasing skips empty tables.
+    if (count == 0) {
+        table->num_textures = 0;
+        return 0;
+    }
     uint32_t *textures = alloc_elements<uint32_t>(count);
     uint32_t *loaded = alloc_elements<uint32_t>(count);
-    if (!textures || !loaded || (count && !names)) {
+    if (!textures || !loaded || !names) {
         cleanup_one(textures);
         cleanup_one(loaded);
         std::fprintf(stderr, "Out of memory for %u textures!\n", count);

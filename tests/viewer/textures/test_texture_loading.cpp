@@ -193,6 +193,8 @@ TEST_F(texture_loading, load_textures_follows_the_search_order_and_counts_failur
 TEST_F(texture_loading, no_names_give_empty_arrays_and_no_failures) {
     EXPECT_EQ(load_textures(0, nullptr, &table, tree.path.c_str()), 0);
     EXPECT_EQ(table.num_textures, 0u);
+    EXPECT_EQ(table.textures, nullptr) << "nothing that releasing an empty table would not free";
+    EXPECT_EQ(table.loaded, nullptr);
 }
 
 TEST_F(texture_loading, disabled_textures_load_nothing_and_leave_the_table) {
