@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/ms3d/ms3d_load.h"
@@ -412,6 +414,33 @@ TEST(converted_model, odd_bone_count_saved_and_read_back) {
     for (size_t i = 0; i < m.joints.size(); i++)
         m.joints[i].rotation[i % 3] = 25.0f * float(i) - 80.0f;
     expect_round_trip(m, 3e-6f);
+}
+
+// Posed in its rest pose, a converted model shows every vertex where Milkshape had it, whatever
+// skeleton the bones got.
+TEST(converted_model, rest_pose_puts_vertices_where_milkshape_had_them) {
+    for (uint16_t bones : {52, 37, 2, 9}) {
+        SCOPED_TRACE(bones);
+        fx::model m = fx::chain_model(bones);
+        for (size_t i = 0; i < m.joints.size(); i++)
+            m.joints[i].rotation[(i + 1) % 3] = 15.0f * float(i);
+        conversion c = convert_fixture(m);
+        ASSERT_EQ(c.result, 0) << c.err;
+        std::unique_ptr<tka_animation, void (*)(tka_animation *)> rest(create_animation(),
+                                                                       release_animation);
+        ASSERT_EQ(build_rest_pose(c.mesh.get(), rest.get()), 0);
+        pose_mesh(c.mesh.get(), rest.get());
+        // Each Milkshape triangle is one mesh triangle, corners reversed.
+        for (uint16_t t = 0; t < c.mesh->num_triangles; t++)
+            for (int k = 0; k < 3; k++) {
+                const fx::vertex &source = m.vertices[m.triangles[t].v[k]];
+                const tkm_corner &corner = c.mesh->corners[c.mesh->triangles[t].corners[2 - k]];
+                const float *world = c.mesh->vertices[corner.vertex].world;
+                EXPECT_NEAR(world[12], source.x, 2e-4f);
+                EXPECT_NEAR(world[13], source.y, 2e-4f);
+                EXPECT_NEAR(world[14], source.z, 2e-4f);
+            }
+    }
 }
 
 } // namespace
