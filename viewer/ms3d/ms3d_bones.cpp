@@ -49,9 +49,9 @@ void rotation_to_quat(float *q, const float *m) {
         z = 0.25f * s;
     }
     const float sign = w < 0.0f ? -1.0f : 1.0f;
-    q[0] = -x * sign;
-    q[1] = -y * sign;
-    q[2] = -z * sign;
+    q[0] = 0.0f - x * sign; // 0 - x rather than -x: no negative zeros in saved files
+    q[1] = 0.0f - y * sign;
+    q[2] = 0.0f - z * sign;
     q[3] = w * sign;
 }
 
