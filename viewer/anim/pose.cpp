@@ -55,10 +55,9 @@ int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation) {
     animation->animated_bones = alloc_elements<uint16_t>(mesh->num_bones);
     animation->frames = alloc_elements<tka_frame>(1);
     animation->bones = alloc_elements<tkm_bone>(mesh->num_bones);
-    if (!animation->name || !animation->animated_bones || !animation->frames || !animation->bones) {
-        animation->num_bones = animation->bones ? animation->num_bones : 0;
+    if (!animation->bones) animation->num_bones = 0; // nothing for the release to walk
+    if (!animation->name || !animation->animated_bones || !animation->frames || !animation->bones)
         return 1;
-    }
     animation->frames[0].aux_rotation[3] = 1.0f;
     for (uint16_t i = 0; i < mesh->num_bones; ++i) {
         const tkm_bone &source = mesh->bones[i];

@@ -149,32 +149,32 @@ struct gl_texture_table {
 struct tkm_mesh {
     uint16_t declared_run_count; // run count declared in a file with an end marker, else 0
     uint16_t header_word;        // kept and written back
-    uint16_t name_length;
-    char *name;
+    uint16_t name_length;        // bytes of name without its terminating 0
+    char *name;                  // owned counted string ("Milkshape" for a converted model)
     uint16_t num_bones;
-    tkm_bone *bones; // parents before children
+    tkm_bone *bones; // owned; parents before children
     uint16_t num_runs;
-    bone_run *runs;
+    bone_run *runs; // owned; the runs before the end marker
     uint16_t num_vertices;
-    tkm_vertex *vertices;
+    tkm_vertex *vertices; // owned stored vertices
     uint16_t num_blends;
     float blend_aux;      // kept and written back
     blend_vertex *blends; // null when num_blends is 0
     uint16_t num_corners;
-    tkm_corner *corners;
+    tkm_corner *corners; // owned
     uint16_t num_texcoords;
-    tkm_texcoord *texcoords;
+    tkm_texcoord *texcoords; // owned
     uint16_t num_triangles;
-    tkm_triangle *triangles;
+    tkm_triangle *triangles; // owned; shown after "Polygons:"
     uint16_t num_material_runs;
-    material_run *material_runs;
-    uint32_t list_aux; // the four bytes before the triangle lists, as an integer
+    material_run *material_runs; // owned; drawing goes run by run
+    uint32_t list_aux;           // the four bytes before the triangle lists, as an integer
     uint16_t num_triangle_lists;
-    triangle_list *triangle_lists;
+    triangle_list *triangle_lists; // owned; kept and written back, not drawn
     uint16_t num_texture_names;
     texture_name *texture_names; // null when num_texture_names is 0
     uint16_t num_materials;
-    tkm_material *materials;
+    tkm_material *materials; // owned
     uint16_t num_grips;
     gripper *grips; // null when num_grips is 0
     uint16_t num_grippers;
@@ -182,7 +182,7 @@ struct tkm_mesh {
     uint16_t directory_length;
     char *directory;        // owned; where the model was loaded from, without the final separator
     const char *class_name; // model_class_name's string; not owned
-    gl_texture_table gl_textures;
+    gl_texture_table gl_textures; // owned OpenGL textures, one per texture name once loaded
 };
 
 // Whether bone index hangs from parent. Only a parent before the bone can be placed in one pass in
