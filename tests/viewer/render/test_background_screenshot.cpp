@@ -182,6 +182,27 @@ TEST_F(background_test, a_screenshot_holds_exactly_the_pixels_shown) {
     EXPECT_NE(std::count(shown.begin(), shown.end(), 255), 0) << "a frame with content";
 }
 
+TEST_F(background_test, a_screenshot_does_not_depend_on_what_the_buffers_hold) {
+    scene::builder b;
+    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    app_state.mesh = b.build();
+    draw_frame();
+    // Whatever a swap leaves in the back buffer, the capture shows the scene.
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.2f, 0.0f, 0.0f, 0.1f);
+    std::string path = files / "shot.bmp";
+    ASSERT_EQ(take_screenshot(path.c_str()), 0);
+    int width = 0, height = 0;
+    std::vector<unsigned char> saved = bmp_pixels(read_all(path), width, height);
+    ASSERT_EQ(saved.size(), 640u * 480u * 3u);
+    const std::size_t centre = (240u * 640u + 320u) * 3u, corner = 0;
+    EXPECT_EQ(saved[centre], 255);
+    EXPECT_EQ(saved[centre + 1], 255);
+    EXPECT_EQ(saved[corner], 51) << "the clear colour, not the green left in the buffer";
+    EXPECT_EQ(saved[corner + 1], 0);
+}
+
 TEST_F(background_test, a_screenshot_replaces_an_existing_file_and_leaves_no_scratch) {
     std::string path = files / "shot.bmp";
     write_all(path, {'o', 'l', 'd'});
