@@ -101,10 +101,12 @@ int fill_triangles(tkm_mesh *mesh, const ms3d_model *model) {
     mesh->num_texcoords = corners;
     uint16_t written = 0; // triangles
     uint16_t n = 0;       // corners
+    std::vector<bool> listed(count);
     for (uint16_t g = 0; g < model->num_groups; g++) {
         const ms3d_group &group = model->groups[g];
         for (uint16_t k = 0; k < group.num_triangles; k++) {
             const ms3d_triangle &source = model->triangles[group.triangle_indices[k]];
+            listed[group.triangle_indices[k]] = true;
             for (uint16_t c = 0; c < 3; c++) {
                 const uint16_t at = static_cast<uint16_t>(n + c);
                 mesh->texcoords[at] = {source.s[c], source.t[c]};
@@ -126,7 +128,14 @@ int fill_triangles(tkm_mesh *mesh, const ms3d_model *model) {
                   unsigned{mesh->num_triangles});
         unused = true;
     }
-    return unused ? 2 : 0;
+    if (unused) return 2;
+    // The counts add up even when a triangle listed twice hides one listed by no group.
+    for (uint16_t t = 0; t < count; t++)
+        if (!listed[t]) {
+            real_meow("Triangle %u is in no group.  Can't use this model!\n", unsigned{t});
+            return 2;
+        }
+    return 0;
 }
 
 // ---- texture coordinate merging

@@ -142,6 +142,16 @@ TEST(convert_triangles, triangles_left_out_by_the_groups) {
               std::string::npos);
 }
 
+TEST(convert_triangles, a_triangle_listed_twice_cannot_hide_one_left_out) {
+    fx::model m = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2), tri(0, 1, 2)});
+    m.groups[0].triangles = {0, 2, 0};
+    conversion c = convert_fixture(m);
+    EXPECT_EQ(c.result, 3);
+    EXPECT_NE(c.err.find("Triangle 1 is in no group.  Can't use this model!\n"), std::string::npos)
+        << c.err;
+    EXPECT_EQ(c.out.find("PANIC: Only used"), std::string::npos);
+}
+
 TEST(convert_triangles, groups_without_material) {
     fx::model m = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2)});
     m.groups = {{"good", {0}, 0}, {"bad", {1}, -1}};
