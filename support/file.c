@@ -97,6 +97,30 @@ int32_t get_file_position(FILE *stream)
 
 /* ---- raw transfers ---------------------------------------------------------------------- */
 
+/* Moves size octets in as many standard block transfers as it takes. 0 when done or at end of
+   file (count tells how much moved), non-zero after a stream error, whose indicators are cleared
+   so that the stream can be used again. */
+static int transfer(FILE *stream, unsigned char *buffer, uint32_t size, uint32_t *count, int writing)
+{
+    for (;;) {
+        size_t moved = writing ? fwrite(buffer, 1, size - *count, stream)
+                               : fread(buffer, 1, size - *count, stream);
+        *count += (uint32_t)moved;
+        if (*count == size) return 0;
+        if (ferror(stream)) {
+            if (writing)
+                LK_REPORT_SHARED("Failed to write buffer of size %u: %s\n", size, strerror(errno));
+            else
+                LK_REPORT_SHARED("Failed to read buffer of size %u: %s\n", size, strerror(errno));
+            clearerr(stream);
+            return 1;
+        }
+        /* End of file: the count says how much arrived; the caller decides what that means. */
+        if (moved == 0) return 0;
+        buffer += moved;
+    }
+}
+
 int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count)
 {
     if (!stream) {
@@ -112,20 +136,7 @@ int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count)
         LK_REPORT("How did we get here?\n");
         return -3;
     }
-    unsigned char *at = (unsigned char *)buffer;
-    for (;;) {
-        size_t moved = fread(at, 1, size - *count, stream);
-        *count += (uint32_t)moved;
-        if (*count == size) return 0;
-        if (ferror(stream)) {
-            LK_REPORT_SHARED("Failed to read buffer of size %u: %s\n", size, strerror(errno));
-            clearerr(stream);
-            return -3;
-        }
-        /* End of file: the count says how much arrived; the caller decides what that means. */
-        if (moved == 0) return 0;
-        at += moved;
-    }
+    return transfer(stream, (unsigned char *)buffer, size, count, 0) ? -3 : 0;
 }
 
 int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count)
@@ -143,19 +154,8 @@ int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count)
         LK_REPORT("How did we get here?\n");
         return -4;
     }
-    const unsigned char *at = (const unsigned char *)buffer;
-    for (;;) {
-        size_t moved = fwrite(at, 1, size - *count, stream);
-        *count += (uint32_t)moved;
-        if (*count == size) return 0;
-        if (ferror(stream)) {
-            LK_REPORT_SHARED("Failed to write buffer of size %u: %s\n", size, strerror(errno));
-            clearerr(stream);
-            return 1;
-        }
-        if (moved == 0) return 0;
-        at += moved;
-    }
+    /* fwrite never writes through its buffer argument. */
+    return transfer(stream, (unsigned char *)(uintptr_t)buffer, size, count, 1) ? 1 : 0;
 }
 
 int read_arbitrary(FILE *stream, void *buffer, uint32_t size)

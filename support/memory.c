@@ -31,19 +31,8 @@ static uint32_t table_size(uint32_t count, int *overflow)
 
 void **alloc_lots(uint32_t count, uint32_t size, block_maker maker)
 {
-    int overflow;
-    uint32_t bytes = table_size(count, &overflow);
-    if (overflow) return NULL;
-    void **array = (void **)alloc_one(bytes);
-    if (!array) return NULL;
-    for (uint32_t i = 0; i < count; i++) {
-        array[i] = make_entry(maker, size);
-        if (!array[i]) {
-            cleanup_lots(i, array);
-            return NULL;
-        }
-    }
-    return array;
+    /* A fresh array is a grown empty one. */
+    return alloc_more(count, size, maker, 0, NULL);
 }
 
 void **alloc_more(uint32_t more, uint32_t size, block_maker maker, uint32_t old_count,
