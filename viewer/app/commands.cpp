@@ -85,7 +85,7 @@ const char *chosen_file_name() {
 // without a dot is read as TKM.
 bool is_milkshape_name(const char *name) {
     const char *dot = std::strrchr(name, '.');
-    return dot && str_equiv(file_extension(name), "ms3d");
+    return dot && str_equiv(dot + 1, "ms3d");
 }
 
 void show_save_notice(const char *text, const char *caption) {
