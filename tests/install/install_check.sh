@@ -14,7 +14,7 @@ done
 ls "$libdir"liblarkspur.so* > /dev/null
 ls "$libdir"pkgconfig/larkspur.pc > /dev/null
 export PKG_CONFIG_PATH="${libdir}pkgconfig"
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags larkspur) "$program" \
+cc ${CHECK_CFLAGS:-} -std=c11 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags larkspur) "$program" \
    -o "$prefix/use_larkspur" $(pkg-config --libs larkspur)
 LD_LIBRARY_PATH="$libdir" "$prefix/use_larkspur" "$prefix/scratch-target"
 [ "$(cat "$prefix/scratch-target")" = "larkspur" ] || { echo "scratch file not in place"; exit 1; }

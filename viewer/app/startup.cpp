@@ -112,7 +112,9 @@ void run_main_loop()
     while (!app_state.quit_requested) {
         pump_gui_events();
         SDL_Event event;
-        if (SDL_PollEvent(&event)) app_state.quit_requested = dispatch_event(&event);
+        // A quit asked for by a tool window while GTK was pumped (the exit picture) must survive
+        // the event that follows it in the same pass, so an event only ever sets the flag.
+        if (SDL_PollEvent(&event) && dispatch_event(&event)) app_state.quit_requested = 1;
         service_animation_timer();
         if (app_state.window_active) {
             if (app_state.joystick_enabled) poll_joysticks();
