@@ -51,7 +51,7 @@ std::vector<uint8_t> encode_tga(const rgb_image &image) {
     out.u8(2); // uncompressed true colour
     out.u16(0);
     out.u16(0);
-    out.u8(0); // colour map spec
+    out.u8(0); // colour map fields
     out.u16(0);
     out.u16(0); // origin
     out.u16(static_cast<uint16_t>(image.width));

@@ -28,7 +28,7 @@ inline char *counted(const std::string &text, uint16_t &length) {
     return alloc_counted_string(text.c_str(), length);
 }
 
-struct material_spec {
+struct material_desc {
     std::string name = "Skin";
     std::array<float, 4> ambient = {0, 0, 0, 1};
     std::array<float, 4> diffuse = {0, 0, 0, 1};
@@ -63,7 +63,7 @@ struct builder {
     std::vector<vec3> vertices; // all carried by bone 0, as bone-relative positions
     std::vector<corner_spec> corners;
     std::vector<std::array<uint16_t, 3>> triangles;
-    std::vector<material_spec> materials;
+    std::vector<material_desc> materials;
     std::vector<run_spec> runs;
     std::vector<std::string> textures;
     std::vector<gripper_spec> grippers, grips;
@@ -83,7 +83,7 @@ struct builder {
     }
 
     // A material drawn on the triangles from first (count of them); returns the material index.
-    uint16_t run(const material_spec &material, uint16_t first, uint16_t count = 1) {
+    uint16_t run(const material_desc &material, uint16_t first, uint16_t count = 1) {
         materials.push_back(material);
         uint16_t index = static_cast<uint16_t>(materials.size() - 1);
         runs.push_back({index, first, count});
@@ -144,20 +144,20 @@ struct builder {
         mesh->num_materials = static_cast<uint16_t>(materials.size());
         mesh->materials = alloc_elements<tkm_material>(mesh->num_materials);
         for (std::size_t i = 0; i < materials.size(); i++) {
-            const material_spec &spec = materials[i];
+            const material_desc &desc = materials[i];
             tkm_material &m = mesh->materials[i];
-            m.name = counted(spec.name, m.name_length);
-            if (spec.texture >= 0) {
+            m.name = counted(desc.name, m.name_length);
+            if (desc.texture >= 0) {
                 m.num_texture_refs = 1;
                 m.texture_refs = alloc_elements<texture_ref>(1);
-                m.texture_refs[0] = {1, static_cast<uint16_t>(spec.texture)};
+                m.texture_refs[0] = {1, static_cast<uint16_t>(desc.texture)};
             }
-            m.opacity = spec.opacity;
+            m.opacity = desc.opacity;
             m.gl_face = gl_front_face;
-            std::memcpy(m.gl_ambient, spec.ambient.data(), 16);
-            std::memcpy(m.gl_diffuse, spec.diffuse.data(), 16);
-            std::memcpy(m.gl_specular, spec.specular.data(), 16);
-            std::memcpy(m.gl_emission, spec.emission.data(), 16);
+            std::memcpy(m.gl_ambient, desc.ambient.data(), 16);
+            std::memcpy(m.gl_diffuse, desc.diffuse.data(), 16);
+            std::memcpy(m.gl_specular, desc.specular.data(), 16);
+            std::memcpy(m.gl_emission, desc.emission.data(), 16);
         }
         mesh->num_material_runs = static_cast<uint16_t>(runs.size());
         mesh->material_runs = alloc_elements<material_run>(mesh->num_material_runs);

@@ -60,7 +60,7 @@ TEST_F(background_test, the_model_is_drawn_over_the_background) {
     ASSERT_EQ(load("back.tga", said), 0);
     app_state.show_background = 1;
     scene::builder b;
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
     app_state.mesh = b.build();
     draw_scene();
     EXPECT_RGB(scene::at(0, 0), 255, 255, 255);
@@ -165,7 +165,7 @@ TEST_F(background_test, a_screenshot_holds_exactly_the_pixels_shown) {
     app_state.show_bones = 1;
     scene::builder b;
     b.bones = {{{0, 0, 0}, no_parent}, {{2, 1, 0}, 0}};
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
     app_state.mesh = b.build();
 
     // The shown frame was swapped away, as in the viewer; the capture draws it again.
@@ -184,7 +184,7 @@ TEST_F(background_test, a_screenshot_holds_exactly_the_pixels_shown) {
 
 TEST_F(background_test, a_screenshot_does_not_depend_on_what_the_buffers_hold) {
     scene::builder b;
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
     app_state.mesh = b.build();
     draw_frame();
     // Whatever a swap leaves in the back buffer, the capture shows the scene.

@@ -20,8 +20,8 @@ using scene::is_clear;
 // Clockwise on screen, so a front face: it covers (0, 0) and (+-1.5, -1).
 const scene::vec3 left = {-3, -2, 0}, top = {0, 3, 0}, right = {3, -2, 0};
 
-scene::material_spec coloured() {
-    scene::material_spec m;
+scene::material_desc coloured() {
+    scene::material_desc m;
     m.ambient = {0.25f, 0.125f, 0.0f, 1.0f}; // lit twice: global and light ambient
     m.emission = {0.0f, 0.0f, 0.5f, 1.0f};
     m.diffuse = {1.0f, 1.0f, 1.0f, 1.0f}; // the normal faces away from the light: no diffuse
@@ -44,7 +44,7 @@ TEST_F(scene_test, materials_give_their_own_colours_with_textures_off) {
 
 TEST_F(scene_test, white_materials_are_white_and_keep_the_opacity) {
     scene::builder b;
-    scene::material_spec opaque = coloured(), half = coloured();
+    scene::material_desc opaque = coloured(), half = coloured();
     half.opacity = 0.5f;
     b.run(opaque, b.triangle(left, top, right));
     b.run(half, b.triangle({-3, -4, 0}, {-3, -2.5f, 0}, {3, -4, 0}));
@@ -74,7 +74,7 @@ class textured_scene : public scene_test {
     tkm_mesh *textured_mesh(bool hidden = false) {
         scene::builder b;
         b.textures = {"skin.bmp"};
-        scene::material_spec m = coloured();
+        scene::material_desc m = coloured();
         m.texture = 0;
         b.run(m, b.triangle(left, top, right, {0, 0, 0}, {0.0f, 0.5f, 1.0f}));
         tkm_mesh *mesh = b.build();
@@ -110,7 +110,7 @@ TEST_F(textured_scene, a_run_whose_texture_is_hidden_draws_nothing) {
 TEST_F(textured_scene, an_untextured_run_after_a_textured_one_is_not_painted_with_the_texture) {
     scene::builder b;
     b.textures = {"skin.bmp"};
-    scene::material_spec textured = coloured();
+    scene::material_desc textured = coloured();
     textured.texture = 0;
     b.run(textured, b.triangle(left, top, right, {0, 0, 0}, {0.0f, 0.5f, 1.0f}));
     b.run(coloured(), b.triangle({-3, -4, 0}, {-3, -2.5f, 0}, {3, -4, 0}));
@@ -124,7 +124,7 @@ TEST_F(textured_scene, an_untextured_run_after_a_textured_one_is_not_painted_wit
 TEST_F(scene_test, marker_materials_are_never_drawn) {
     for (const char *name : {"MUZZLE", "muzzle", "FlashLight", "FLASHLIGHT"}) {
         scene::builder b;
-        scene::material_spec m = coloured();
+        scene::material_desc m = coloured();
         m.name = name;
         b.run(m, b.triangle(left, top, right));
         release_mesh(app_state.mesh);

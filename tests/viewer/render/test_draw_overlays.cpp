@@ -53,7 +53,7 @@ TEST_F(scene_test, bones_are_drawn_over_the_mesh) {
     app_state.show_bones = 1;
     scene::builder b = skeleton();
     // A white triangle nearer the eye than the bones would hide them but for the depth clear.
-    b.run(scene::material_spec{}, b.triangle({-2, -2, 1}, {0, 2, 1}, {2, -2, 1}));
+    b.run(scene::material_desc{}, b.triangle({-2, -2, 1}, {0, 2, 1}, {2, -2, 1}));
     app_state.mesh = b.build();
     draw_scene();
     EXPECT_RGB(at(0, 0), 255, 255, 64);
@@ -66,7 +66,7 @@ TEST_F(scene_test, without_the_mesh_only_bones_and_markers_show) {
     app_state.show_bones = 1;
     app_state.show_mesh = 0;
     scene::builder b = skeleton();
-    b.run(scene::material_spec{}, b.triangle({-2, -2, 1}, {0, 2, 1}, {2, -2, 1}));
+    b.run(scene::material_desc{}, b.triangle({-2, -2, 1}, {0, 2, 1}, {2, -2, 1}));
     app_state.mesh = b.build();
     draw_scene();
     EXPECT_RGB(at(0, 0), 204, 192, 0);
@@ -151,7 +151,7 @@ TEST(pose_grippers, world_is_the_frame_bone_times_local_or_its_inverse) {
 TEST_F(scene_test, an_out_of_range_frame_is_reported_and_frame_0_drawn) {
     scene::builder b;
     b.name = "Hostage";
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
     app_state.mesh = b.build();
     app_state.animation = scene::shifted_animation(app_state.mesh, 5, 100.0f);
     app_state.current_frame = 7;
@@ -166,7 +166,7 @@ TEST_F(scene_test, an_out_of_range_frame_is_reported_and_frame_0_drawn) {
 TEST_F(scene_test, an_animation_without_frames_draws_the_bind_pose) {
     app_state.show_bones = 1;
     scene::builder b = skeleton();
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 1}, {0, 1, 1}, {1, -1, 1}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 1}, {0, 1, 1}, {1, -1, 1}));
     app_state.mesh = b.build();
     app_state.animation = scene::shifted_animation(app_state.mesh, 0, 1.0f);
     testing::internal::CaptureStdout();
@@ -178,9 +178,9 @@ TEST_F(scene_test, an_animation_without_frames_draws_the_bind_pose) {
 
 TEST_F(scene_test, the_weapon_stays_in_frame_0_while_the_character_plays) {
     scene::builder character;
-    character.run(scene::material_spec{}, character.triangle({-1, 1, 0}, {0, 3, 0}, {1, 1, 0}));
+    character.run(scene::material_desc{}, character.triangle({-1, 1, 0}, {0, 3, 0}, {1, 1, 0}));
     scene::builder weapon;
-    weapon.run(scene::material_spec{}, weapon.triangle({-1, -3, 0}, {0, -1, 0}, {1, -3, 0}));
+    weapon.run(scene::material_desc{}, weapon.triangle({-1, -3, 0}, {0, -1, 0}, {1, -3, 0}));
     app_state.mesh = character.build();
     app_state.animation = scene::shifted_animation(app_state.mesh, 5, 1.0f);
     app_state.weapon_mesh = weapon.build();
@@ -195,7 +195,7 @@ TEST_F(scene_test, the_weapon_stays_in_frame_0_while_the_character_plays) {
 
 TEST_F(scene_test, the_timer_animates_what_is_shown) {
     scene::builder b;
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 0}, {0, 1, 0}, {1, -1, 0}));
     app_state.mesh = b.build();
     app_state.animation = scene::shifted_animation(app_state.mesh, 3, 2.5f);
     draw_scene();
@@ -217,7 +217,7 @@ TEST_F(scene_test, the_timer_animates_what_is_shown) {
 TEST_F(scene_test, a_mesh_without_an_animation_is_drawn_in_its_bind_pose) {
     app_state.show_bones = 1;
     scene::builder b = skeleton();
-    b.run(scene::material_spec{}, b.triangle({-1, -1, 1}, {0, 1, 1}, {1, -1, 1}));
+    b.run(scene::material_desc{}, b.triangle({-1, -1, 1}, {0, 1, 1}, {1, -1, 1}));
     app_state.mesh = b.build();
     draw_scene();
     EXPECT_RGB(at(0, 0), 255, 255, 64);
