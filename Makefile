@@ -33,7 +33,7 @@ run: build
 	@if [ -z "$$DISPLAY" ]; then \
 	  echo "tarvik needs a display, and none is set (DISPLAY is empty)."; \
 	  echo "To run it on a virtual display:"; \
-	  echo "  cd samples && $(XVFB) ../$(BUILD)/tarvik"; \
+	  echo '  cd samples && $(XVFB) ../$(BUILD)/tarvik'; \
 	  echo "and watch it with a VNC viewer, or take screenshots with 'import -window root'."; \
 	  exit 1; \
 	fi
