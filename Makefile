@@ -12,6 +12,10 @@ PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdev
 
 .PHONY: all deps build run test test-san install clean
 
+# The tests read numbers and messages in the C locale and keep GTK's settings in memory.
+test test-san: export GSETTINGS_BACKEND = memory
+test test-san: export LC_ALL = C
+
 all: build
 
 deps:
