@@ -8,6 +8,7 @@
 
 #include "fuzz_target.h"
 #include "tests/fixtures/ms3d_builder.h"
+#include "tests/fixtures/quiet_output.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
@@ -15,39 +16,6 @@
 namespace fx = ms3d_fixture;
 
 namespace {
-
-// The conversion talks a lot; the fuzzer's own output stays readable.
-class quiet_output {
-  public:
-    quiet_output() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        saved_out = dup(1);
-        saved_err = dup(2);
-        const int null = open_null();
-        dup2(null, 1);
-        dup2(null, 2);
-        close(null);
-    }
-    ~quiet_output() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        dup2(saved_out, 1);
-        dup2(saved_err, 2);
-        close(saved_out);
-        close(saved_err);
-    }
-
-  private:
-    static int open_null() {
-        FILE *null = std::fopen("/dev/null", "w");
-        const int fd = dup(fileno(null));
-        std::fclose(null);
-        return fd;
-    }
-    int saved_out;
-    int saved_err;
-};
 
 FILE *open_bytes(const uint8_t *data, size_t size) {
     if (size > 0)

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "fixtures/ms3d_builder.h"
+#include "fixtures/quiet_output.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
@@ -14,33 +15,6 @@
 namespace {
 
 namespace fx = ms3d_fixture;
-
-// Sends standard output and error to /dev/null while alive.
-class quiet_output {
-  public:
-    quiet_output() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        saved_out = dup(1);
-        saved_err = dup(2);
-        FILE *null = std::fopen("/dev/null", "w");
-        dup2(fileno(null), 1);
-        dup2(fileno(null), 2);
-        std::fclose(null);
-    }
-    ~quiet_output() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        dup2(saved_out, 1);
-        dup2(saved_err, 2);
-        close(saved_out);
-        close(saved_err);
-    }
-
-  private:
-    int saved_out;
-    int saved_err;
-};
 
 ms3d_model *read_model(std::vector<uint8_t> &bytes) {
     FILE *stream = fmemopen(bytes.data(), bytes.size(), "rb");

@@ -4,22 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "fixtures/sdl_events.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
 #include "viewer/render/math3d.h"
 
 namespace {
-
-SDL_Event key_event(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE) {
-    SDL_Event event{};
-    event.type = type;
-    event.key.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = modifiers;
-    return event;
-}
 
 int32_t press(SDLKey key, SDLMod modifiers = KMOD_NONE) {
     SDL_Event event = key_event(SDL_KEYDOWN, key, modifiers);

@@ -11,6 +11,7 @@
 #include "tools/samplegen/byte_writer.h"
 #include "tools/samplegen/images.h"
 #include "tools/samplegen/tkm_bytes.h"
+#include "fixtures/sdl_events.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/command_keys.h"
@@ -31,16 +32,6 @@ chooser_reply answer(const chooser_request &request) {
     reply.path = next_answer;
     next_answer.clear();
     return reply;
-}
-
-SDL_Event key_event(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE) {
-    SDL_Event event{};
-    event.type = type;
-    event.key.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = modifiers;
-    return event;
 }
 
 // A key pressed, held for repeats extra key-down events, and released, as SDL delivers it.
