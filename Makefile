@@ -1,16 +1,18 @@
 # Thin wrapper over CMake: installs what the project needs, builds, runs the viewer or the tests.
 BUILD     ?= build
 SAN_BUILD ?= build-san
+REL_BUILD ?= build-release
 JOBS      ?= $(shell nproc)
 XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
 # Debian 12 packages for building, testing and running.
 PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev \
-           libgtk-3-dev libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+           libgtk-3-dev libtinygltf-dev nlohmann-json3-dev libosmesa6-dev \
+           libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info
 
-.PHONY: all deps build run test test-san install clean
+.PHONY: all deps build build-release run test test-san install clean
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -30,7 +32,7 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -49,13 +51,19 @@ test: build
 
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-san: deps
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_BENCH=OFF
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON -DTARVIK_BENCH=OFF \
+	  -DTARVIK_WERROR=ON
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && if [ -n "$$DISPLAY" ]; then ctest --output-on-failure -j $(JOBS); \
 	  else $(XVFB) ctest --output-on-failure -j $(JOBS); fi
+
+# What packagers build: Release, with warnings shown but not fatal.
+build-release: deps
+	cmake -S . -B $(REL_BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(REL_BUILD) -j $(JOBS)
 
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD)

@@ -4,6 +4,8 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
+# glTF 2.0 through tinygltf; Debian ships its implementation in the shared library.
+pkg_check_modules(TINYGLTF REQUIRED IMPORTED_TARGET tinygltf)
 find_package(X11 REQUIRED)
 # The ILUT pkg-config file is broken on Debian 12, so DevIL is linked by hand.
 find_library(IL_LIBRARY IL REQUIRED)

@@ -1,0 +1,37 @@
+// tkmtool convert: any model the tool reads, written as a TKM file.
+#include <cstdio>
+
+#include "commands.h"
+#include "support/file.h"
+#include "support/scratch.h"
+#include "tool_common.h"
+#include "viewer/mesh/tkm_writer.h"
+
+int command_convert(const std::vector<std::string> &args) {
+    if (args.size() != 2) return usage_error("convert takes IN and OUT");
+    failure failed;
+    mesh_ptr mesh = load_mesh(args[0], &failed);
+    if (!mesh) return 1;
+    // The target is replaced only by a complete file; a failed write leaves it as it was.
+    scratch_file *file = open_scratch_file(args[1].c_str());
+    if (!file) {
+        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", 1);
+        return 1;
+    }
+    int code = write_tkm_stream(mesh.get(), file->stream);
+    if (code == 0 && fflush(file->stream) != 0) code = 67;
+    if (code != 0) {
+        std::remove(file->temp_name);
+        cleanup_scratch_file(file);
+        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", code);
+        return 1;
+    }
+    int closed = close_scratch_file(file);
+    cleanup_scratch_file(file);
+    if (closed != 0) {
+        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", 1);
+        return 1;
+    }
+    std::printf("Wrote TKM %s\n", args[1].c_str());
+    return 0;
+}

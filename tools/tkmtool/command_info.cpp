@@ -1,0 +1,73 @@
+// tkmtool info: a summary of a mesh or of an animation loaded against its mesh, or either as JSON.
+#include <cstdio>
+#include <utility>
+
+#include "commands.h"
+#include "json_output.h"
+#include "tool_common.h"
+
+namespace {
+
+void print_mesh_summary(const tkm_mesh &mesh) {
+    std::printf("name: %s\nclass: %s\n", mesh.name ? mesh.name : "", mesh.class_name);
+    const std::pair<const char *, unsigned> counts[] = {
+        {"bones", mesh.num_bones},
+        {"runs", mesh.num_runs},
+        {"vertices", mesh.num_vertices},
+        {"blend vertices", mesh.num_blends},
+        {"texture coordinates", mesh.num_texcoords},
+        {"corners", mesh.num_corners},
+        {"triangles", mesh.num_triangles},
+        {"material runs", mesh.num_material_runs},
+        {"triangle lists", mesh.num_triangle_lists},
+        {"texture names", mesh.num_texture_names},
+        {"materials", mesh.num_materials},
+        {"grips", mesh.num_grips},
+        {"grippers", mesh.num_grippers},
+    };
+    for (const auto &[label, count] : counts)
+        std::printf("%s: %u\n", label, count);
+}
+
+void print_animation_summary(const tka_animation &animation) {
+    std::printf("name: %s\nbones: %u\nanimated bones: %u\nframes: %u\n",
+                animation.name ? animation.name : "", unsigned{animation.num_bones},
+                unsigned{animation.num_animated}, unsigned{animation.num_frames});
+}
+
+int report_failure(const failure &failed, bool json) {
+    if (json) std::printf("%s\n", error_json(failed.stage, failed.code).c_str());
+    return 1;
+}
+
+} // namespace
+
+int command_info(const std::vector<std::string> &args) {
+    parsed_args parsed;
+    if (parse_args(args, {"--json"}, {{"--mesh", "a file"}}, &parsed) != 0) return 1;
+    if (parsed.files.size() != 1) return usage_error("info takes one file");
+    const bool json = parsed.has("--json");
+    const std::string mesh_path = parsed.value("--mesh");
+    failure failed;
+    mesh_ptr mesh;
+    animation_ptr animation;
+    {
+        progress_to_stderr quiet(json);
+        mesh = load_mesh(mesh_path.empty() ? parsed.files[0] : mesh_path, &failed);
+        if (mesh && !mesh_path.empty())
+            animation = load_animation(parsed.files[0], mesh.get(), &failed);
+    }
+    if (!mesh || (!mesh_path.empty() && !animation)) return report_failure(failed, json);
+    if (mesh_path.empty()) {
+        if (json)
+            std::printf("%s\n", mesh_json(*mesh).c_str());
+        else
+            print_mesh_summary(*mesh);
+        return 0;
+    }
+    if (json)
+        std::printf("%s\n", animation_json(*animation).c_str());
+    else
+        print_animation_summary(*animation);
+    return 0;
+}

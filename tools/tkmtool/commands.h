@@ -1,0 +1,10 @@
+// The tkmtool commands, one per file; each takes the arguments after its name and returns the
+// exit status (0 success, 1 failure).
+#pragma once
+
+#include <string>
+#include <vector>
+
+int command_info(const std::vector<std::string> &args);
+int command_convert(const std::vector<std::string> &args);
+int command_export_obj(const std::vector<std::string> &args);

@@ -1,0 +1,155 @@
+// Loading, option parsing and output redirection shared by the tkmtool commands.
+#include "tool_common.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "support/file.h"
+#include "viewer/anim/pose.h"
+#include "viewer/mesh/tkm_reader.h"
+#include "viewer/ms3d/ms3d_load.h"
+
+int usage_error(const std::string &message) {
+    std::fprintf(stderr, "tkmtool: %s\nTry 'tkmtool --help'.\n", message.c_str());
+    return 1;
+}
+
+namespace {
+
+bool has_extension(const std::string &path, const char *extension) {
+    return str_equiv(file_extension(path.c_str()), extension) &&
+           path.find('.') != std::string::npos;
+}
+
+mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *failed) {
+    const char *stage = "read_ms3d";
+    int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage);
+    if (code != 0) {
+        *failed = {stage ? stage : "read_ms3d", code};
+        return nullptr;
+    }
+    return mesh;
+}
+
+mesh_ptr read_tkm_file(const std::string &path, mesh_ptr mesh, failure *failed) {
+    int code = read_tkm(mesh.get(), path.c_str());
+    if (code != 0) {
+        std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
+        *failed = {"read_tkm", code};
+        return nullptr;
+    }
+    return mesh;
+}
+
+// Formats converted into TKM on load, by extension; anything else is read as TKM.
+struct mesh_format {
+    const char *extension;
+    mesh_ptr (*load)(const std::string &path, mesh_ptr mesh, failure *failed);
+};
+constexpr mesh_format converted_formats[] = {
+    {"ms3d", convert_ms3d_file},
+};
+
+} // namespace
+
+mesh_ptr load_mesh(const std::string &path, failure *failed) {
+    mesh_ptr mesh(create_mesh());
+    if (!mesh) {
+        *failed = {"read_tkm", 1};
+        return nullptr;
+    }
+    for (const mesh_format &format : converted_formats) {
+        if (!has_extension(path, format.extension)) continue;
+        mesh = format.load(path, std::move(mesh), failed);
+        if (mesh && !mesh->class_name) mesh->class_name = model_class_name(mesh.get());
+        return mesh;
+    }
+    return read_tkm_file(path, std::move(mesh), failed);
+}
+
+animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed) {
+    animation_ptr animation(create_animation());
+    int code = animation ? load_tka(animation.get(), mesh, path.c_str()) : 1;
+    if (code != 0) {
+        std::fprintf(stderr, "Error loading TarvikAnimation: %d\n", code);
+        *failed = {"load_tka", code};
+        return nullptr;
+    }
+    return animation;
+}
+
+animation_ptr load_pose_animation(const std::string &anim_path, const tkm_mesh *mesh) {
+    if (!anim_path.empty()) {
+        failure failed;
+        return load_animation(anim_path, mesh, &failed);
+    }
+    animation_ptr animation(create_animation());
+    if (!animation || build_rest_pose(mesh, animation.get()) != 0) {
+        std::fprintf(stderr, "tkmtool: out of memory\n");
+        return nullptr;
+    }
+    return animation;
+}
+
+bool parse_frame(const std::string &text, long *frame) {
+    errno = 0;
+    char *end = nullptr;
+    *frame = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && errno == 0 && *frame >= 0 && *frame <= 65535;
+}
+
+std::string parsed_args::value(const std::string &name) const {
+    std::vector<std::string> all = values(name);
+    return all.empty() ? std::string() : all.back();
+}
+
+std::vector<std::string> parsed_args::values(const std::string &name) const {
+    std::vector<std::string> found;
+    for (const auto &[option, value] : options)
+        if (option == name) found.push_back(value);
+    return found;
+}
+
+bool parsed_args::has(const std::string &name) const {
+    return std::any_of(options.begin(), options.end(),
+                       [&](const auto &option) { return option.first == name; });
+}
+
+int parse_args(const std::vector<std::string> &args, const std::vector<std::string> &flags,
+               const std::vector<value_option> &value_options, parsed_args *out) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
+            out->options.emplace_back(arg, "");
+            continue;
+        }
+        auto valued = std::find_if(value_options.begin(), value_options.end(),
+                                   [&](const value_option &option) { return arg == option.name; });
+        if (valued != value_options.end()) {
+            if (++i == args.size()) return usage_error(arg + " needs " + valued->needs);
+            out->options.emplace_back(arg, args[i]);
+        } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
+            return usage_error("unknown option " + arg);
+        } else {
+            out->files.push_back(arg);
+        }
+    }
+    return 0;
+}
+
+progress_to_stderr::progress_to_stderr(bool active) {
+    if (!active) return;
+    std::fflush(stdout);
+    saved = dup(STDOUT_FILENO);
+    if (saved >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+progress_to_stderr::~progress_to_stderr() {
+    if (saved < 0) return;
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}

@@ -1,0 +1,71 @@
+// What every tkmtool command shares: owning pointers, loading by extension, option errors.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "viewer/anim/animation.h"
+#include "viewer/mesh/mesh.h"
+
+struct mesh_releaser {
+    void operator()(tkm_mesh *mesh) const { release_mesh(mesh); }
+};
+struct animation_releaser {
+    void operator()(tka_animation *animation) const { release_animation(animation); }
+};
+using mesh_ptr = std::unique_ptr<tkm_mesh, mesh_releaser>;
+using animation_ptr = std::unique_ptr<tka_animation, animation_releaser>;
+
+// Where a load or save failed: the stage name of the JSON error and its code.
+struct failure {
+    const char *stage = nullptr;
+    int code = 0;
+};
+
+// Prints "tkmtool: MESSAGE" and the hint to --help on standard error; returns the exit status 1.
+int usage_error(const std::string &message);
+
+// Reads a TKM mesh, or converts a model of another format chosen by the file name's extension.
+// Null on failure, with the reader's message printed and *failed filled in.
+mesh_ptr load_mesh(const std::string &path, failure *failed);
+// Loads a TKA animation against mesh. Null on failure, with the message printed.
+animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed);
+// The animation a command poses mesh with: the TKA at anim_path, or the mesh's rest pose when
+// anim_path is empty. Null on failure, with the reason printed.
+animation_ptr load_pose_animation(const std::string &anim_path, const tkm_mesh *mesh);
+
+// A frame number from 0 to 65535 written in decimal and nothing else.
+bool parse_frame(const std::string &text, long *frame);
+
+// A command's arguments split into options and files, in the order given.
+struct parsed_args {
+    std::vector<std::pair<std::string, std::string>> options; // in order given; flags get ""
+    std::vector<std::string> files;
+    // The last value of an option, or "" when it was not given.
+    std::string value(const std::string &name) const;
+    // Every value of an option, in order.
+    std::vector<std::string> values(const std::string &name) const;
+    bool has(const std::string &name) const;
+};
+// An option that takes the next argument as its value, and what to say when it is missing
+// ("a file" gives "--mesh needs a file").
+struct value_option {
+    const char *name;
+    const char *needs;
+};
+// Splits args by the command's flags and value options; anything else that starts with "--"
+// (but "--" itself) is an unknown option. 0 on success; otherwise the usage error has been
+// printed and the exit status 1 is returned.
+int parse_args(const std::vector<std::string> &args, const std::vector<std::string> &flags,
+               const std::vector<value_option> &value_options, parsed_args *out);
+
+// While it lives, what the readers and the converter print on standard output goes to standard
+// error instead, so that standard output carries nothing but the command's own document.
+struct progress_to_stderr {
+    int saved = -1;
+    explicit progress_to_stderr(bool active);
+    ~progress_to_stderr();
+    progress_to_stderr(const progress_to_stderr &) = delete;
+    progress_to_stderr &operator=(const progress_to_stderr &) = delete;
+};
