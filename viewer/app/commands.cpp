@@ -67,26 +67,25 @@ notice_fn save_notice_hook = nullptr;
 
 // ---- helpers
 
-// The chosen file's directory without its final separator; a file in the root keeps "/" so that
-// its textures are looked for there and not in the current directory.
-std::string chosen_directory_kept() {
-    std::string directory = chosen_directory();
-    const char first = app_state.chosen_path[0];
-    if (directory.empty() && app_state.chosen_name_offset == 1 && (first == '/' || first == '\\'))
-        directory.assign(1, first);
-    return directory;
+// The directory part of path (its first name_offset characters) without its final separator; a
+// file in the root keeps "/" so that its textures are looked for there and not in the current
+// directory.
+std::string directory_of(const std::string &path, uint16_t name_offset) {
+    if (name_offset == 0 || name_offset > path.size()) return std::string();
+    const char first = path[0];
+    if (name_offset == 1 && (first == '/' || first == '\\')) return std::string(1, first);
+    return path.substr(0, name_offset - 1u);
 }
 
-const char *chosen_file_name() {
-    return app_state.chosen_path + app_state.chosen_name_offset;
-}
-
-// Milkshape files are recognised by their extension alone, in any mix of capitals; a name
-// without a dot is read as TKM.
-bool is_milkshape_name(const char *name) {
-    const char *dot = std::strrchr(name, '.');
-    return dot && str_equiv(dot + 1, "ms3d");
-}
+// Model formats converted into a mesh on load, by the text after the last dot of the file name
+// in any mix of capitals; every other name, one without a dot too, is read as TKM.
+struct converted_format {
+    const char *extension;
+    int (*load)(const char *path, tkm_mesh *mesh); // 0 on success; failures are reported
+};
+constexpr converted_format converted_formats[] = {
+    {"ms3d", load_ms3d_mesh},
+};
 
 void show_save_notice(const char *text, const char *caption) {
     if (save_notice_hook)
@@ -104,9 +103,11 @@ int32_t tick_count() {
     return static_cast<int32_t>(static_cast<uint32_t>(ms));
 }
 
-// Reads the chosen file into the new mesh by its kind; 0 on success (failures are reported).
-int read_chosen_mesh(tkm_mesh *mesh, const char *path, const char *name) {
-    if (is_milkshape_name(name)) return load_ms3d_mesh(path, mesh);
+// Reads the file into the new mesh by its kind; 0 on success (failures are reported).
+int read_mesh_file(tkm_mesh *mesh, const char *path, const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    for (const converted_format &format : converted_formats)
+        if (dot && str_equiv(dot + 1, format.extension)) return format.load(path, mesh);
     int code = read_tkm(mesh, path);
     if (code) real_meow("Error loading TarvikMesh: %d\n", code);
     return code;
@@ -161,24 +162,30 @@ void load_mesh_command() {
     if (!choose_file(nullptr, mesh_load_filters, "Load TarvikMesh",
                      app_state.mesh_directory.c_str(), &app_state.mesh_filter_index))
         return;
-    // Copies: the texture search and the windows must not see a later chooser's answer.
+    // A copy: the texture search and the windows must not see a later chooser's answer.
     const std::string path = app_state.chosen_path;
-    const std::string name = chosen_file_name();
-    const std::string directory = chosen_directory_kept();
+    load_mesh_file(path.c_str(), app_state.chosen_name_offset);
+}
+
+int load_mesh_file(const char *path_text, uint16_t name_offset) {
+    const std::string path = path_text;
+    if (name_offset > path.size()) name_offset = 0;
+    const std::string name = path.substr(name_offset);
+    const std::string directory = directory_of(path, name_offset);
     app_state.mesh_directory = directory;
 
     tkm_mesh *mesh = create_mesh();
     if (!mesh) {
         real_meow("Out of memory loading %s\n", path.c_str());
-        return;
+        return 1;
     }
     mesh->directory_length = static_cast<uint16_t>(directory.size());
     mesh->directory = alloc_counted_string(directory.c_str(), mesh->directory_length);
 
     real_purr("Loading mesh: %s\n", path.c_str());
-    if (!mesh->directory || read_chosen_mesh(mesh, path.c_str(), name.c_str()) != 0) {
+    if (!mesh->directory || read_mesh_file(mesh, path.c_str(), name.c_str()) != 0) {
         release_mesh(mesh);
-        return;
+        return 1;
     }
 
     // Decide the animation first, so that running out of memory leaves the viewer as it was.
@@ -193,7 +200,7 @@ void load_mesh_command() {
         rest_pose = new_rest_pose(mesh);
         if (!rest_pose) {
             release_mesh(mesh);
-            return;
+            return 1;
         }
         if (weapon) app_state.rest_pose_animation = rest_flag;
     }
@@ -209,7 +216,7 @@ void load_mesh_command() {
         pose_mesh(mesh, rest_pose);
         // The textures window acts on the character mesh, so it keeps listing that one.
         gui_generate_textures_list(app_state.mesh, 0, nullptr);
-        return;
+        return 0;
     }
 
     gui_generate_textures_list(mesh, 0, nullptr);
@@ -222,6 +229,7 @@ void load_mesh_command() {
         app_state.animation = rest_pose;
     }
     pose_mesh(mesh, app_state.animation);
+    return 0;
 }
 
 // ---- load_animation_command
@@ -230,22 +238,28 @@ void load_animation_command() {
     if (!choose_file(nullptr, animation_load_filters, "Load TarvikAnimation",
                      app_state.animation_directory.c_str(), &app_state.animation_filter_index))
         return;
-    app_state.animation_directory = chosen_directory_kept();
-    if (!app_state.mesh) return;
-
     const std::string path = app_state.chosen_path;
-    const std::string name = chosen_file_name();
+    load_animation_file(path.c_str(), app_state.chosen_name_offset);
+}
+
+int load_animation_file(const char *path_text, uint16_t name_offset) {
+    const std::string path = path_text;
+    if (name_offset > path.size()) name_offset = 0;
+    app_state.animation_directory = directory_of(path, name_offset);
+    if (!app_state.mesh) return 1;
+
+    const std::string name = path.substr(name_offset);
     real_purr("Loading mesh: %s\n", path.c_str());
     tka_animation *animation = create_animation();
     if (!animation) {
         real_meow("Out of memory loading %s\n", path.c_str());
-        return;
+        return 1;
     }
     int code = load_tka(animation, app_state.mesh, path.c_str());
     if (code) {
         real_meow("Error loading TarvikAnimation: %d\n", code);
         release_animation(animation);
-        return;
+        return code;
     }
 
     set_dlg_item_text(app_state.animation_window, animation_name_field, name.c_str());
@@ -255,6 +269,7 @@ void load_animation_command() {
     release_animation(app_state.animation);
     app_state.animation = animation;
     app_state.rest_pose_animation = 0;
+    return 0;
 }
 
 // ---- save_mesh_command

@@ -9,9 +9,17 @@ struct tkm_mesh;
 // Mesh window "Load" and key m: chooses a TKM or Milkshape file and makes it the character mesh,
 // or the weapon mesh when it has grips. A failed load keeps every mesh and animation as they were.
 void load_mesh_command();
+// Loads the model file at path as the mesh command loads a chosen one (name_offset: where the
+// file name starts within path). 0 when it became the character or weapon mesh; otherwise
+// non-zero, with the reason printed and every mesh and animation kept.
+int load_mesh_file(const char *path, uint16_t name_offset);
 // Animation window "Load" and key n: chooses a TKA file and makes it the character's animation.
 // Without a character mesh only the chooser's directory is remembered.
 void load_animation_command();
+// Loads the TKA file at path against the character mesh as the animation command loads a chosen
+// one. 0 when it became the animation; otherwise non-zero (the loader's code where it failed)
+// and the current animation stays.
+int load_animation_file(const char *path, uint16_t name_offset);
 // Mesh window "Save": chooses a name and writes mesh (may be null: nothing is written) as a TKM
 // file beside it, then renames it over the target in one step, so the old file stays whole until
 // the new one is complete.
