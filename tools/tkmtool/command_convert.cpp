@@ -10,7 +10,9 @@
 int command_convert(const std::vector<std::string> &args) {
     if (args.size() != 2) return usage_error("convert takes IN and OUT");
     failure failed;
-    mesh_ptr mesh = load_mesh(args[0], &failed);
+    load_context context;
+    context.output_path = args[1];
+    mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     scratch_file *file = open_scratch_file(args[1].c_str());

@@ -17,7 +17,9 @@ int command_export_obj(const std::vector<std::string> &args) {
         return usage_error("--frame needs a frame number from 0");
     if (parsed.files.size() != 2) return usage_error("export-obj takes MESH and OUT.obj");
     failure failed;
-    mesh_ptr mesh = load_mesh(parsed.files[0], &failed);
+    load_context context;
+    context.output_path = parsed.files[1]; // the MTL file names the textures beside it
+    mesh_ptr mesh = load_mesh(parsed.files[0], &failed, &context);
     if (!mesh) return 1;
     animation_ptr animation = load_pose_animation(parsed.value("--anim"), mesh.get());
     if (!animation) return 1;

@@ -35,6 +35,16 @@ void print_animation_summary(const tka_animation &animation) {
                 unsigned{animation.num_animated}, unsigned{animation.num_frames});
 }
 
+// A converted format's joint animations are never carried over: say so beside the summary (on
+// standard error under --json, whose standard output is one document).
+void print_dropped_animations(const load_context &context, bool json) {
+    if (!context.animations_dropped) return;
+    std::fprintf(json ? stderr : stdout,
+                 "note: joint animations are not converted (%u in the file; TKA is never "
+                 "written)\n",
+                 context.num_animations);
+}
+
 int report_failure(const failure &failed, bool json) {
     if (json) std::printf("%s\n", error_json(failed.stage, failed.code).c_str());
     return 1;
@@ -49,11 +59,12 @@ int command_info(const std::vector<std::string> &args) {
     const bool json = parsed.has("--json");
     const std::string mesh_path = parsed.value("--mesh");
     failure failed;
+    load_context context;
     mesh_ptr mesh;
     animation_ptr animation;
     {
         progress_to_stderr quiet(json);
-        mesh = load_mesh(mesh_path.empty() ? parsed.files[0] : mesh_path, &failed);
+        mesh = load_mesh(mesh_path.empty() ? parsed.files[0] : mesh_path, &failed, &context);
         if (mesh && !mesh_path.empty())
             animation = load_animation(parsed.files[0], mesh.get(), &failed);
     }
@@ -63,6 +74,7 @@ int command_info(const std::vector<std::string> &args) {
             std::printf("%s\n", mesh_json(*mesh).c_str());
         else
             print_mesh_summary(*mesh);
+        print_dropped_animations(context, json);
         return 0;
     }
     if (json)

@@ -18,12 +18,15 @@ struct command {
 
 constexpr command commands[] = {
     {"info",
-     "  info [--json] FILE                 summary of a TKM mesh or Milkshape (.ms3d) model,\n"
+     "  info [--json] FILE                 summary of a TKM mesh, a Milkshape (.ms3d) or\n"
+     "                                     glTF 2.0 (.gltf, .glb) model,\n"
      "                                     or with --json the whole model as JSON\n"
      "  info [--json] --mesh MESH ANIM     the TKA animation ANIM loaded against MESH\n",
      command_info},
     {"convert",
-     "  convert IN OUT                     IN (TKM or .ms3d) written as the TKM file OUT\n",
+     "  convert IN OUT                     IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
+     "                                     file OUT; a glTF model's textures are written\n"
+     "                                     beside OUT\n",
      command_convert},
     {"export-obj",
      "  export-obj [--anim ANIM] [--frame N] MESH OUT.obj\n"

@@ -9,6 +9,7 @@
 
 #include "support/file.h"
 #include "viewer/anim/pose.h"
+#include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/ms3d/ms3d_load.h"
 
@@ -24,11 +25,27 @@ bool has_extension(const std::string &path, const char *extension) {
            path.find('.') != std::string::npos;
 }
 
-mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *failed) {
+mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *failed,
+                           load_context *) {
     const char *stage = "read_ms3d";
     int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage);
     if (code != 0) {
         *failed = {stage ? stage : "read_ms3d", code};
+        return nullptr;
+    }
+    return mesh;
+}
+
+mesh_ptr convert_gltf_file(const std::string &path, mesh_ptr mesh, failure *failed,
+                           load_context *context) {
+    const char *stage = "read_gltf";
+    gltf_import_notes notes;
+    const char *output = context->output_path.empty() ? nullptr : context->output_path.c_str();
+    int code = load_gltf_mesh_staged(path.c_str(), mesh.get(), output, &stage, &notes);
+    context->animations_dropped = true;
+    context->num_animations = notes.num_animations;
+    if (code != 0) {
+        *failed = {stage, code};
         return nullptr;
     }
     return mesh;
@@ -47,15 +64,20 @@ mesh_ptr read_tkm_file(const std::string &path, mesh_ptr mesh, failure *failed) 
 // Formats converted into TKM on load, by extension; anything else is read as TKM.
 struct mesh_format {
     const char *extension;
-    mesh_ptr (*load)(const std::string &path, mesh_ptr mesh, failure *failed);
+    mesh_ptr (*load)(const std::string &path, mesh_ptr mesh, failure *failed,
+                     load_context *context);
 };
 constexpr mesh_format converted_formats[] = {
     {"ms3d", convert_ms3d_file},
+    {"gltf", convert_gltf_file},
+    {"glb", convert_gltf_file},
 };
 
 } // namespace
 
-mesh_ptr load_mesh(const std::string &path, failure *failed) {
+mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *context) {
+    load_context own_context;
+    if (!context) context = &own_context;
     mesh_ptr mesh(create_mesh());
     if (!mesh) {
         *failed = {"read_tkm", 1};
@@ -63,7 +85,7 @@ mesh_ptr load_mesh(const std::string &path, failure *failed) {
     }
     for (const mesh_format &format : converted_formats) {
         if (!has_extension(path, format.extension)) continue;
-        mesh = format.load(path, std::move(mesh), failed);
+        mesh = format.load(path, std::move(mesh), failed, context);
         if (mesh && !mesh->class_name) mesh->class_name = model_class_name(mesh.get());
         return mesh;
     }

@@ -26,9 +26,18 @@ struct failure {
 // Prints "tkmtool: MESSAGE" and the hint to --help on standard error; returns the exit status 1.
 int usage_error(const std::string &message);
 
+// What a load needs beyond the path, and what it found besides the mesh.
+struct load_context {
+    // A converted model's texture images are written beside this file, named after its stem;
+    // empty: they are named in the mesh but not written.
+    std::string output_path;
+    bool animations_dropped = false; // the format holds joint animations that are not converted
+    uint32_t num_animations = 0;     // how many the file held
+};
+
 // Reads a TKM mesh, or converts a model of another format chosen by the file name's extension.
 // Null on failure, with the reader's message printed and *failed filled in.
-mesh_ptr load_mesh(const std::string &path, failure *failed);
+mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *context = nullptr);
 // Loads a TKA animation against mesh. Null on failure, with the message printed.
 animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed);
 // The animation a command poses mesh with: the TKA at anim_path, or the mesh's rest pose when

@@ -1,4 +1,4 @@
-// Model and animation commands: load a mesh (TKM, or Milkshape converted on the fly), load an
+// Model and animation commands: load a mesh (TKM, or Milkshape or glTF converted on the fly), load an
 // animation for the character mesh, and save the character mesh as a TKM file.
 //
 // Index: filter lists | helpers | load_mesh_command | load_animation_command | save_mesh_command
@@ -19,6 +19,7 @@
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/textures_window.h"
+#include "viewer/gltf/gltf_import.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
@@ -39,6 +40,7 @@ constexpr file_filter mesh_load_filters[] = {
     {"Female character models", "BF1_*.tkm;FH1_*.tkm;FH2_*.tkm;PRH_*.tkm"},
     {"Milkshape 3D files", "*.ms3d"},
     {"All files", "*.*"},
+    {"glTF 2.0 files", "*.gltf;*.glb"},
 };
 
 constexpr file_filter animation_load_filters[] = {
@@ -85,6 +87,8 @@ struct converted_format {
 };
 constexpr converted_format converted_formats[] = {
     {"ms3d", load_ms3d_mesh},
+    {"gltf", load_gltf_mesh}, // the model's images are written beside it
+    {"glb", load_gltf_mesh},
 };
 
 void show_save_notice(const char *text, const char *caption) {

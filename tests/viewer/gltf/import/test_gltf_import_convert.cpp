@@ -1,0 +1,200 @@
+// A glTF model converts to exactly the TKM its Milkshape twin converts to, in each of glTF's
+// forms; the skeleton sizes of the game's classes get their classes and attachment points; the
+// base-colour image is written beside the output and named in the texture list.
+#include "gltf_import_test.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using namespace gltf_import_test;
+namespace gf = gltf_fixture;
+
+// A two-joint weapon with two primitives: a textured opaque material and a half-transparent one.
+gf::model textured_weapon(const std::vector<uint8_t> &image) {
+    gf::model m = gf::chain_model(2);
+    for (gf::vertex &v : m.primitives[0].vertices)
+        v.u = 0.25f + v.x * 0.5f, v.v = 0.75f - v.y * 0.5f;
+    gf::primitive glass;
+    for (const auto &p : {std::array<float, 3>{5, 5, 5}, {6, 5, 5}, {5, 6, 5}}) {
+        gf::vertex v;
+        v.x = p[0], v.y = p[1], v.z = p[2];
+        v.joints = {1, 0, 0, 0};
+        glass.vertices.push_back(v);
+    }
+    glass.material = 1;
+    m.primitives.push_back(glass);
+    m.materials[0].name = "Metal";
+    m.materials[0].colour = {0.5, 0.25, 1, 1};
+    m.materials[0].image = 0;
+    gf::material tinted;
+    tinted.name = "Glass";
+    tinted.colour = {0, 1, 0.5, 0.5};
+    tinted.blend = true;
+    m.materials.push_back(tinted);
+    m.images = {{"skin", image, "", "image/png"}};
+    return m;
+}
+
+TEST(gltf_import_convert, every_form_converts_to_the_tkm_of_the_milkshape_twin) {
+    temp_dir dir;
+    const std::vector<uint8_t> image = gf::png(2, 2, {200, 10, 10});
+    const gf::model m = textured_weapon(image);
+    const mesh_ptr twin = convert_milkshape(dir, milkshape_twin(m, {"gun_skin.png"}));
+    ASSERT_TRUE(twin);
+    const std::vector<uint8_t> expected = tkm_bytes(dir, twin.get());
+
+    gf::document d = gf::build(m);
+    gf::document embedded = d; // a .gltf keeps its image as a data URI
+    embedded.doc["images"][0] = {{"name", "skin"},
+                                 {"uri", "data:image/png;base64," + gf::base64(image)}};
+    write_all(dir / "model.bin", d.bin);
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> forms = {
+        {"model.glb", gf::glb(d)},
+        {"model.gltf", gf::gltf(embedded)},
+        {"external.GLTF", gf::gltf(d, "model.bin")},
+    };
+    for (const auto &[name, bytes] : forms) {
+        std::remove((dir / "gun_skin.png").c_str());
+        loaded got = load_file(dir, name, bytes, "gun.tkm");
+        ASSERT_TRUE(got.mesh) << name << ": " << got.err;
+        EXPECT_EQ(tkm_bytes(dir, got.mesh.get()), expected) << name;
+        EXPECT_EQ(read_all(dir / "gun_skin.png"), image) << name;
+        EXPECT_NE(got.out.find("Wrote texture " + (dir / "gun_skin.png") + "\n"), std::string::npos)
+            << got.out;
+        EXPECT_STREQ(got.mesh->class_name, "weapon");
+        ASSERT_EQ(got.mesh->num_texture_names, 1);
+        EXPECT_STREQ(got.mesh->texture_names[0].path, "gun_skin.png");
+        EXPECT_FLOAT_EQ(got.mesh->materials[1].transparency, 0.5f);
+        EXPECT_FLOAT_EQ(got.mesh->materials[0].diffuse[0], 127.5f);
+    }
+}
+
+TEST(gltf_import_convert, images_are_named_but_not_written_without_an_output) {
+    temp_dir dir;
+    loaded got =
+        load_file(dir, "model.glb", gf::glb(gf::build(textured_weapon(gf::png(1, 1, {})))));
+    ASSERT_TRUE(got.mesh) << got.err;
+    EXPECT_STREQ(got.mesh->texture_names[0].path, "model_skin.png");
+    ASSERT_EQ(got.notes.textures.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "model_skin.png"));
+    EXPECT_EQ(got.out.find("Wrote texture"), std::string::npos);
+}
+
+TEST(gltf_import_convert, an_unchanged_image_is_not_rewritten_and_a_changed_one_is_replaced) {
+    temp_dir dir;
+    const std::vector<uint8_t> red = gf::png(1, 1, {255, 0, 0}), blue = gf::png(1, 1, {0, 0, 255});
+    loaded first = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(red))), "a.glb");
+    ASSERT_TRUE(first.mesh) << first.err;
+    loaded again = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(red))), "a.glb");
+    EXPECT_EQ(again.out.find("Wrote texture"), std::string::npos) << again.out;
+    loaded changed = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(blue))), "a.glb");
+    EXPECT_NE(changed.out.find("Wrote texture"), std::string::npos) << changed.out;
+    EXPECT_EQ(read_all(dir / "a_skin.png"), blue);
+}
+
+// The attachment points the conversion makes for each of the game's skeleton sizes.
+struct class_case {
+    int joints;
+    const char *class_name;
+    std::vector<std::pair<std::string, int>> grips, grippers; // name, bone
+};
+
+class gltf_import_classes : public testing::TestWithParam<class_case> {};
+
+TEST_P(gltf_import_classes, joint_counts_give_the_class_and_its_attachment_points) {
+    const class_case &c = GetParam();
+    temp_dir dir;
+    const gf::model m = gf::chain_model(c.joints);
+    loaded got = load_file(dir, "model.glb", gf::glb(gf::build(m)));
+    ASSERT_TRUE(got.mesh) << got.err;
+    EXPECT_EQ(got.mesh->num_bones, c.joints);
+    EXPECT_STREQ(got.mesh->class_name, c.class_name);
+    auto names = [](uint16_t count, const gripper *list) {
+        std::vector<std::pair<std::string, int>> out;
+        for (uint16_t i = 0; i < count; i++)
+            out.emplace_back(list[i].name, list[i].bone);
+        return out;
+    };
+    EXPECT_EQ(names(got.mesh->num_grips, got.mesh->grips), c.grips);
+    EXPECT_EQ(names(got.mesh->num_grippers, got.mesh->grippers), c.grippers);
+    // The same model from Milkshape: the same file, byte for byte.
+    const mesh_ptr twin = convert_milkshape(dir, milkshape_twin(m));
+    ASSERT_TRUE(twin);
+    EXPECT_EQ(tkm_bytes(dir, got.mesh.get()), tkm_bytes(dir, twin.get()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    game_skeletons, gltf_import_classes,
+    testing::Values(class_case{2, "weapon", {{"Grip1", 0}, {"Grip3", 0}}, {}},
+                    class_case{34, "female badguy", {}, {{"Grip1", 19}, {"Grip2", 9}, {"Grip3", 1}}},
+                    class_case{37, "male badguy", {}, {{"Grip1", 22}, {"Grip2", 12}, {"Grip3", 1}}},
+                    class_case{40, "child", {}, {}},
+                    class_case{52, "officer", {}, {{"Grip1", 28}, {"Grip2", 9}, {"Grip3", 1}}}),
+    [](const testing::TestParamInfo<class_case> &info) {
+        return std::to_string(info.param.joints) + "_joints";
+    });
+
+TEST(gltf_import_convert, a_static_mesh_gets_one_root_bone_and_its_node_transform) {
+    temp_dir dir;
+    gf::model m;
+    m.mesh_name = "crate";
+    m.mesh_translation = {10, 20, 30};
+    gf::primitive p;
+    for (const auto &q : {std::array<float, 3>{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) {
+        gf::vertex v;
+        v.x = q[0], v.y = q[1], v.z = q[2];
+        p.vertices.push_back(v);
+    }
+    m.primitives = {p};
+    loaded got = load_file(dir, "crate.gltf", gf::gltf(gf::build(m)));
+    ASSERT_TRUE(got.mesh) << got.err;
+    ASSERT_EQ(got.mesh->num_bones, 1);
+    EXPECT_STREQ(got.mesh->bones[0].name, "crate");
+    EXPECT_EQ(got.mesh->bones[0].parent, no_parent);
+    ASSERT_EQ(got.mesh->num_materials, 1); // glTF's default material
+    EXPECT_STREQ(got.mesh->materials[0].name, "default");
+    const auto corners = rest_corners(got.mesh.get());
+    // The converted triangle turns its corners around: C, B, A.
+    const std::vector<std::array<float, 3>> expected = {{10, 21, 30}, {11, 20, 30}, {10, 20, 30}};
+    EXPECT_EQ(corners, expected);
+}
+
+TEST(gltf_import_convert, animations_are_counted_and_reported_but_not_converted) {
+    temp_dir dir;
+    gf::model m = gf::chain_model(2);
+    m.animations = 2;
+    loaded got = load_file(dir, "walk.glb", gf::glb(gf::build(m)));
+    ASSERT_TRUE(got.mesh) << got.err;
+    EXPECT_EQ(got.notes.num_animations, 2u);
+    EXPECT_NE(got.err.find("glTF file has 2 joint animations: they are not converted"),
+              std::string::npos)
+        << got.err;
+}
+
+TEST(gltf_import_convert, only_triangles_of_the_first_skinned_mesh_are_taken) {
+    temp_dir dir;
+    gf::model m = gf::chain_model(2);
+    gf::primitive lines = m.primitives[0];
+    lines.mode = 1;
+    m.primitives.insert(m.primitives.begin(), lines);
+    gf::document d = gf::build(m);
+    // A static mesh node listed first: the skinned one is still the one converted.
+    d.doc["nodes"].push_back({{"name", "prop"}, {"mesh", 0}});
+    std::swap(d.doc["nodes"][2], d.doc["nodes"][3]);
+    d.doc["nodes"][0]["children"] = {1};
+    d.doc["scenes"][0]["nodes"] = {0, 2, 3};
+    loaded got = load_file(dir, "two.glb", gf::glb(d));
+    ASSERT_TRUE(got.mesh) << got.err;
+    EXPECT_EQ(got.mesh->num_triangles, 2);
+    EXPECT_EQ(got.mesh->num_bones, 2);
+    EXPECT_NE(got.err.find("glTF primitive 0 is not made of triangles (mode 1): left out"),
+              std::string::npos)
+        << got.err;
+    EXPECT_NE(got.err.find("glTF file has 1 more mesh nodes: only node 3 ('mesh') is converted"),
+              std::string::npos)
+        << got.err;
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+// The glTF reader's parts, shared between its files: parsing, checked accessors, the skeleton,
+// materials and geometry, each filling its share of the Milkshape model being staged.
+#pragma once
+
+#include <tiny_gltf.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "viewer/gltf/gltf_import.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace gltf_import {
+
+// A matrix in the viewer's layout: column-major, translation in elements 12 to 14; kept in
+// double precision while transforms are combined.
+using mat4d = std::array<double, 16>;
+
+mat4d identity();
+// a × b: b applied first.
+mat4d multiply(const mat4d &a, const mat4d &b);
+// The point p (3 values) transformed by m.
+std::array<double, 3> transform_point(const mat4d &m, const double *p);
+
+// The Milkshape model under construction, in owning containers; copied into the model's blocks
+// once complete.
+struct staged_group {
+    std::string name;
+    std::vector<uint16_t> triangles;
+    int8_t material = 0;
+};
+struct staged_model {
+    std::vector<ms3d_vertex> vertices;
+    std::vector<ms3d_triangle> triangles;
+    std::vector<staged_group> groups;
+    std::vector<ms3d_material> materials;
+    std::vector<ms3d_joint> joints;
+};
+
+// Copies text into a fixed-size Milkshape name field, cut to leave room for its zero byte.
+void set_name(char *field, size_t size, const std::string &text);
+
+// ---- parsing (gltf_import_parse.cpp)
+
+// Parses a .glb or .gltf held in memory into model, with external files looked for in base_dir
+// (none when null). 0 or a gltf_import_code, with *why filled in.
+int parse_gltf(tinygltf::Model *model, const uint8_t *data, size_t size, const char *base_dir,
+               std::string *why);
+
+// ---- accessors (gltf_import_accessors.cpp)
+
+// What an accessor is read for; each use allows its own element types.
+enum class accessor_use { position, normal, texcoord, joints, weights, indices, matrices };
+
+// An accessor's elements as doubles (normalised integers scaled to 0..1), count × components.
+struct accessor_data {
+    std::vector<double> values;
+    size_t count = 0;
+    int components = 0;
+    const double *at(size_t i) const { return values.data() + i * static_cast<size_t>(components); }
+};
+
+// Reads accessor index for use after checking that it and its buffer view lie inside their
+// buffers and that its element type suits the use. 0 or a gltf_import_code with *why.
+int read_accessor(const tinygltf::Model &model, int index, accessor_use use, accessor_data *out,
+                  std::string *why);
+
+// ---- skeleton (gltf_import_skeleton.cpp)
+
+// The bones made of the chosen node's skin (or the one root bone of an unskinned mesh), and the
+// matrices that put its vertices into the rest pose.
+struct skeleton {
+    std::vector<ms3d_joint> joints;   // in bone order: every parent before its children
+    std::vector<int> bone_of_joint;   // skin joint index -> bone index
+    std::vector<mat4d> joint_matrices; // per skin joint: its world matrix × inverse bind matrix
+    mat4d mesh_world = identity();    // an unskinned mesh's node transform
+    bool skinned = false;
+};
+
+// The index of the node to convert: the first with a skinned mesh, else the first with a mesh;
+// -1 when there is none.
+int choose_mesh_node(const tinygltf::Model &model);
+// Checks the node hierarchy and builds the skeleton of node. 0 or a code with *why.
+int build_skeleton(const tinygltf::Model &model, int node, skeleton *out, std::string *why);
+
+// ---- materials (gltf_import_materials.cpp)
+
+// Which Milkshape material each converted primitive uses, and the texture coordinate set that
+// its base-colour texture reads.
+struct material_choice {
+    std::vector<size_t> number; // per converted primitive: its index in the mesh, for messages
+    std::vector<int8_t> slot;   // per converted primitive
+    std::vector<int> texcoord;  // per converted primitive
+};
+
+// One Milkshape material per glTF material the primitives use (in file order), and one default
+// material for primitives without one; fills choice's slot and texcoord (its number is the
+// caller's). Base-colour images become notes->textures named with prefix. 0 or a code with *why;
+// a missing image is only reported.
+int build_materials(const tinygltf::Model &model,
+                    const std::vector<const tinygltf::Primitive *> &primitives,
+                    const std::string &prefix, staged_model *staged, material_choice *choice,
+                    gltf_import_notes *notes, std::string *why);
+
+// ---- geometry (gltf_import_geometry.cpp)
+
+// Vertices in the rest pose, each on its heaviest joint, and one group of triangles per
+// primitive. 0 or a code with *why.
+int build_geometry(const tinygltf::Model &model,
+                   const std::vector<const tinygltf::Primitive *> &primitives,
+                   const material_choice &choice, const skeleton &bones, staged_model *staged,
+                   std::string *why);
+
+// Formats like printf into a std::string.
+std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace gltf_import
