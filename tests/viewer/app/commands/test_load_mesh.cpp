@@ -38,6 +38,7 @@ TEST_F(command_test, mesh_chooser_is_asked_with_the_mesh_filters_title_and_direc
         {"Female character models", "BF1_*.tkm;FH1_*.tkm;FH2_*.tkm;PRH_*.tkm"},
         {"Milkshape 3D files", "*.ms3d"},
         {"All files", "*.*"},
+        {"glTF 2.0 files", "*.gltf;*.glb"},
     };
     EXPECT_EQ(request.filters, expected);
     // A cancelled chooser still remembers the filter, and nothing else happens.

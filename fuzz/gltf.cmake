@@ -1,0 +1,2 @@
+# The glTF reader (GLB and JSON forms) and the Milkshape conversion it feeds.
+tarvik_fuzz(gltf ${PROJECT_SOURCE_DIR}/fuzz/gltf.cpp LIBS tarvik_core)

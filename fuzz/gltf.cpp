@@ -1,0 +1,42 @@
+// Fuzz target for the glTF import: read any bytes as a .glb or .gltf (the reader tells them
+// apart by the GLB magic) with no access to files, and convert whatever reads.
+#include "fuzz_target.h"
+#include "tests/fixtures/gltf_import_builder.h"
+#include "tests/fixtures/quiet_output.h"
+#include "viewer/gltf/gltf_import.h"
+#include "viewer/mesh/mesh.h"
+#include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace gf = gltf_fixture;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    quiet_output quiet;
+    ms3d_model *model = create_ms3d();
+    gltf_import_notes notes;
+    if (model && read_gltf_bytes(model, data, size, nullptr, "fuzz", &notes) == 0) {
+        tkm_mesh *mesh = create_mesh();
+        if (mesh) convert_ms3d(mesh, model);
+        release_mesh(mesh);
+    }
+    release_ms3d(model);
+    return 0;
+}
+
+std::vector<std::vector<uint8_t>> fuzz_seeds() {
+    gf::model textured = gf::chain_model(2);
+    textured.images = {{"skin", gf::png(1, 1, {9, 8, 7}), "", "image/png"}};
+    textured.materials[0].image = 0;
+    textured.materials[0].blend = true;
+    textured.animations = 1;
+    gf::model reordered = gf::chain_model(3);
+    reordered.skin_order = {2, 1, 0};
+    reordered.primitives[0].indices = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    gf::model still;
+    still.primitives = gf::chain_model(1).primitives;
+    still.primitives[0].material = -1;
+    still.mesh_translation = {1, 2, 3};
+    return {gf::glb(gf::build(textured)), gf::gltf(gf::build(textured)),
+            gf::glb(gf::build(reordered)), gf::gltf(gf::build(still)),
+            gf::glb(gf::build(gf::chain_model(34)))};
+}
