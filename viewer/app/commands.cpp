@@ -1,5 +1,5 @@
-// Model and animation commands: load a mesh (TKM, or Milkshape or glTF converted on the fly), load an
-// animation for the character mesh, and save the character mesh as a TKM file.
+// Model and animation commands: load a mesh (TKM, or Milkshape or glTF converted on the fly), load
+// an animation for the character mesh, and save the character mesh as a TKM file.
 //
 // Index: filter lists | helpers | load_mesh_command | load_animation_command | save_mesh_command
 #include "viewer/app/commands.h"

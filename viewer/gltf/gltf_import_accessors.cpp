@@ -10,7 +10,7 @@ namespace gltf_import {
 
 namespace {
 
-// Element types a use accepts: component types as a bit set of the glTF codes' low bits.
+// Element types a use accepts, in the order of accessor_use.
 struct use_rule {
     const char *name;
     int type; // TINYGLTF_TYPE_*
@@ -18,27 +18,21 @@ struct use_rule {
     bool normalised_only; // integer components must be normalised (texture coordinates, weights)
 };
 
-constexpr use_rule rule_for(accessor_use use) {
-    switch (use) {
-    case accessor_use::position: return {"POSITION", TINYGLTF_TYPE_VEC3, true, false, false, false, false};
-    case accessor_use::normal: return {"NORMAL", TINYGLTF_TYPE_VEC3, true, false, false, false, false};
-    case accessor_use::texcoord: return {"TEXCOORD", TINYGLTF_TYPE_VEC2, true, true, true, false, true};
-    case accessor_use::joints: return {"JOINTS", TINYGLTF_TYPE_VEC4, false, true, true, false, false};
-    case accessor_use::weights: return {"WEIGHTS", TINYGLTF_TYPE_VEC4, true, true, true, false, true};
-    case accessor_use::indices: return {"indices", TINYGLTF_TYPE_SCALAR, false, true, true, true, false};
-    case accessor_use::matrices: return {"inverseBindMatrices", TINYGLTF_TYPE_MAT4, true, false, false, false, false};
-    }
-    return {"", 0, false, false, false, false, false};
-}
+constexpr use_rule use_rules[] = {
+    {"POSITION", TINYGLTF_TYPE_VEC3, true, false, false, false, false},
+    {"NORMAL", TINYGLTF_TYPE_VEC3, true, false, false, false, false},
+    {"TEXCOORD", TINYGLTF_TYPE_VEC2, true, true, true, false, true},
+    {"JOINTS", TINYGLTF_TYPE_VEC4, false, true, true, false, false},
+    {"WEIGHTS", TINYGLTF_TYPE_VEC4, true, true, true, false, true},
+    {"indices", TINYGLTF_TYPE_SCALAR, false, true, true, true, false},
+    {"inverseBindMatrices", TINYGLTF_TYPE_MAT4, true, false, false, false, false},
+};
 
 bool component_allowed(const use_rule &rule, int component_type) {
-    switch (component_type) {
-    case TINYGLTF_COMPONENT_TYPE_FLOAT: return rule.floats;
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return rule.unsigned_bytes;
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return rule.unsigned_shorts;
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: return rule.unsigned_ints;
-    default: return false;
-    }
+    return (component_type == TINYGLTF_COMPONENT_TYPE_FLOAT && rule.floats) ||
+           (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE && rule.unsigned_bytes) ||
+           (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT && rule.unsigned_shorts) ||
+           (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT && rule.unsigned_ints);
 }
 
 double component_at(const unsigned char *p, int component_type, bool normalised) {
@@ -48,7 +42,8 @@ double component_at(const unsigned char *p, int component_type, bool normalised)
         std::memcpy(&f, p, 4);
         return f;
     }
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return normalised ? p[0] / 255.0 : p[0];
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+        return normalised ? p[0] / 255.0 : p[0];
     case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
         const unsigned v = p[0] | unsigned(p[1]) << 8;
         return normalised ? v / 65535.0 : v;
@@ -64,7 +59,7 @@ double component_at(const unsigned char *p, int component_type, bool normalised)
 
 int read_accessor(const tinygltf::Model &model, int index, accessor_use use, accessor_data *out,
                   std::string *why) {
-    const use_rule rule = rule_for(use);
+    const use_rule &rule = use_rules[static_cast<size_t>(use)];
     if (index < 0 || size_t(index) >= model.accessors.size()) {
         *why = format("%s names accessor %d, which does not exist", rule.name, index);
         return gltf_bad_accessor;

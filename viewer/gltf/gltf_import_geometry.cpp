@@ -78,8 +78,8 @@ int read_primitive(const tinygltf::Model &model, const tinygltf::Primitive &prim
     }
     out->has_indices = primitive.indices >= 0;
     if (out->has_indices) {
-        if (int code = read_accessor(model, primitive.indices, accessor_use::indices, &out->indices,
-                                     why))
+        if (int code =
+                read_accessor(model, primitive.indices, accessor_use::indices, &out->indices, why))
             return code;
     }
     const size_t corners = out->has_indices ? out->indices.count : vertices;
@@ -96,11 +96,14 @@ int read_primitive(const tinygltf::Model &model, const tinygltf::Primitive &prim
 // Exact positions, compared bit for bit.
 struct position_key {
     float p[3];
-    bool operator==(const position_key &other) const { return std::memcmp(p, other.p, sizeof p) == 0; }
+    bool operator==(const position_key &other) const {
+        return std::memcmp(p, other.p, sizeof p) == 0;
+    }
 };
 struct position_hash {
     size_t operator()(const position_key &key) const {
-        return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char *>(key.p), sizeof key.p));
+        return std::hash<std::string_view>{}(
+            std::string_view(reinterpret_cast<const char *>(key.p), sizeof key.p));
     }
 };
 
@@ -118,7 +121,9 @@ struct geometry_builder {
         const double *n = data.has_normals ? data.normals.at(i) : zero;
         if (!bones.skinned) {
             const auto p = transform_point(bones.mesh_world, v);
-            const auto tip = transform_point(bones.mesh_world, (std::array<double, 3>{v[0] + n[0], v[1] + n[1], v[2] + n[2]}).data());
+            const auto tip = transform_point(
+                bones.mesh_world,
+                (std::array<double, 3>{v[0] + n[0], v[1] + n[1], v[2] + n[2]}).data());
             for (size_t k = 0; k < 3; k++)
                 position[k] = p[k], normal[k] = tip[k] - p[k];
             *bone = 0;
@@ -196,7 +201,7 @@ struct geometry_builder {
     int add(const primitive_data &data, size_t number, int8_t material) {
         const size_t vertices = data.positions.count;
         const size_t corners = data.has_indices ? data.indices.count : vertices;
-        if (corners == 0) return 0; // an empty group would only take up a group number
+        if (corners == 0) return 0;              // an empty group would only take up a group number
         std::vector<int32_t> made(vertices, -1); // primitive vertex -> Milkshape vertex
         std::vector<std::array<float, 3>> normals(vertices);
         staged_group group;
@@ -207,7 +212,8 @@ struct geometry_builder {
             triangle.smoothing_group = 1;
             triangle.group_index = uint8_t(staged->groups.size());
             for (size_t k = 0; k < 3; k++) {
-                const double at = data.has_indices ? data.indices.at(first + k)[0] : double(first + k);
+                const double at =
+                    data.has_indices ? data.indices.at(first + k)[0] : double(first + k);
                 if (at >= double(vertices)) {
                     *why = format("index %zu of primitive %zu is %.0f, outside its %zu vertices",
                                   first + k, number, at, vertices);
@@ -221,7 +227,8 @@ struct geometry_builder {
                     if (int code = place(data, number, i, position, normal, &bone)) return code;
                     if (int code = vertex_for(position, bone, &index)) return code;
                     made[i] = index;
-                    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+                    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] +
+                                                    normal[2] * normal[2]);
                     for (size_t c = 0; c < 3; c++)
                         normals[i][c] = length > 0 ? float(normal[c] / length) : 0.0f;
                 }

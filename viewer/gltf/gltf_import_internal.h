@@ -51,7 +51,8 @@ int parse_gltf(tinygltf::Model *model, const uint8_t *data, size_t size, const c
 
 // ---- accessors (gltf_import_accessors.cpp)
 
-// What an accessor is read for; each use allows its own element types.
+// What an accessor is read for; each use allows its own element types (the reader's rule
+// table lists them in this order).
 enum class accessor_use { position, normal, texcoord, joints, weights, indices, matrices };
 
 // An accessor's elements as doubles (normalised integers scaled to 0..1), count × components.
@@ -72,10 +73,10 @@ int read_accessor(const tinygltf::Model &model, int index, accessor_use use, acc
 // The bones made of the chosen node's skin (or the one root bone of an unskinned mesh), and the
 // matrices that put its vertices into the rest pose.
 struct skeleton {
-    std::vector<ms3d_joint> joints;   // in bone order: every parent before its children
-    std::vector<int> bone_of_joint;   // skin joint index -> bone index
+    std::vector<ms3d_joint> joints;    // in bone order: every parent before its children
+    std::vector<int> bone_of_joint;    // skin joint index -> bone index
     std::vector<mat4d> joint_matrices; // per skin joint: its world matrix × inverse bind matrix
-    mat4d mesh_world = identity();    // an unskinned mesh's node transform
+    mat4d mesh_world = identity();     // an unskinned mesh's node transform
     bool skinned = false;
 };
 

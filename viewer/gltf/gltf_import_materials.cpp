@@ -47,8 +47,8 @@ const char *image_kind(const std::vector<uint8_t> &bytes, uint32_t *width, uint3
             at++;
             continue;
         }
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                           marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             if (at + 9 > size) return nullptr;
             *height = big_endian(p + at + 5, 2);
@@ -66,7 +66,8 @@ const char *image_kind(const std::vector<uint8_t> &bytes, uint32_t *width, uint3
 
 std::string describe_image(const tinygltf::Image &image, int index) {
     std::string text = format("image %d", index);
-    if (!image.uri.empty() && image.uri.rfind("data:", 0) != 0) return text + " (" + image.uri + ")";
+    if (!image.uri.empty() && image.uri.rfind("data:", 0) != 0)
+        return text + " (" + image.uri + ")";
     if (!image.name.empty()) return text + " (" + image.name + ")";
     return text;
 }
@@ -114,8 +115,7 @@ struct image_files {
             real_meow("glTF %s is not a PNG or JPEG image: material '%s' keeps its colour\n",
                       what.c_str(), material.c_str());
         } else if (width == 0 || height == 0 || width > largest_image_side ||
-                   height > largest_image_side ||
-                   uint64_t(width) * height > largest_image_pixels) {
+                   height > largest_image_side || uint64_t(width) * height > largest_image_pixels) {
             real_meow("glTF %s is %ux%u pixels, which no texture can be: material '%s' keeps its "
                       "colour\n",
                       what.c_str(), width, height, material.c_str());
@@ -195,7 +195,8 @@ int build_materials(const tinygltf::Model &model,
     bool needs_default = false;
     for (const tinygltf::Primitive *primitive : primitives) {
         if (primitive->material >= 0 && size_t(primitive->material) >= model.materials.size()) {
-            *why = format("a primitive names material %d, which does not exist", primitive->material);
+            *why =
+                format("a primitive names material %d, which does not exist", primitive->material);
             return gltf_bad_document;
         }
         if (primitive->material < 0)
@@ -225,7 +226,9 @@ int build_materials(const tinygltf::Model &model,
         const int index = primitive->material < 0 ? -1 : primitive->material;
         choice->slot.push_back(slot_of[index]);
         choice->texcoord.push_back(
-            index < 0 ? 0 : model.materials[size_t(index)].pbrMetallicRoughness.baseColorTexture.texCoord);
+            index < 0
+                ? 0
+                : model.materials[size_t(index)].pbrMetallicRoughness.baseColorTexture.texCoord);
     }
     return 0;
 }

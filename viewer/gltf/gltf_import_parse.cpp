@@ -78,7 +78,8 @@ struct json_check : nlohmann::json_sax<nlohmann::json> {
     bool end_object() override { return leave(); }
     bool start_array(std::size_t) override { return enter(false); }
     bool end_array() override { return leave(); }
-    bool parse_error(std::size_t, const std::string &, const nlohmann::detail::exception &e) override {
+    bool parse_error(std::size_t, const std::string &,
+                     const nlohmann::detail::exception &e) override {
         error = e.what();
         return false;
     }
@@ -186,7 +187,8 @@ bool read_whole_file(std::vector<unsigned char> *out, std::string *err, const st
     }
     std::ifstream in(path, std::ios::binary);
     out->resize(static_cast<size_t>(size));
-    if (size && !in.read(reinterpret_cast<char *>(out->data()), static_cast<std::streamsize>(size))) {
+    if (size &&
+        !in.read(reinterpret_cast<char *>(out->data()), static_cast<std::streamsize>(size))) {
         *err += "cannot read " + path + "\n";
         return false;
     }

@@ -58,9 +58,9 @@ mat4d node_local(const tinygltf::Node &node) {
         for (double &v : q)
             v /= length;
     const double x = q[0], y = q[1], z = q[2], w = q[3];
-    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w),
-                         2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
-                         2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)};
+    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
+                         2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
+                         2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)};
     mat4d m = identity();
     for (size_t column = 0; column < 3; column++)
         for (size_t row = 0; row < 3; row++)
@@ -77,8 +77,12 @@ bool finite(const mat4d &m) {
 
 // The rotation of m without its scale (orthonormalised columns) and its translation.
 mat4d rigid_frame(const mat4d &m) {
-    auto column = [&m](size_t c) { return std::array<double, 3>{m[4 * c], m[4 * c + 1], m[4 * c + 2]}; };
-    auto length = [](const std::array<double, 3> &v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); };
+    auto column = [&m](size_t c) {
+        return std::array<double, 3>{m[4 * c], m[4 * c + 1], m[4 * c + 2]};
+    };
+    auto length = [](const std::array<double, 3> &v) {
+        return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    };
     std::array<double, 3> x = column(0), y = column(1);
     const double lx = length(x);
     mat4d out = identity();
@@ -178,8 +182,8 @@ int node_parents(const tinygltf::Model &model, std::vector<int> *parent, std::st
 }
 
 // The world matrix of node: its ancestors' transforms and its own.
-int node_world(const tinygltf::Model &model, const std::vector<int> &parent, int node,
-               mat4d *world, std::string *why) {
+int node_world(const tinygltf::Model &model, const std::vector<int> &parent, int node, mat4d *world,
+               std::string *why) {
     mat4d m = identity();
     for (int at = node; at >= 0; at = parent[size_t(at)]) {
         const mat4d local = node_local(model.nodes[size_t(at)]);
@@ -302,12 +306,14 @@ int build_skeleton(const tinygltf::Model &model, int node_index, skeleton *out, 
     std::vector<std::string> names(count);
     std::set<std::string> used;
     for (int j : order)
-        names[size_t(j)] = unique_name(model.nodes[size_t(skin.joints[size_t(j)])].name, size_t(j), &used);
+        names[size_t(j)] =
+            unique_name(model.nodes[size_t(skin.joints[size_t(j)])].name, size_t(j), &used);
     out->joints.resize(count);
     for (size_t b = 0; b < count; b++) {
         const size_t j = size_t(order[b]);
         const int up = parent_joint[j];
-        const mat4d local = up < 0 ? frame[j] : multiply(rigid_inverse(frame[size_t(up)]), frame[j]);
+        const mat4d local =
+            up < 0 ? frame[j] : multiply(rigid_inverse(frame[size_t(up)]), frame[j]);
         fill_joint(&out->joints[b], names[j], up < 0 ? "" : names[size_t(up)], local);
     }
     // Rest-pose skinning: joint world × inverse bind matrix (identity when the skin has none).

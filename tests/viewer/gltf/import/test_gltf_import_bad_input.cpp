@@ -102,8 +102,7 @@ const bad_case bad_cases[] = {
      gltf_unsupported, "requires the extension KHR_draco_mesh_compression"},
     {"no_mesh", changed([](gf::document &d) { d.doc["nodes"][2].erase("mesh"); }), gltf_no_mesh,
      "no node with a mesh"},
-    {"buffer_view_outside_its_buffer",
-     changed([](gf::document &d) {
+    {"buffer_view_outside_its_buffer", changed([](gf::document &d) {
          const int view = d.accessor(attribute(d, "POSITION"))["bufferView"];
          d.doc["bufferViews"][size_t(view)]["byteOffset"] = d.bin.size() - 8;
      }),
@@ -111,49 +110,45 @@ const bad_case bad_cases[] = {
     {"accessor_outside_its_view",
      changed([](gf::document &d) { d.accessor(attribute(d, "POSITION"))["count"] = 7; }),
      gltf_bad_accessor, "(7 elements from byte 0) reaches beyond buffer view"},
-    {"accessor_offset_beyond_its_view",
-     changed([](gf::document &d) {
+    {"accessor_offset_beyond_its_view", changed([](gf::document &d) {
          d.accessor(attribute(d, "TEXCOORD_0"))["byteOffset"] = 1u << 30;
      }),
      gltf_bad_accessor, "reaches beyond buffer view"},
     {"positions_of_the_wrong_type",
      changed([](gf::document &d) { d.accessor(attribute(d, "POSITION"))["type"] = "VEC2"; }),
      gltf_bad_accessor, "an element type that POSITION cannot have"},
-    {"position_not_a_number",
-     changed([](gf::document &d) {
+    {"position_not_a_number", changed([](gf::document &d) {
          const float nan = std::numeric_limits<float>::quiet_NaN();
          std::memcpy(&d.bin[data_offset(d, attribute(d, "POSITION")) + 4], &nan, 4);
      }),
      gltf_bad_accessor, "not a finite number"},
-    {"sparse_accessor",
-     changed([](gf::document &d) {
+    {"sparse_accessor", changed([](gf::document &d) {
          d.accessor(attribute(d, "POSITION"))["sparse"] = {
              {"count", 1},
              {"indices", {{"bufferView", 0}, {"componentType", gf::unsigned_short}}},
              {"values", {{"bufferView", 0}}}};
      }),
      gltf_unsupported, "is sparse"},
-    {"index_outside_the_vertices",
-     changed([](gf::document &d) {
-         primitive(d)["indices"] = d.add_accessor(std::vector<uint16_t>{0, 1, 6}, gf::unsigned_short, "SCALAR", 1);
+    {"index_outside_the_vertices", changed([](gf::document &d) {
+         primitive(d)["indices"] =
+             d.add_accessor(std::vector<uint16_t>{0, 1, 6}, gf::unsigned_short, "SCALAR", 1);
      }),
      gltf_bad_index, "index 2 of primitive 0 is 6, outside its 6 vertices"},
-    {"corners_not_whole_triangles",
-     changed([](gf::document &d) {
-         primitive(d)["indices"] = d.add_accessor(std::vector<uint16_t>{0, 1, 2, 3}, gf::unsigned_short, "SCALAR", 1);
+    {"corners_not_whole_triangles", changed([](gf::document &d) {
+         primitive(d)["indices"] =
+             d.add_accessor(std::vector<uint16_t>{0, 1, 2, 3}, gf::unsigned_short, "SCALAR", 1);
      }),
      gltf_bad_index, "4 corners, which do not make whole triangles"},
     {"lines_only", changed([](gf::document &d) { primitive(d)["mode"] = 1; }), gltf_no_triangles,
      "no primitive made of triangles"},
-    {"too_many_triangles",
-     changed([](gf::document &d) {
-         primitive(d)["indices"] = d.add_accessor(std::vector<uint16_t>(3 * 21846, 0), gf::unsigned_short, "SCALAR", 1);
+    {"too_many_triangles", changed([](gf::document &d) {
+         primitive(d)["indices"] =
+             d.add_accessor(std::vector<uint16_t>(3 * 21846, 0), gf::unsigned_short, "SCALAR", 1);
      }),
      gltf_too_many_triangles, "21846 triangles; a mesh can hold at most 21845"},
     {"too_many_joints", [] { return gf::glb(gf::build(gf::chain_model(129))); },
      gltf_too_many_joints, "129 joints; a mesh can hold at most 128"},
-    {"too_many_materials",
-     model_of([](gf::model &m) {
+    {"too_many_materials", model_of([](gf::model &m) {
          for (int i = 0; i < 128; i++) {
              m.primitives.push_back(m.primitives[0]);
              m.primitives.back().material = int(m.materials.size());
@@ -172,16 +167,16 @@ const bad_case bad_cases[] = {
     {"joint_outside_the_skin",
      changed([](gf::document &d) { d.bin[data_offset(d, attribute(d, "JOINTS_0")) + 4 * 4] = 7; }),
      gltf_bad_skin, "vertex 4 of primitive 0 names joint 7; the skin has 2"},
-    {"vertex_without_weight",
-     changed([](gf::document &d) {
+    {"vertex_without_weight", changed([](gf::document &d) {
          std::memset(&d.bin[data_offset(d, attribute(d, "WEIGHTS_0"))], 0, 16);
      }),
      gltf_bad_skin, "vertex 0 of primitive 0 has no joint weight"},
     {"skinned_primitive_without_joints",
      changed([](gf::document &d) { primitive(d)["attributes"].erase("JOINTS_0"); }), gltf_bad_skin,
      "no JOINTS_0 and WEIGHTS_0"},
-    {"too_few_inverse_bind_matrices",
-     changed([](gf::document &d) { d.accessor(d.doc["skins"][0]["inverseBindMatrices"])["count"] = 1; }),
+    {"too_few_inverse_bind_matrices", changed([](gf::document &d) {
+         d.accessor(d.doc["skins"][0]["inverseBindMatrices"])["count"] = 1;
+     }),
      gltf_bad_skin, "1 inverse bind matrices for 2 joints"},
     {"skin_names_a_missing_node",
      changed([](gf::document &d) { d.doc["skins"][0]["joints"][1] = 40; }), gltf_bad_skin,
@@ -189,8 +184,7 @@ const bad_case bad_cases[] = {
     {"skin_lists_a_node_twice",
      changed([](gf::document &d) { d.doc["skins"][0]["joints"][1] = 0; }), gltf_bad_skin,
      "lists node 0 twice"},
-    {"image_view_outside_its_buffer",
-     changed([](gf::document &d) {
+    {"image_view_outside_its_buffer", changed([](gf::document &d) {
          const size_t view = d.doc["images"][0]["bufferView"];
          d.doc["bufferViews"][view]["byteLength"] = d.bin.size();
      }),
@@ -215,7 +209,9 @@ TEST_P(gltf_import_bad_input, is_refused_with_its_code_and_reason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, gltf_import_bad_input, testing::ValuesIn(bad_cases),
-                         [](const testing::TestParamInfo<bad_case> &info) { return info.param.name; });
+                         [](const testing::TestParamInfo<bad_case> &info) {
+                             return info.param.name;
+                         });
 
 TEST(gltf_import_bad_files, the_load_prints_the_reason_and_converts_nothing) {
     temp_dir dir;
@@ -238,7 +234,8 @@ TEST(gltf_import_bad_files, a_missing_buffer_file_is_refused) {
     temp_dir dir;
     loaded got = load_file(dir, "m.gltf", gf::gltf(gf::build(base_model()), "gone.bin"));
     EXPECT_EQ(got.code, gltf_bad_document);
-    EXPECT_NE(got.err.find("Error loading glTF model: File not found : gone.bin"), std::string::npos)
+    EXPECT_NE(got.err.find("Error loading glTF model: File not found : gone.bin"),
+              std::string::npos)
         << got.err;
     // A URI is a path relative to the model: an absolute one is not read as such.
     std::filesystem::create_directory(dir / "sub");
@@ -276,11 +273,14 @@ TEST_P(gltf_import_images, an_unusable_image_is_reported_and_the_colour_kept) {
 INSTANTIATE_TEST_SUITE_P(
     cases, gltf_import_images,
     testing::Values(
-        image_case{"missing", {"", {}, "skin.png", ""},
+        image_case{"missing",
+                   {"", {}, "skin.png", ""},
                    "glTF image 0 (skin.png) is missing: material 'material' keeps its colour"},
-        image_case{"gif", {"anim", text("GIF89a\x01\x00\x01\x00"), "", "image/gif"},
+        image_case{"gif",
+                   {"anim", text("GIF89a\x01\x00\x01\x00"), "", "image/gif"},
                    "glTF image 0 (anim) is not a PNG or JPEG image"},
-        image_case{"huge", {"big", gf::png(20000, 1, {0, 0, 0}), "", "image/png"},
+        image_case{"huge",
+                   {"big", gf::png(20000, 1, {0, 0, 0}), "", "image/png"},
                    "is 20000x1 pixels, which no texture can be"}),
     [](const testing::TestParamInfo<image_case> &info) { return info.param.name; });
 

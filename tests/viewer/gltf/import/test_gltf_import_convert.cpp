@@ -128,7 +128,8 @@ TEST_P(gltf_import_classes, joint_counts_give_the_class_and_its_attachment_point
 INSTANTIATE_TEST_SUITE_P(
     game_skeletons, gltf_import_classes,
     testing::Values(class_case{2, "weapon", {{"Grip1", 0}, {"Grip3", 0}}, {}},
-                    class_case{34, "female badguy", {}, {{"Grip1", 19}, {"Grip2", 9}, {"Grip3", 1}}},
+                    class_case{
+                        34, "female badguy", {}, {{"Grip1", 19}, {"Grip2", 9}, {"Grip3", 1}}},
                     class_case{37, "male badguy", {}, {{"Grip1", 22}, {"Grip2", 12}, {"Grip3", 1}}},
                     class_case{40, "child", {}, {}},
                     class_case{52, "officer", {}, {{"Grip1", 28}, {"Grip2", 9}, {"Grip3", 1}}}),

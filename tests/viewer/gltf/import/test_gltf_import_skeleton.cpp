@@ -117,7 +117,7 @@ TEST(gltf_import_skeleton, node_rotations_and_scales_pose_bones_and_vertices_as_
         // Where the file puts the joints: the armature (scale 2, turned 0.7 about z) above them.
         const double c = std::cos(0.7), s = std::sin(0.7);
         const std::array<double, 16> armature = {2 * c, 2 * s, 0, 0, -2 * s, 2 * c, 0, 0,
-                                                 0, 0, 2, 0, 0, 0, 0, 1};
+                                                 0,     0,     2, 0, 0,      0,     0, 1};
         for (int j = 0; j < 4; j++) {
             const auto world = gf::multiply(armature, gf::joint_world(m, j));
             for (int k = 0; k < 3; k++)
@@ -158,8 +158,8 @@ TEST(gltf_import_skeleton, joint_names_are_cut_to_fit_and_made_unique) {
     loaded got = load_file(dir, "m.glb", gf::glb(gf::build(m)));
     ASSERT_TRUE(got.mesh) << got.err;
     EXPECT_EQ(bone_names(got.mesh.get()),
-              (std::vector<std::string>{"joint0", std::string(31, 'a'),
-                                        std::string(29, 'a') + "_2", "same", "same_4"}));
+              (std::vector<std::string>{"joint0", std::string(31, 'a'), std::string(29, 'a') + "_2",
+                                        "same", "same_4"}));
     // Parents follow the joints, not the names.
     for (uint16_t b = 1; b < 5; b++)
         EXPECT_EQ(got.mesh->bones[b].parent, b - 1);
