@@ -36,7 +36,18 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
     still.primitives = gf::chain_model(1).primitives;
     still.primitives[0].material = -1;
     still.mesh_translation = {1, 2, 3};
-    return {gf::glb(gf::build(textured)), gf::gltf(gf::build(textured)),
-            gf::glb(gf::build(reordered)), gf::gltf(gf::build(still)),
+    gf::document sparse = gf::build(gf::chain_model(2));
+    const int indices = sparse.add_view(std::vector<uint8_t>{1, 4}.data(), 2);
+    const int values = sparse.add_view(std::vector<float>{0.5f, 0.5f, 0.5f, 7, 0, 0}.data(), 24);
+    sparse.accessor(
+        sparse.doc["meshes"][0]["primitives"][0]["attributes"]["POSITION"])["sparse"] = {
+        {"count", 2},
+        {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_byte}}},
+        {"values", {{"bufferView", values}}}};
+    return {gf::glb(gf::build(textured)),
+            gf::gltf(gf::build(textured)),
+            gf::glb(sparse),
+            gf::glb(gf::build(reordered)),
+            gf::gltf(gf::build(still)),
             gf::glb(gf::build(gf::chain_model(34)))};
 }

@@ -1,6 +1,7 @@
 // Checked reads of glTF accessors: every buffer view must lie inside its buffer and every
 // accessed element inside its view before a byte is read; element types must suit their use;
 // floats must be finite.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -55,6 +56,106 @@ double component_at(const unsigned char *p, int component_type, bool normalised)
     }
 }
 
+// Where count elements of element_size bytes, stride bytes apart (0: packed, or the view's own
+// stride when it has one and packed is false) from offset in buffer view `view` lie, after
+// checking that the view lies inside its buffer and the elements inside the view. what names
+// the reader of the elements in messages.
+int locate(const tinygltf::Model &model, int view_index, size_t offset, size_t count,
+           size_t element_size, bool packed, const std::string &what, const unsigned char **first,
+           size_t *stride, std::string *why) {
+    if (view_index < 0 || size_t(view_index) >= model.bufferViews.size()) {
+        *why = format("%s names buffer view %d, which does not exist", what.c_str(), view_index);
+        return gltf_bad_buffer_view;
+    }
+    const tinygltf::BufferView &view = model.bufferViews[size_t(view_index)];
+    if (view.buffer < 0 || size_t(view.buffer) >= model.buffers.size()) {
+        *why =
+            format("buffer view %d names buffer %d, which does not exist", view_index, view.buffer);
+        return gltf_bad_buffer_view;
+    }
+    const std::vector<unsigned char> &buffer = model.buffers[size_t(view.buffer)].data;
+    if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset) {
+        *why = format("buffer view %d (bytes %zu to %zu) lies outside buffer %d of %zu bytes",
+                      view_index, view.byteOffset, view.byteOffset + view.byteLength, view.buffer,
+                      buffer.size());
+        return gltf_bad_buffer_view;
+    }
+    *stride = view.byteStride && !packed ? view.byteStride : element_size;
+    if (*stride < element_size) {
+        *why = format("buffer view %d has a stride of %zu bytes, less than the %zu bytes of the "
+                      "elements of %s",
+                      view_index, *stride, element_size, what.c_str());
+        return gltf_bad_accessor;
+    }
+    // The last element ends at offset + (count - 1) × stride + element size.
+    const size_t length = view.byteLength;
+    const bool fits =
+        count == 0 || (offset <= length && (count - 1) <= (length - offset) / *stride &&
+                       (count - 1) * *stride + element_size <= length - offset);
+    if (!fits) {
+        *why = format("%s (%zu elements from byte %zu) reaches beyond buffer view %d of %zu bytes",
+                      what.c_str(), count, offset, view_index, length);
+        return gltf_bad_accessor;
+    }
+    *first = buffer.data() + view.byteOffset + offset;
+    return 0;
+}
+
+// Reads element i's components into values, refusing numbers that are not finite.
+int read_element(const unsigned char *at, const tinygltf::Accessor &accessor, int components,
+                 int component_size, double *values, int index, std::string *why) {
+    for (int c = 0; c < components; c++) {
+        values[c] = component_at(at + size_t(c * component_size), accessor.componentType,
+                                 accessor.normalized);
+        if (!std::isfinite(values[c])) {
+            *why = format("accessor %d holds a value that is not a finite number", index);
+            return gltf_bad_accessor;
+        }
+    }
+    return 0;
+}
+
+// Replaces the elements a sparse accessor names by its values.
+int apply_sparse(const tinygltf::Model &model, const tinygltf::Accessor &accessor, int index,
+                 int component_size, accessor_data *out, std::string *why) {
+    const auto &sparse = accessor.sparse;
+    const int index_type = sparse.indices.componentType;
+    if (sparse.count < 1 || size_t(sparse.count) > out->count ||
+        (index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
+         index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
+         index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)) {
+        *why = format("accessor %d has sparse indices of a count or type it cannot have", index);
+        return gltf_bad_accessor;
+    }
+    const size_t count = size_t(sparse.count);
+    const size_t index_size = size_t(tinygltf::GetComponentSizeInBytes(uint32_t(index_type)));
+    const unsigned char *indices = nullptr, *values = nullptr;
+    size_t index_stride = 0, value_stride = 0;
+    const std::string what = format("the sparse part of accessor %d", index);
+    if (int code =
+            locate(model, sparse.indices.bufferView, size_t(std::max(0, sparse.indices.byteOffset)),
+                   count, index_size, true, what, &indices, &index_stride, why))
+        return code;
+    const size_t element_size = size_t(out->components) * size_t(component_size);
+    if (int code =
+            locate(model, sparse.values.bufferView, size_t(std::max(0, sparse.values.byteOffset)),
+                   count, element_size, true, what, &values, &value_stride, why))
+        return code;
+    for (size_t k = 0; k < count; k++) {
+        const double at = component_at(indices + k * index_stride, index_type, false);
+        if (at >= double(out->count)) {
+            *why = format("sparse index %.0f of accessor %d is outside its %zu elements", at, index,
+                          out->count);
+            return gltf_bad_accessor;
+        }
+        double *element = out->values.data() + size_t(at) * size_t(out->components);
+        if (int code = read_element(values + k * value_stride, accessor, out->components,
+                                    component_size, element, index, why))
+            return code;
+    }
+    return 0;
+}
+
 } // namespace
 
 int read_accessor(const tinygltf::Model &model, int index, accessor_use use, accessor_data *out,
@@ -71,74 +172,33 @@ int read_accessor(const tinygltf::Model &model, int index, accessor_use use, acc
         *why = format("accessor %d has an element type that %s cannot have", index, rule.name);
         return gltf_bad_accessor;
     }
-    if (accessor.sparse.isSparse) {
-        *why = format("accessor %d is sparse, which is not supported", index);
-        return gltf_unsupported;
-    }
     const int components = tinygltf::GetNumComponentsInType(uint32_t(accessor.type));
     const int component_size = tinygltf::GetComponentSizeInBytes(uint32_t(accessor.componentType));
-    const size_t element_size = size_t(components) * size_t(component_size);
     const size_t count = accessor.count;
     out->count = count;
     out->components = components;
     out->values.clear();
-    if (accessor.bufferView < 0) { // no view: every element is zero
+    if (accessor.bufferView < 0) { // no view: every element is zero (until a sparse part)
         if (count > (size_t(1) << 26)) {
             *why = format("accessor %d has %zu elements and no data", index, count);
             return gltf_bad_accessor;
         }
         out->values.assign(count * size_t(components), 0.0);
-        return 0;
+    } else {
+        const unsigned char *first = nullptr;
+        size_t stride = 0;
+        if (int code = locate(model, accessor.bufferView, accessor.byteOffset, count,
+                              size_t(components) * size_t(component_size), false,
+                              format("accessor %d", index), &first, &stride, why))
+            return code;
+        out->values.resize(count * size_t(components));
+        for (size_t i = 0; i < count; i++)
+            if (int code = read_element(first + i * stride, accessor, components, component_size,
+                                        out->values.data() + i * size_t(components), index, why))
+                return code;
     }
-    if (size_t(accessor.bufferView) >= model.bufferViews.size()) {
-        *why = format("accessor %d names buffer view %d, which does not exist", index,
-                      accessor.bufferView);
-        return gltf_bad_buffer_view;
-    }
-    const tinygltf::BufferView &view = model.bufferViews[size_t(accessor.bufferView)];
-    if (view.buffer < 0 || size_t(view.buffer) >= model.buffers.size()) {
-        *why = format("buffer view %d names buffer %d, which does not exist", accessor.bufferView,
-                      view.buffer);
-        return gltf_bad_buffer_view;
-    }
-    const std::vector<unsigned char> &buffer = model.buffers[size_t(view.buffer)].data;
-    if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset) {
-        *why = format("buffer view %d (bytes %zu to %zu) lies outside buffer %d of %zu bytes",
-                      accessor.bufferView, view.byteOffset, view.byteOffset + view.byteLength,
-                      view.buffer, buffer.size());
-        return gltf_bad_buffer_view;
-    }
-    const size_t stride = view.byteStride ? view.byteStride : element_size;
-    if (stride < element_size) {
-        *why = format("buffer view %d has a stride of %zu bytes, less than accessor %d's elements",
-                      accessor.bufferView, stride, index);
-        return gltf_bad_accessor;
-    }
-    // The last element ends at offset + (count - 1) × stride + element size.
-    const size_t offset = accessor.byteOffset;
-    const bool fits =
-        count == 0 ||
-        (offset <= view.byteLength && (count - 1) <= (view.byteLength - offset) / stride &&
-         (count - 1) * stride + element_size <= view.byteLength - offset);
-    if (!fits) {
-        *why = format("accessor %d (%zu elements from byte %zu) reaches beyond buffer view %d of "
-                      "%zu bytes",
-                      index, count, offset, accessor.bufferView, view.byteLength);
-        return gltf_bad_accessor;
-    }
-    out->values.resize(count * size_t(components));
-    const unsigned char *first = buffer.data() + view.byteOffset + offset;
-    for (size_t i = 0; i < count; i++)
-        for (int c = 0; c < components; c++) {
-            const double value = component_at(first + i * stride + size_t(c * component_size),
-                                              accessor.componentType, accessor.normalized);
-            if (!std::isfinite(value)) {
-                *why = format("accessor %d holds a value that is not a finite number", index);
-                return gltf_bad_accessor;
-            }
-            out->values[i * size_t(components) + size_t(c)] = value;
-        }
-    return 0;
+    return accessor.sparse.isSparse ? apply_sparse(model, accessor, index, component_size, out, why)
+                                    : 0;
 }
 
 } // namespace gltf_import

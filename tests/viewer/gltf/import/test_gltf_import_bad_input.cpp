@@ -122,13 +122,24 @@ const bad_case bad_cases[] = {
          std::memcpy(&d.bin[data_offset(d, attribute(d, "POSITION")) + 4], &nan, 4);
      }),
      gltf_bad_accessor, "not a finite number"},
-    {"sparse_accessor", changed([](gf::document &d) {
+    {"sparse_index_outside_the_elements", changed([](gf::document &d) {
+         const int indices = d.add_view(std::vector<uint16_t>{9}.data(), 2);
+         const int values = d.add_view(std::vector<float>{1, 2, 3}.data(), 12);
          d.accessor(attribute(d, "POSITION"))["sparse"] = {
              {"count", 1},
-             {"indices", {{"bufferView", 0}, {"componentType", gf::unsigned_short}}},
-             {"values", {{"bufferView", 0}}}};
+             {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_short}}},
+             {"values", {{"bufferView", values}}}};
      }),
-     gltf_unsupported, "is sparse"},
+     gltf_bad_accessor, "sparse index 9 of accessor"},
+    {"sparse_values_outside_their_view", changed([](gf::document &d) {
+         const int indices = d.add_view(std::vector<uint16_t>{0, 1}.data(), 4);
+         const int values = d.add_view(std::vector<float>{1, 2, 3}.data(), 12);
+         d.accessor(attribute(d, "POSITION"))["sparse"] = {
+             {"count", 2},
+             {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_short}}},
+             {"values", {{"bufferView", values}}}};
+     }),
+     gltf_bad_accessor, "the sparse part of accessor"},
     {"index_outside_the_vertices", changed([](gf::document &d) {
          primitive(d)["indices"] =
              d.add_accessor(std::vector<uint16_t>{0, 1, 6}, gf::unsigned_short, "SCALAR", 1);
