@@ -37,13 +37,7 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
     still.primitives[0].material = -1;
     still.mesh_translation = {1, 2, 3};
     gf::document sparse = gf::build(gf::chain_model(2));
-    const int indices = sparse.add_view(std::vector<uint8_t>{1, 4}.data(), 2);
-    const int values = sparse.add_view(std::vector<float>{0.5f, 0.5f, 0.5f, 7, 0, 0}.data(), 24);
-    sparse.accessor(
-        sparse.doc["meshes"][0]["primitives"][0]["attributes"]["POSITION"])["sparse"] = {
-        {"count", 2},
-        {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_byte}}},
-        {"values", {{"bufferView", values}}}};
+    sparse.add_sparse(sparse.attribute("POSITION"), {1, 4}, {0.5f, 0.5f, 0.5f, 7, 0, 0}, 2);
     return {gf::glb(gf::build(textured)),
             gf::gltf(gf::build(textured)),
             gf::glb(sparse),

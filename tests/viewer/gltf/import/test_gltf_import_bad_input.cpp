@@ -24,10 +24,6 @@ json &primitive(gf::document &d) {
     return d.doc["meshes"][0]["primitives"][0];
 }
 
-int attribute(gf::document &d, const char *name) {
-    return primitive(d)["attributes"][name].get<int>();
-}
-
 // The byte offset in the buffer where accessor index's data starts.
 size_t data_offset(gf::document &d, int index) {
     const json &accessor = d.accessor(index);
@@ -103,41 +99,31 @@ const bad_case bad_cases[] = {
     {"no_mesh", changed([](gf::document &d) { d.doc["nodes"][2].erase("mesh"); }), gltf_no_mesh,
      "no node with a mesh"},
     {"buffer_view_outside_its_buffer", changed([](gf::document &d) {
-         const int view = d.accessor(attribute(d, "POSITION"))["bufferView"];
+         const int view = d.accessor(d.attribute("POSITION"))["bufferView"];
          d.doc["bufferViews"][size_t(view)]["byteOffset"] = d.bin.size() - 8;
      }),
      gltf_bad_buffer_view, "lies outside buffer 0"},
     {"accessor_outside_its_view",
-     changed([](gf::document &d) { d.accessor(attribute(d, "POSITION"))["count"] = 7; }),
+     changed([](gf::document &d) { d.accessor(d.attribute("POSITION"))["count"] = 7; }),
      gltf_bad_accessor, "(7 elements from byte 0) reaches beyond buffer view"},
     {"accessor_offset_beyond_its_view", changed([](gf::document &d) {
-         d.accessor(attribute(d, "TEXCOORD_0"))["byteOffset"] = 1u << 30;
+         d.accessor(d.attribute("TEXCOORD_0"))["byteOffset"] = 1u << 30;
      }),
      gltf_bad_accessor, "reaches beyond buffer view"},
     {"positions_of_the_wrong_type",
-     changed([](gf::document &d) { d.accessor(attribute(d, "POSITION"))["type"] = "VEC2"; }),
+     changed([](gf::document &d) { d.accessor(d.attribute("POSITION"))["type"] = "VEC2"; }),
      gltf_bad_accessor, "an element type that POSITION cannot have"},
     {"position_not_a_number", changed([](gf::document &d) {
          const float nan = std::numeric_limits<float>::quiet_NaN();
-         std::memcpy(&d.bin[data_offset(d, attribute(d, "POSITION")) + 4], &nan, 4);
+         std::memcpy(&d.bin[data_offset(d, d.attribute("POSITION")) + 4], &nan, 4);
      }),
      gltf_bad_accessor, "not a finite number"},
     {"sparse_index_outside_the_elements", changed([](gf::document &d) {
-         const int indices = d.add_view(std::vector<uint16_t>{9}.data(), 2);
-         const int values = d.add_view(std::vector<float>{1, 2, 3}.data(), 12);
-         d.accessor(attribute(d, "POSITION"))["sparse"] = {
-             {"count", 1},
-             {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_short}}},
-             {"values", {{"bufferView", values}}}};
+         d.add_sparse(d.attribute("POSITION"), {9}, {1, 2, 3}, 1);
      }),
      gltf_bad_accessor, "sparse index 9 of accessor"},
     {"sparse_values_outside_their_view", changed([](gf::document &d) {
-         const int indices = d.add_view(std::vector<uint16_t>{0, 1}.data(), 4);
-         const int values = d.add_view(std::vector<float>{1, 2, 3}.data(), 12);
-         d.accessor(attribute(d, "POSITION"))["sparse"] = {
-             {"count", 2},
-             {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_short}}},
-             {"values", {{"bufferView", values}}}};
+         d.add_sparse(d.attribute("POSITION"), {0, 1}, {1, 2, 3}, 2);
      }),
      gltf_bad_accessor, "the sparse part of accessor"},
     {"index_outside_the_vertices", changed([](gf::document &d) {
@@ -176,10 +162,10 @@ const bad_case bad_cases[] = {
     {"missing_child", changed([](gf::document &d) { d.doc["nodes"][1]["children"] = {9}; }),
      gltf_bad_hierarchy, "node 1 names child 9, which does not exist"},
     {"joint_outside_the_skin",
-     changed([](gf::document &d) { d.bin[data_offset(d, attribute(d, "JOINTS_0")) + 4 * 4] = 7; }),
+     changed([](gf::document &d) { d.bin[data_offset(d, d.attribute("JOINTS_0")) + 4 * 4] = 7; }),
      gltf_bad_skin, "vertex 4 of primitive 0 names joint 7; the skin has 2"},
     {"vertex_without_weight", changed([](gf::document &d) {
-         std::memset(&d.bin[data_offset(d, attribute(d, "WEIGHTS_0"))], 0, 16);
+         std::memset(&d.bin[data_offset(d, d.attribute("WEIGHTS_0"))], 0, 16);
      }),
      gltf_bad_skin, "vertex 0 of primitive 0 has no joint weight"},
     {"skinned_primitive_without_joints",

@@ -201,12 +201,7 @@ TEST(gltf_import_convert, only_triangles_of_the_first_skinned_mesh_are_taken) {
 TEST(gltf_import_convert, sparse_accessors_replace_the_elements_they_name) {
     temp_dir dir;
     gf::document d = gf::build(gf::chain_model(2));
-    const int indices = d.add_view(std::vector<uint8_t>{1, 4, 0, 0}.data(), 2);
-    const int values = d.add_view(std::vector<float>{0.5f, 0.5f, 0.5f, 7, 0, 0}.data(), 24);
-    d.accessor(d.doc["meshes"][0]["primitives"][0]["attributes"]["POSITION"])["sparse"] = {
-        {"count", 2},
-        {"indices", {{"bufferView", indices}, {"componentType", gf::unsigned_byte}}},
-        {"values", {{"bufferView", values}}}};
+    d.add_sparse(d.attribute("POSITION"), {1, 4}, {0.5f, 0.5f, 0.5f, 7, 0, 0}, 2);
     loaded got = load_file(dir, "m.glb", gf::glb(d));
     ASSERT_TRUE(got.mesh) << got.err;
     const auto corners = rest_corners(got.mesh.get());
