@@ -1,5 +1,6 @@
 // Vector, matrix and quaternion math against values worked out by hand.
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -99,6 +100,48 @@ TEST(math, multiply_applies_the_right_matrix_first)
     mat4_identity(id);
     mat4_multiply(same, tr, id);
     for (int i = 0; i < 16; i++) EXPECT_EQ(same[i], tr[i]);
+}
+
+// Each element as a sum from 0 of the four products, added one at a time in index order.
+void multiply_by_the_book(float *out, const float *a, const float *b) {
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++) {
+            volatile float sum = 0.0f; // kept in memory: rounded after every step
+            for (int k = 0; k < 4; k++)
+                sum = sum + a[4 * k + i] * b[4 * j + k];
+            out[4 * j + i] = sum;
+        }
+}
+
+TEST(math, multiply_rounds_every_element_as_the_sum_in_order) {
+    // Posing depends on these exact bits: whatever the vector instructions, every element is
+    // rounded as 0 + a0 b0 + a1 b1 + a2 b2 + a3 b3, signed zeros, infinities and NaN included.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> any(-1000.0f, 1000.0f);
+    const float special[] = {0.0f, -0.0f, 1e-40f, -1e-38f, 3e38f, INFINITY, -INFINITY, NAN, 1.0f};
+    for (int round = 0; round < 2000; round++) {
+        float a[16], b[16], got[16], expected[16];
+        for (int i = 0; i < 16; i++) {
+            a[i] = any(random);
+            b[i] = any(random);
+            if (round % 3 == 0 && i % 5 == round % 5) a[i] = special[(round + i) % 9];
+            if (round % 4 == 1 && i % 3 == round % 3) b[i] = special[(round * 7 + i) % 9];
+            if (round == 0) a[i] = -0.0f, b[i] = 1.0f; // every product -0: the sum is +0
+        }
+        mat4_multiply(got, a, b);
+        multiply_by_the_book(expected, a, b);
+        for (int i = 0; i < 16; i++) {
+            if (std::isnan(expected[i])) {
+                EXPECT_TRUE(std::isnan(got[i])) << "round " << round << ", element " << i;
+                continue;
+            }
+            uint32_t got_bits, expected_bits;
+            std::memcpy(&got_bits, &got[i], 4);
+            std::memcpy(&expected_bits, &expected[i], 4);
+            ASSERT_EQ(got_bits, expected_bits) << "round " << round << ", element " << i << ": "
+                                               << got[i] << " against " << expected[i];
+        }
+    }
 }
 
 TEST(math, rigid_inverse_undoes_the_matrix)
