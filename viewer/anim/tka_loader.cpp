@@ -182,6 +182,7 @@ int read_sections(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, 
 } // namespace
 
 tka_animation *create_animation() {
+    note_model_change();
     return alloc_elements<tka_animation>(1);
 }
 
@@ -207,6 +208,7 @@ void release_frame_strings(uint16_t count, frame_string *strings) {
 
 void release_animation(tka_animation *animation) {
     if (!animation) return;
+    note_model_change();
     cleanup_one(animation->name);
     animation->name = nullptr;
     animation->name_length = 0;

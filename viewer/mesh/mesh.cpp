@@ -2,9 +2,26 @@
 #include "viewer/mesh/mesh.h"
 
 #include <GL/gl.h>
+
+#include <atomic>
 #include <cstring>
 
+namespace {
+
+std::atomic<uint32_t> models_changed{0};
+
+} // namespace
+
+uint32_t model_generation() {
+    return models_changed.load(std::memory_order_relaxed);
+}
+
+void note_model_change() {
+    models_changed.fetch_add(1, std::memory_order_relaxed);
+}
+
 tkm_mesh *create_mesh() {
+    note_model_change();
     return alloc_elements<tkm_mesh>(1);
 }
 
@@ -140,6 +157,7 @@ void release_texture_names(uint16_t count, texture_name *names) {
 
 void release_mesh(tkm_mesh *mesh) {
     if (!mesh) return;
+    note_model_change();
     release_string(&mesh->name_length, &mesh->name);
     release_bones(mesh->num_bones, mesh->bones, 0);
     mesh->num_bones = 0;

@@ -195,6 +195,14 @@ inline bool has_parent(uint16_t parent, uint16_t index) {
 // A new zero-filled mesh (block); null when out of memory. Release with release_mesh.
 tkm_mesh *create_mesh();
 
+// A count that every creation and release of a mesh or an animation moves on (wrapping). Whatever
+// keeps data derived from a model by its address compares it, since a released model's address
+// can come back as another model's.
+uint32_t model_generation();
+// Moves model_generation on; create_mesh, release_mesh, create_animation and release_animation
+// call it. Any thread.
+void note_model_change();
+
 // A zero-filled block of count elements of T (count 0 gives a valid empty block); null when out
 // of memory or when the size overflows 32 bits. Release with cleanup_one.
 template <typename T> T *alloc_elements(uint32_t count) {
