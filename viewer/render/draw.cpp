@@ -1,7 +1,9 @@
-// One frame of the scene in OpenGL immediate mode, in the fixed render state set at start-up.
+// One frame of the scene in the fixed render state set at start-up: the mesh pass from vertex
+// arrays kept between frames (mesh_arrays), or immediately, one glBegin/glEnd per triangle, for
+// what the arrays do not draw and as their reference; the bones pass immediately.
 //
-// Index: helpers - hit_colour, is_marker_material - mesh pass - bones pass - draw_mesh -
-//        draw_scene, draw_frame
+// Index: helpers - mesh pass, immediately - bones pass - hit_colour, is_marker_material -
+//        draw_mesh - draw_scene, draw_frame
 #include "viewer/render/draw.h"
 
 #include <GL/gl.h>
@@ -19,52 +21,14 @@
 #include "viewer/render/background.h"
 #include "viewer/render/bone_frames.h"
 #include "viewer/render/math3d.h"
+#include "viewer/render/mesh_arrays.h"
+#include "viewer/render/run_state.h"
 
 namespace {
 
 // ---- helpers
 
 constexpr float bone_yellow[4] = {1.0f, 1.0f, 0.0f, 0.5f};
-
-void set_material(GLenum face, const float *ambient, const float *diffuse, const float *specular,
-                  const float *emission, float shininess) {
-    glMaterialfv(face, GL_AMBIENT, ambient);
-    glMaterialfv(face, GL_DIFFUSE, diffuse);
-    glMaterialfv(face, GL_SPECULAR, specular);
-    glMaterialfv(face, GL_EMISSION, emission);
-    glMaterialf(face, GL_SHININESS, shininess);
-}
-
-void apply_material(const tkm_material &m) {
-    if (app_state.white_materials) {
-        const float white[4] = {1.0f, 1.0f, 1.0f, m.opacity};
-        set_material(m.gl_face, white, white, white, white, 1.0f);
-    } else {
-        set_material(m.gl_face, m.gl_ambient, m.gl_diffuse, m.gl_specular, m.gl_emission,
-                     m.gl_shininess);
-    }
-}
-
-// The texture a run is drawn with: hidden runs are not drawn at all (false); otherwise binds the
-// run's loaded texture and tells whether its corners carry texture coordinates.
-bool prepare_texture(const tkm_mesh &mesh, const tkm_material &m, bool &textured) {
-    textured = false;
-    if (m.num_texture_refs > 0 && m.texture_refs) {
-        uint16_t t = m.texture_refs[0].texture;
-        if (t < mesh.num_texture_names && mesh.texture_names && mesh.texture_names[t].hidden)
-            return false;
-        const gl_texture_table &table = mesh.gl_textures;
-        if (t < table.num_textures && table.textures && table.loaded && table.loaded[t]) {
-            glBindTexture(GL_TEXTURE_2D, table.textures[t]);
-            glEnable(GL_TEXTURE_2D);
-            textured = app_state.show_textures != 0;
-            if (!app_state.show_textures) glDisable(GL_TEXTURE_2D);
-            return true;
-        }
-    }
-    glDisable(GL_TEXTURE_2D);
-    return true;
-}
 
 void draw_normal_line(const float *p0, const float *p1, const float *p2, const float *normal,
                       bool textured) {
@@ -86,15 +50,11 @@ void draw_normal_line(const float *p0, const float *p1, const float *p2, const f
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
-// ---- mesh pass
+// ---- mesh pass, immediately: one glBegin/glEnd per triangle, the reference for the arrays
 
 void draw_run(const tkm_mesh &mesh, const material_run &run) {
-    if (run.material >= mesh.num_materials || !mesh.materials) return;
-    const tkm_material &m = mesh.materials[run.material];
-    if (is_marker_material(&m)) return;
-    apply_material(m);
     bool textured = false;
-    if (!prepare_texture(mesh, m, textured)) return;
+    if (!begin_run(mesh, run, &textured)) return;
     if (!mesh.triangles || !mesh.corners) return;
 
     uint32_t end =
@@ -203,7 +163,8 @@ void draw_mesh(tkm_mesh *mesh, const tka_animation *animation) {
         frame = 0;
     }
 
-    if (app_state.show_mesh) {
+    if (app_state.show_mesh &&
+        (current_draw_path() == draw_immediately || draw_mesh_arrays(mesh, animation) != 0)) {
         pose_mesh(mesh, animation);
         if (mesh->material_runs)
             for (uint16_t r = 0; r < mesh->num_material_runs; r++)

@@ -303,6 +303,7 @@ TEST_F(scene_test, damaged_indices_are_skipped_instead_of_read) {
     draw_scene();
     EXPECT_RGB(at(0, 0), 255, 255, 255);
     mesh->triangles[0].corners[2] = 200; // no such corner
+    note_model_change();                 // as whatever edits a model in place announces it
     draw_scene();
     EXPECT_TRUE(is_clear(at(0, 0)));
 }
