@@ -1,5 +1,5 @@
 // Drawing a mesh's material runs from vertex arrays kept between frames: the triangles are laid
-// out once per mesh and posed once per frame of animation, and each run is one draw call.
+// out once per mesh and posed once per frame of animation, and each material run is one draw call.
 #pragma once
 
 #include <cstdint>
