@@ -1,17 +1,25 @@
-// How fast a frame of the largest mesh is drawn: draw_frame with posing, posing alone, the
-// immediate-mode GL calls alone, and the same triangles from a display list (the fastest
-// fixed-function path) for comparison. Each frame ends with the swap and glFinish, so the
-// figures include the rasterising.
+// How fast a frame of the largest mesh is drawn, against the same triangles from a display list
+// (the fastest the fixed-function pipeline goes): draw_frame with the animation paused, playing (a
+// new frame posed on every draw) and with bones and grippers shown, each also by the immediate
+// path of one glBegin/glEnd per triangle for comparison; and posing alone. Each frame ends with
+// the swap and glFinish, so the figures include the rasterising.
 //
-// Index: window - test mesh - benchmarks - main
+// A case times its draw_frame frames and display-list frames in turn, one of each per iteration,
+// so that a change in the machine's load falls on both alike; its "ratio" counter is the display
+// list's frame time over draw_frame's (1 is as fast as the list), and a table of the ratios
+// follows the run.
+//
+// Index: window - test mesh and animation - reference frames - benchmarks - main
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +30,7 @@
 #include "viewer/render/draw.h"
 #include "viewer/render/gl_window.h"
 #include "viewer/render/math3d.h"
+#include "viewer/render/mesh_arrays.h"
 #include "viewer/textures/image_loading.h"
 #include "viewer/textures/texture_loading.h"
 
@@ -29,6 +38,8 @@ namespace {
 
 constexpr int grid = 182;                   // vertices per side of the sheet
 constexpr uint32_t triangle_target = 65535; // the largest count a mesh can hold
+constexpr uint16_t num_frames = 30;         // frames of the test animation
+constexpr uint16_t num_markers = 8;         // grippers, and as many grips
 
 // ---- window
 
@@ -83,7 +94,8 @@ uint32_t make_texture() {
     return texture;
 }
 
-// ---- test mesh: a rippled sheet of 65,535 triangles on two bones, textured, facing the camera
+// ---- test mesh and animation: a rippled sheet of 65,535 triangles on two bones, textured, facing
+// the camera, with grippers and grips; the second bone swings the upper half of the sheet
 
 void translation(float *m, float x, float y, float z) {
     mat4_identity(m);
@@ -160,8 +172,51 @@ tkm_mesh *make_mesh() {
     mesh->gl_textures.loaded = alloc_elements<uint32_t>(1);
     mesh->gl_textures.textures[0] = make_texture();
     mesh->gl_textures.loaded[0] = mesh->gl_textures.textures[0] != 0;
+
+    // A character's worth of grippers and grips, half on each bone, in a ring over the sheet.
+    auto place = [](gripper *list, int offset) {
+        for (uint16_t i = 0; i < num_markers; i++) {
+            gripper &g = list[i];
+            g.name_length = 5;
+            g.name = alloc_counted_string(i % 2 ? "Grip1" : "Grip2", 5);
+            g.bone = static_cast<uint16_t>(i % 2);
+            float angle = static_cast<float>(i + offset) * 0.4f;
+            translation(g.local, 20.0f * std::cos(angle), 20.0f * std::sin(angle), 2.0f);
+        }
+    };
+    mesh->num_grippers = mesh->num_grips = num_markers;
+    mesh->grippers = alloc_elements<gripper>(num_markers);
+    mesh->grips = alloc_elements<gripper>(num_markers);
+    place(mesh->grippers, 0);
+    place(mesh->grips, num_markers);
     return mesh;
 }
+
+// Bone 0 stands still; bone 1 turns about the sheet's middle line, a little more each frame.
+tka_animation *make_animation(const tkm_mesh *mesh) {
+    tka_animation *animation = create_animation();
+    animation->name_length = 5;
+    animation->name = alloc_counted_string("Swing", 5);
+    animation->num_frames = num_frames;
+    animation->frames = alloc_elements<tka_frame>(num_frames);
+    animation->num_bones = mesh->num_bones;
+    animation->bones = alloc_elements<tkm_bone>(mesh->num_bones);
+    for (uint16_t b = 0; b < mesh->num_bones; b++) {
+        tkm_bone &bone = animation->bones[b];
+        bone.parent = mesh->bones[b].parent;
+        bone.animated = 1;
+        bone.frame_locals = alloc_elements<float>(16u * num_frames);
+        bone.frame_worlds = alloc_elements<float>(16u * num_frames);
+        for (uint16_t f = 0; f < num_frames; f++) {
+            float *world = bone.frame_worlds + 16 * f;
+            euler_matrix(world, 0.0f, 0.0f, 0.0f, 0.0f, b == 0 ? 0.0f : 1.5f * f, 0.0f);
+            std::memcpy(bone.frame_locals + 16 * f, world, 16 * sizeof(float));
+        }
+    }
+    return animation;
+}
+
+// ---- reference frames
 
 void end_frame() {
     SDL_GL_SwapBuffers();
@@ -175,12 +230,23 @@ void set_camera() {
     glTranslatef(app_state.camera_x, app_state.camera_y, app_state.camera_z);
 }
 
-// The mesh pass's GL calls alone, on positions posed beforehand: one glBegin/glEnd per triangle
-// as the viewer draws, or with one_begin a single glBegin for all (what a display list wants).
-void immediate_triangles(const tkm_mesh &mesh, bool one_begin = false) {
+// The display list of the mesh pass in the frame posed now, compiled once: the run's plain white
+// material and its texture, then every triangle with its normal, texture coordinates and corners
+// inside one glBegin (what a list wants). The reference every case is held to.
+GLuint reference_list() {
+    static GLuint list = 0;
+    if (list) return list;
+    const tkm_mesh &mesh = *app_state.mesh;
+    pose_mesh(app_state.mesh, app_state.animation);
+    list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    for (GLenum colour : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION})
+        glMaterialfv(GL_FRONT, colour, white);
+    glMaterialf(GL_FRONT, GL_SHININESS, 1.0f);
     glBindTexture(GL_TEXTURE_2D, mesh.gl_textures.textures[0]);
     glEnable(GL_TEXTURE_2D);
-    if (one_begin) glBegin(GL_TRIANGLES);
+    glBegin(GL_TRIANGLES);
     for (uint32_t t = 0; t < mesh.num_triangles; t++) {
         float p[3][3];
         for (int k = 0; k < 3; k++)
@@ -188,66 +254,102 @@ void immediate_triangles(const tkm_mesh &mesh, bool one_begin = false) {
         float n[3];
         triangle_normal(n, p[0], p[1], p[2]);
         glNormal3fv(n);
-        if (!one_begin) glBegin(GL_TRIANGLES);
         for (int k = 0; k < 3; k++) {
             const tkm_texcoord &uv =
                 mesh.texcoords[mesh.corners[mesh.triangles[t].corners[k]].texcoord];
             glTexCoord2f(uv.u, -uv.v);
             glVertex3fv(p[k]);
         }
-        if (!one_begin) glEnd();
     }
-    if (one_begin) glEnd();
+    glEnd();
+    glEndList();
+    return list;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // ---- benchmarks
 
-void set_frame_counters(benchmark::State &state) {
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["triangles"] = triangle_target;
-}
+// The ratio of each case as last measured, for the table after the run.
+std::map<std::string, double> ratios;
 
-void draw_frame_with_posing(benchmark::State &state) {
+struct frame_case {
+    const char *name;
+    int32_t path;  // draw_by_arrays or draw_immediately
+    bool playing;  // a new frame on every draw
+    bool bones;    // bones and grippers shown
+    bool required; // one of the cases held to 0.9 of the list
+};
+
+// Frames of draw_frame in the case's settings, each followed by a frame of the reference list.
+void draw_against_list(benchmark::State &state, frame_case c) {
+    const GLuint list = reference_list();
+    set_draw_path(c.path);
+    app_state.show_bones = c.bones ? 1 : 0;
+    app_state.current_frame = 0;
+    double draw_time = 0.0, list_time = 0.0;
     for (auto _ : state) {
+        if (c.playing) app_state.current_frame = (app_state.current_frame + 1) % num_frames;
+        auto start = std::chrono::steady_clock::now();
         draw_frame();
         glFinish();
+        const double frame = seconds_since(start);
+        state.SetIterationTime(frame);
+        draw_time += frame;
+
+        start = std::chrono::steady_clock::now();
+        set_camera();
+        glCallList(list);
+        end_frame();
+        list_time += seconds_since(start);
     }
-    set_frame_counters(state);
+    const double frames = static_cast<double>(state.iterations());
+    state.counters["fps"] = frames / draw_time;
+    state.counters["list_fps"] = frames / list_time;
+    state.counters["ratio"] = list_time / draw_time;
+    state.counters["triangles"] = triangle_target;
+    ratios[c.name] = list_time / draw_time;
+    set_draw_path(draw_by_arrays);
+    app_state.show_bones = 0;
+    app_state.current_frame = 0;
 }
 
 void posing_only(benchmark::State &state) {
     for (auto _ : state) {
+        app_state.current_frame = (app_state.current_frame + 1) % num_frames;
         pose_mesh(app_state.mesh, app_state.animation);
         benchmark::ClobberMemory();
     }
+    app_state.current_frame = 0;
     state.counters["poses_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void gl_calls_only(benchmark::State &state) {
-    pose_mesh(app_state.mesh, app_state.animation);
-    for (auto _ : state) {
-        set_camera();
-        immediate_triangles(*app_state.mesh);
-        end_frame();
-    }
-    set_frame_counters(state);
-}
+constexpr frame_case cases[] = {
+    {"paused", draw_by_arrays, false, false, true},
+    {"playing", draw_by_arrays, true, false, true},
+    {"bones_and_grippers", draw_by_arrays, false, true, true},
+    {"playing_with_bones", draw_by_arrays, true, true, false},
+    // The immediate path of one glBegin/glEnd per triangle, as the viewer drew before the arrays.
+    {"immediate_paused", draw_immediately, false, false, false},
+    {"immediate_playing", draw_immediately, true, false, false},
+    {"immediate_bones_and_grippers", draw_immediately, false, true, false},
+};
 
-void display_list(benchmark::State &state) {
-    pose_mesh(app_state.mesh, app_state.animation);
-    GLuint list = glGenLists(1);
-    glNewList(list, GL_COMPILE);
-    immediate_triangles(*app_state.mesh, true);
-    glEndList();
-    for (auto _ : state) {
-        set_camera();
-        glCallList(list);
-        end_frame();
+void print_ratios() {
+    if (ratios.empty()) return;
+    std::printf("\ndraw_frame against the display list (frame rate over the list's; 0.9 or "
+                "more wanted):\n");
+    for (const frame_case &c : cases) {
+        auto found = ratios.find(c.name);
+        if (found == ratios.end()) continue;
+        std::printf("  %-30s %5.2f%s\n", c.name, found->second,
+                    !c.required            ? ""
+                    : found->second >= 0.9 ? "  ok"
+                                           : "  BELOW 0.9");
     }
-    glDeleteLists(list, 1);
-    set_frame_counters(state);
 }
 
 } // namespace
@@ -258,30 +360,23 @@ int main(int argc, char **argv) {
         return 1;
     }
     app_state.mesh = make_mesh();
-    app_state.animation = create_animation();
-    build_rest_pose(app_state.mesh, app_state.animation);
+    app_state.animation = make_animation(app_state.mesh);
     app_state.camera_x = 0.0f;
     app_state.camera_y = 0.0f;
     app_state.camera_z = -120.0f; // about the share of the window a character takes
 
-    benchmark::RegisterBenchmark("draw_frame_with_posing", draw_frame_with_posing)
-        ->Unit(benchmark::kMillisecond)
-        ->MinTime(2.0)
-        ->UseRealTime();
+    for (const frame_case &c : cases)
+        benchmark::RegisterBenchmark(c.name, draw_against_list, c)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(2.0)
+            ->UseManualTime();
     benchmark::RegisterBenchmark("posing_only", posing_only)
         ->Unit(benchmark::kMillisecond)
-        ->MinTime(2.0)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("gl_calls_only", gl_calls_only)
-        ->Unit(benchmark::kMillisecond)
-        ->MinTime(2.0)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("display_list", display_list)
-        ->Unit(benchmark::kMillisecond)
-        ->MinTime(2.0)
+        ->MinTime(1.0)
         ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    print_ratios();
     return 0;
 }
