@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/viewer/render/scene_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
 #include "viewer/app/app_state.h"
@@ -194,25 +195,10 @@ tkm_mesh *make_mesh() {
 
 // Bone 0 stands still; bone 1 turns about the sheet's middle line, a little more each frame.
 tka_animation *make_animation(const tkm_mesh *mesh) {
-    tka_animation *animation = create_animation();
-    animation->name_length = 5;
-    animation->name = alloc_counted_string("Swing", 5);
-    animation->num_frames = num_frames;
-    animation->frames = alloc_elements<tka_frame>(num_frames);
-    animation->num_bones = mesh->num_bones;
-    animation->bones = alloc_elements<tkm_bone>(mesh->num_bones);
-    for (uint16_t b = 0; b < mesh->num_bones; b++) {
-        tkm_bone &bone = animation->bones[b];
-        bone.parent = mesh->bones[b].parent;
-        bone.animated = 1;
-        bone.frame_locals = alloc_elements<float>(16u * num_frames);
-        bone.frame_worlds = alloc_elements<float>(16u * num_frames);
-        for (uint16_t f = 0; f < num_frames; f++) {
-            float *world = bone.frame_worlds + 16 * f;
-            euler_matrix(world, 0.0f, 0.0f, 0.0f, 0.0f, b == 0 ? 0.0f : 1.5f * f, 0.0f);
-            std::memcpy(bone.frame_locals + 16 * f, world, 16 * sizeof(float));
-        }
-    }
+    tka_animation *animation = scene::shifted_animation(mesh, num_frames, 0.0f);
+    for (uint16_t f = 0; f < num_frames; f++)
+        euler_matrix(animation->bones[1].frame_worlds + 16 * f, 0.0f, 0.0f, 0.0f, 0.0f, 1.5f * f,
+                     0.0f);
     return animation;
 }
 

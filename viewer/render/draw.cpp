@@ -177,6 +177,7 @@ void draw_mesh(tkm_mesh *mesh, const tka_animation *animation) {
 // ---- draw_scene, draw_frame
 
 void draw_scene() {
+    forget_stale_mesh_arrays();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw_background();
 

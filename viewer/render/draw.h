@@ -24,7 +24,9 @@ void draw_scene();
 
 // Draws mesh posed in its frame of animation (0 for the weapon mesh, else current_frame; a frame
 // out of range is reported and current_frame reset to 0). A null animation, or one without that
-// frame, draws the mesh in its bind pose. Writes the vertices' and grippers' world matrices.
+// frame, draws the mesh in its bind pose. Writes the vertices' world matrices whenever it poses
+// the mesh (from vertex arrays, only when the mesh, animation or frame changed; immediately, on
+// every frame), and with bones shown the grippers' on every frame.
 void draw_mesh(tkm_mesh *mesh, const tka_animation *animation);
 
 // Sets each gripper's world = bone's world in frame x local (x inverse of local when inverted,

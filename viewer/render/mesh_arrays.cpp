@@ -366,8 +366,7 @@ void draw_runs(mesh_arrays &arrays, const tkm_mesh &mesh, GLenum primitive) {
 // The kept arrays of mesh, laid out anew when the mesh is new, holds other arrays, or any model
 // was created or released since.
 mesh_arrays &arrays_of(const tkm_mesh &mesh) {
-    const uint32_t generation = model_generation();
-    if (!kept.empty() && kept.front().generation != generation) kept.clear();
+    forget_stale_mesh_arrays();
     for (mesh_arrays &arrays : kept)
         if (arrays.mesh == &mesh) {
             if (!(arrays.shape == shape_of(mesh))) lay_out(arrays, mesh);
@@ -418,7 +417,6 @@ int32_t draw_mesh_arrays(tkm_mesh *mesh, const tka_animation *animation) {
     return 0;
 }
 
-void drop_mesh_arrays() {
-    kept.clear();
-    kept.shrink_to_fit();
+void forget_stale_mesh_arrays() {
+    if (!kept.empty() && kept.front().generation != model_generation()) kept.clear();
 }

@@ -30,5 +30,6 @@ int32_t current_draw_path();
 // Main thread, GL context current.
 int32_t draw_mesh_arrays(tkm_mesh *mesh, const tka_animation *animation);
 
-// Frees the arrays of every mesh; each is laid out again when next drawn.
-void drop_mesh_arrays();
+// Frees the arrays kept when any model was created or released since they were laid out (so that
+// a released mesh's arrays do not outlive it while nothing is drawn); once per frame.
+void forget_stale_mesh_arrays();
