@@ -314,8 +314,20 @@ TEST_F(draw_arrays_test, every_combination_of_the_toggles_draws_the_pixels_of_th
             toggles[i].set(on[i]);
             if (on[i]) which += std::string(which.empty() ? "" : ", ") + toggles[i].name;
         }
+        if (which.empty()) which = "every toggle off";
+        // Smoothed lines among filled triangles (normal lines, outlined back faces) come out of
+        // Mesa as its batches of calls fall, which depends on what was drawn before: there the
+        // arrays leave the mesh to the immediate path, and two drawings need not agree.
+        const bool smoothed_among_filled =
+            app_state.line_smoothing &&
+            (app_state.show_normals ||
+             (app_state.mesh_primitive == GL_TRIANGLES && !app_state.cull_back_faces));
+        if (app_state.show_normals || smoothed_among_filled) {
+            EXPECT_EQ(draw_mesh_arrays(app_state.mesh, app_state.animation), 1) << "with " << which;
+        }
+        if (smoothed_among_filled) continue;
         std::string found = compare_paths();
-        ASSERT_EQ(found, "") << "with " << (which.empty() ? "every toggle off" : which);
+        ASSERT_EQ(found, "") << "with " << which;
     }
 }
 
