@@ -33,6 +33,10 @@ int32_t frame_in_use(const tkm_mesh *mesh, const tka_animation *animation) {
 }
 
 void pose_mesh(tkm_mesh *mesh, const tka_animation *animation) {
+    pose_mesh_positions(mesh, animation, nullptr);
+}
+
+void pose_mesh_positions(tkm_mesh *mesh, const tka_animation *animation, float *positions) {
     if (!mesh || !mesh->vertices) return;
     int32_t frame = frame_in_use(mesh, animation);
     for (uint32_t i = 0; i < mesh->num_vertices; ++i) {
@@ -42,6 +46,7 @@ void pose_mesh(tkm_mesh *mesh, const tka_animation *animation) {
             mat4_multiply(vertex.world, world, vertex.local);
         else
             std::memcpy(vertex.world, vertex.local, sizeof vertex.world);
+        if (positions) std::memcpy(positions + 3 * i, vertex.world + 12, 3 * sizeof(float));
     }
 }
 

@@ -18,6 +18,9 @@ int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation);
 // current_frame). Without an animation, or for a frame or bone outside it, the mesh's own bind
 // pose is used, so no frame outside the arrays is read.
 void pose_mesh(tkm_mesh *mesh, const tka_animation *animation);
+// pose_mesh, also copying each stored vertex's posed position (its world translation) into
+// positions, 3 floats per vertex, while the matrix is at hand.
+void pose_mesh_positions(tkm_mesh *mesh, const tka_animation *animation, float *positions);
 
 // The frame of animation that pose_mesh uses for mesh, or -1 when it has none to offer.
 int32_t frame_in_use(const tkm_mesh *mesh, const tka_animation *animation);

@@ -2,6 +2,8 @@
 // angles in degrees at every interface, all arithmetic in single precision.
 #pragma once
 
+#include <cstdint>
+
 // Degrees to radians: the float nearest pi/180.
 inline constexpr float degrees_to_radians = 0.01745329238474369f;
 // Radians to degrees: one ulp below the float nearest 180/pi, as the stored models expect.
@@ -15,6 +17,9 @@ void vec3_normalized(float *out, const float *v);
 void vec3_cross(float *out, const float *a, const float *b);
 // out = normalised (b - a) x (c - a).
 void triangle_normal(float *out, const float *a, const float *b, const float *c);
+// For each of count triangles i, out + 3i = triangle_normal of the points (3 floats each) that
+// corners[3i], corners[3i + 1] and corners[3i + 2] index, with the same roundings, several at once.
+void triangle_normals(float *out, const float *points, const uint32_t *corners, uint32_t count);
 // out = (a + b + c) / 3.
 void triangle_centroid(float *out, const float *a, const float *b, const float *c);
 // out = T(tx, ty, tz) * Rz(a) * Rx(b) * Ry(c); angles in degrees.

@@ -78,7 +78,7 @@ struct mesh_arrays {
     bool middles_posed = false;               // the middle-corner copies are too
     const tka_animation *animation = nullptr; // the pose: animation and frame_in_use
     int32_t frame = -1;
-    std::vector<float> blend_points; // per blend vertex: x, y, z
+    std::vector<float> points;       // per stored vertex, then blend vertex: x, y, z
     std::vector<float> positions;    // per vertex: x, y, z
     std::vector<float> normals;      // per copy: its triangle's normal, or the one carried over
     std::vector<uint8_t> has_normal; // per triangle: 1 when it has a normal of its own
@@ -163,7 +163,7 @@ void lay_out(mesh_arrays &arrays, const tkm_mesh &mesh) {
     if (!lay_out_triangles(arrays, mesh)) return;
     lay_out_spans(arrays, mesh);
     const uint32_t num_vertices = arrays.num_corners + 2 * arrays.num_triangles;
-    arrays.blend_points.assign(3u * mesh.num_blends, 0.0f);
+    arrays.points.assign(3u * (uint32_t{mesh.num_vertices} + mesh.num_blends), 0.0f);
     arrays.positions.assign(3u * num_vertices, 0.0f);
     arrays.normals.assign(3u * num_vertices, 0.0f);
     arrays.has_normal.assign(arrays.num_triangles, 0);
@@ -201,40 +201,43 @@ void lay_out_edges(mesh_arrays &arrays) {
 
 // ---- posing (per frame)
 
+// Positions and normals for the pose whose stored-vertex positions points holds (3 floats per
+// stored vertex, then room for the blend vertices').
 void fill_pose(mesh_arrays &arrays, const tkm_mesh &mesh) {
-    float *blend_points = arrays.blend_points.data();
+    float *points = arrays.points.data();
     for (uint32_t b = 0; b < mesh.num_blends; b++)
-        blend_position(&mesh, static_cast<uint16_t>(b), blend_points + 3 * b);
+        blend_position(&mesh, static_cast<uint16_t>(b), points + 3 * (mesh.num_vertices + b));
     // Each corner where corner_position puts it.
     float *positions = arrays.positions.data();
+    const uint32_t num_points = uint32_t{mesh.num_vertices} + mesh.num_blends;
     for (uint32_t c = 0; c < arrays.num_corners; c++) {
         const uint32_t v = mesh.corners[c].vertex;
         float *at = positions + 3 * c;
-        if (v < mesh.num_vertices)
-            std::memcpy(at, mesh.vertices[v].world + 12, 3 * sizeof(float));
-        else if (v - mesh.num_vertices < mesh.num_blends)
-            std::memcpy(at, blend_points + 3 * (v - mesh.num_vertices), 3 * sizeof(float));
+        if (v < num_points)
+            std::memcpy(at, points + 3 * v, 3 * sizeof(float));
         else
             at[0] = at[1] = at[2] = 0.0f;
     }
 
-    // Normals in triangle order; a triangle without one carries the last one before it, which is
-    // what it is drawn with unless it leads its span.
+    // Normals in triangle order, into the last-corner copies (one after another); a triangle
+    // without one carries the last one before it, which it is drawn with unless it leads its span.
+    for (uint32_t t = 0; t < arrays.num_triangles; t++)
+        if (arrays.whole[t])
+            std::memcpy(positions + 3 * last_copy(arrays, t),
+                        positions + 3 * mesh.triangles[t].corners[2], 3 * sizeof(float));
+    float *normals = arrays.normals.data() + 3 * std::size_t{last_copy(arrays, 0)};
+    triangle_normals(normals, positions, arrays.triangles.data(), arrays.num_triangles);
     float carried[3] = {0.0f, 0.0f, 0.0f};
-    float *normals = arrays.normals.data();
     for (uint32_t t = 0; t < arrays.num_triangles; t++) {
         if (!arrays.whole[t]) continue;
-        const GLuint *corners = &arrays.triangles[3 * t];
-        const uint16_t last = mesh.triangles[t].corners[2];
-        float *copy = positions + 3 * last_copy(arrays, t);
-        std::memcpy(copy, positions + 3 * last, 3 * sizeof(float));
-        float normal[3];
-        triangle_normal(normal, positions + 3 * corners[0], positions + 3 * corners[1], copy);
+        float *normal = normals + 3 * t;
         const bool own =
             std::isfinite(normal[0]) && std::isfinite(normal[1]) && std::isfinite(normal[2]);
         arrays.has_normal[t] = own ? 1 : 0;
-        if (own) std::memcpy(carried, normal, sizeof carried);
-        std::memcpy(normals + 3 * last_copy(arrays, t), carried, sizeof carried);
+        if (own)
+            std::memcpy(carried, normal, sizeof carried);
+        else
+            std::memcpy(normal, carried, sizeof carried);
     }
     for (span &s : arrays.spans) {
         s.leading = 0;
@@ -261,7 +264,7 @@ void fill_middles(mesh_arrays &arrays) {
 void bring_up_to_date(mesh_arrays &arrays, tkm_mesh &mesh, const tka_animation *animation) {
     const int32_t frame = frame_in_use(&mesh, animation);
     if (arrays.posed && arrays.animation == animation && arrays.frame == frame) return;
-    pose_mesh(&mesh, animation);
+    pose_mesh_positions(&mesh, animation, arrays.points.data());
     fill_pose(arrays, mesh);
     // The timer may have moved the frame while the mesh was posed: then pose again next time.
     arrays.posed = frame_in_use(&mesh, animation) == frame;

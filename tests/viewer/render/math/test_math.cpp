@@ -3,6 +3,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
+#include <vector>
 
 #include "viewer/render/math3d.h"
 
@@ -140,6 +141,41 @@ TEST(math, multiply_rounds_every_element_as_the_sum_in_order) {
             std::memcpy(&expected_bits, &expected[i], 4);
             ASSERT_EQ(got_bits, expected_bits) << "round " << round << ", element " << i << ": "
                                                << got[i] << " against " << expected[i];
+        }
+    }
+}
+
+TEST(math, normals_of_many_triangles_are_those_of_one_at_a_time) {
+    // The drawing compares its pictures with those of triangle_normal pixel for pixel: every bit
+    // counts, for zero-area triangles (NaN), huge and tiny ones too.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> any(-50.0f, 50.0f);
+    std::vector<float> points(3 * 64);
+    for (float &p : points)
+        p = any(random);
+    points[3 * 5 + 0] = 1e30f, points[3 * 6 + 1] = -1e-30f, points[3 * 7 + 2] = INFINITY;
+    std::vector<uint32_t> corners;
+    for (uint32_t t = 0; t < 203; t++) // not a multiple of four: the rest one at a time
+        for (uint32_t k = 0; k < 3; k++)
+            corners.push_back((t * 7 + k * 13 + t / 5) % 64);
+    corners[3 * 9 + 2] = corners[3 * 9 + 1]; // two corners in one place
+    corners[3 * 10 + 0] = 5, corners[3 * 11 + 1] = 6, corners[3 * 12 + 2] = 7;
+    const uint32_t count = static_cast<uint32_t>(corners.size() / 3);
+    std::vector<float> many(3 * count);
+    triangle_normals(many.data(), points.data(), corners.data(), count);
+    for (uint32_t t = 0; t < count; t++) {
+        float one[3];
+        triangle_normal(one, &points[3 * corners[3 * t]], &points[3 * corners[3 * t + 1]],
+                        &points[3 * corners[3 * t + 2]]);
+        for (int axis = 0; axis < 3; axis++) {
+            if (std::isnan(one[axis])) {
+                EXPECT_TRUE(std::isnan(many[3 * t + axis])) << "triangle " << t;
+                continue;
+            }
+            uint32_t one_bits, many_bits;
+            std::memcpy(&one_bits, &one[axis], 4);
+            std::memcpy(&many_bits, &many[3 * t + axis], 4);
+            ASSERT_EQ(many_bits, one_bits) << "triangle " << t << ", axis " << axis;
         }
     }
 }
