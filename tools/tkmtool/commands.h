@@ -8,3 +8,4 @@
 int command_info(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
 int command_export_obj(const std::vector<std::string> &args);
+int command_export_gltf(const std::vector<std::string> &args);

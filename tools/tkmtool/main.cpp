@@ -34,6 +34,12 @@ constexpr command commands[] = {
      "                                     or in its rest pose, as Wavefront OBJ with an MTL\n"
      "                                     file beside it\n",
      command_export_obj},
+    {"export-gltf",
+     "  export-gltf [--anim ANIM]... MESH OUT.glb|OUT.gltf\n"
+     "                                     MESH with its skeleton, skin, grips and grippers and\n"
+     "                                     each ANIM as glTF 2.0: OUT.glb as one file, or\n"
+     "                                     OUT.gltf with its .bin and textures beside it\n",
+     command_export_gltf},
 };
 
 void print_usage() {
