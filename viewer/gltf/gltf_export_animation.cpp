@@ -205,6 +205,17 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
         bool exact_frame = true;
         for (uint16_t j = 0; j < bones; ++j) {
             const tkm_bone &bone = animation->bones[j];
+            auto refuse = [&] {
+                state.report.error +=
+                    " (frame " + std::to_string(k) + " of " + animation_label(source) + ")";
+                return gltf_export_bad_number;
+            };
+            // A rotation that is no number would leave the joint where it was: refused instead.
+            if ((bone.frame_locals && !check_finite(state, bone.frame_locals + 16 * size_t{k}, 16,
+                                                     "a rotation key of bone", j)) ||
+                !check_finite(state, viewer_world(mesh, animation, k, j), 16,
+                              "the world matrix of bone", j))
+                return refuse();
             bool exact = false;
             if (same_parent[j] && bone.frame_locals) {
                 const float *q =
@@ -231,11 +242,8 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
             previous[j] = q;
             if (!check_finite(state, q.data(), 4, "a rotation key of bone", j) ||
                 !check_finite(state, locals[j].translation.data(), 3, "a translation key of bone",
-                              j)) {
-                state.report.error +=
-                    " (frame " + std::to_string(k) + " of " + animation_label(source) + ")";
-                return gltf_export_bad_number;
-            }
+                              j))
+                return refuse();
             size_t joint_start = times_size + joint_size * j;
             put(joint_start + 16 * size_t{k}, q.data(), 4);
             put(joint_start + 16 * size_t{frames} + 12 * size_t{k}, locals[j].translation.data(),
