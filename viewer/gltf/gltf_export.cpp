@@ -198,6 +198,11 @@ int32_t encode(const tkm_mesh &mesh, const gltf_export_options &options,
     for (int32_t (*step)(gltf_export_state &) :
          {prepare_vertices, export_materials, export_skeleton, export_geometry, export_animations})
         if (int32_t result = step(state); result != gltf_export_ok) return result;
+    // A scene of nothing would be written as null, which readers refuse: then there is none.
+    if (model.scenes[0].nodes.empty()) {
+        model.scenes.clear();
+        model.defaultScene = -1;
+    }
     return serialise_files(state, files);
 }
 

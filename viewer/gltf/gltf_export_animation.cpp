@@ -212,7 +212,7 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
             };
             // A rotation that is no number would leave the joint where it was: refused instead.
             if ((bone.frame_locals && !check_finite(state, bone.frame_locals + 16 * size_t{k}, 16,
-                                                     "a rotation key of bone", j)) ||
+                                                    "a rotation key of bone", j)) ||
                 !check_finite(state, viewer_world(mesh, animation, k, j), 16,
                               "the world matrix of bone", j))
                 return refuse();

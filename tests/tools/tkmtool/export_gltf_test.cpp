@@ -222,8 +222,7 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
     tkm_fixture::write_fixture(dir / "broken.tkm", tkm_fixture::build_tkm(broken.mesh));
     r = run({"export-gltf", dir / "broken.tkm", dir / "kept.glb"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("the rest position of vertex 0 is not a finite number"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("the rest position of vertex 0 is not a finite number"), std::string::npos)
         << r.err;
     EXPECT_EQ(text_of_file(dir / "kept.glb"), "old");
     size_t files = 0;
@@ -255,7 +254,8 @@ TEST_F(ExportGltf, TheKhronosValidatorFindsNoErrors) {
     bool installed = std::filesystem::exists(std::string(TARVIK_GLTF_VALIDATOR_DIR) +
                                              "/node_modules/gltf-validator/package.json");
     if (node.empty() || !installed) {
-        if (std::getenv("TARVIK_REQUIRE_GLTF_VALIDATOR"))
+        const char *required = std::getenv("TARVIK_REQUIRE_GLTF_VALIDATOR");
+        if (required && *required && std::string(required) != "0")
             FAIL() << "the glTF validator is missing: run npm ci in " TARVIK_GLTF_VALIDATOR_DIR;
         GTEST_SKIP() << "node or the gltf-validator package is missing";
     }

@@ -87,31 +87,36 @@ inline character build_character() {
     }
     d.end_marker = true;
     d.blends = {
-        {{2, 12}, {0.25f, 0.75f}},                     // 0: a seam over two bones
-        {{0, 1}, {0.5f, 0.5f}},                        // 1: two points of one bone
-        {{4, 8}, {0.5f, 0.5f}},                        // 2: points of two bones apart
+        {{2, 12}, {0.25f, 0.75f}},                                // 0: a seam over two bones
+        {{0, 1}, {0.5f, 0.5f}},                                   // 1: two points of one bone
+        {{4, 8}, {0.5f, 0.5f}},                                   // 2: points of two bones apart
         {{13, 14, 15, 16, 17}, {0.1f, 0.15f, 0.2f, 0.25f, 0.3f}}, // 3: five bones
-        {{2, 12}, {0.6f, 0.6f}},                       // 4: weights summing to 1.2
-        {{13, 14, 15, 16}, {0.1f, 0.2f, 0.3f, 0.4f}},  // 5: four bones meeting
+        {{2, 12}, {0.6f, 0.6f}},                                  // 4: weights summing to 1.2
+        {{13, 14, 15, 16}, {0.1f, 0.2f, 0.3f, 0.4f}},             // 5: four bones meeting
     };
     c.exact_blends = {0, 1, 5};
     c.unmatched_blends = {2, 3, 4};
     const uint16_t blend0 = static_cast<uint16_t>(d.vertices.size());
     d.texcoords = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0.25f, 0.75f}, {-0.5f, 2.5f}};
     // Triangles over stored and blend vertices; the last one has no area.
-    const uint16_t triangle_vertices[][3] = {
-        {0, 2, 4},   {1, 3, 5},  {6, 8, 10}, {7, 9, 11},
-        {blend0, 12, 6}, {static_cast<uint16_t>(blend0 + 1), 2, 3},
-        {static_cast<uint16_t>(blend0 + 2), static_cast<uint16_t>(blend0 + 3),
-         static_cast<uint16_t>(blend0 + 4)},
-        {static_cast<uint16_t>(blend0 + 5), 14, 9}, {0, 2, 4}, {10, 10, 10}};
+    const uint16_t triangle_vertices[][3] = {{0, 2, 4},
+                                             {1, 3, 5},
+                                             {6, 8, 10},
+                                             {7, 9, 11},
+                                             {blend0, 12, 6},
+                                             {static_cast<uint16_t>(blend0 + 1), 2, 3},
+                                             {static_cast<uint16_t>(blend0 + 2),
+                                              static_cast<uint16_t>(blend0 + 3),
+                                              static_cast<uint16_t>(blend0 + 4)},
+                                             {static_cast<uint16_t>(blend0 + 5), 14, 9},
+                                             {0, 2, 4},
+                                             {10, 10, 10}};
     const uint16_t hits[] = {0x7C00, 0x03E0, 0x001F, 0x7FFF, 0x8421, 0x0000};
     for (const auto &t : triangle_vertices) {
         std::array<uint16_t, 3> corners;
         for (int k = 0; k < 3; ++k) {
             uint16_t index = static_cast<uint16_t>(d.corners.size());
-            d.corners.push_back({static_cast<uint16_t>(index % 6), t[k], 0,
-                                 hits[index % 6]});
+            d.corners.push_back({static_cast<uint16_t>(index % 6), t[k], 0, hits[index % 6]});
             corners[size_t(k)] = index;
         }
         d.triangles.push_back(corners);

@@ -28,7 +28,8 @@ using mat4 = std::array<double, 16>; // column-major
 using vec3 = std::array<double, 3>;
 
 // The .glb among files, read from memory; images are decoded into their pixels.
-inline bool load_glb(const std::vector<uint8_t> &bytes, tinygltf::Model *model, std::string *error) {
+inline bool load_glb(const std::vector<uint8_t> &bytes, tinygltf::Model *model,
+                     std::string *error) {
     tinygltf::TinyGLTF loader;
     std::string warning;
     return loader.LoadBinaryFromMemory(model, error, &warning, bytes.data(),
@@ -39,7 +40,8 @@ inline bool load_glb(const std::vector<uint8_t> &bytes, tinygltf::Model *model, 
 inline bool load_files(const temp_dir &dir, const std::vector<gltf_file> &files,
                        tinygltf::Model *model, std::string *error) {
     for (const gltf_file &file : files)
-        write_all(dir / file.name, std::vector<unsigned char>(file.bytes.begin(), file.bytes.end()));
+        write_all(dir / file.name,
+                  std::vector<unsigned char>(file.bytes.begin(), file.bytes.end()));
     tinygltf::TinyGLTF loader;
     std::string warning;
     const std::string path = dir / files.at(0).name;
@@ -220,8 +222,8 @@ inline std::vector<vec3> skinned_positions(const tinygltf::Model &model,
 // primitive i holds the triangles of the i-th material run that has any, corners 0, 2, 1.
 inline std::vector<int> tkm_vertex_of(const tinygltf::Model &model, const tkm_mesh &mesh) {
     const tinygltf::Mesh &gltf_mesh = model.meshes.at(0);
-    size_t count = model.accessors.at(size_t(gltf_mesh.primitives.at(0).attributes.at("POSITION")))
-                       .count;
+    size_t count =
+        model.accessors.at(size_t(gltf_mesh.primitives.at(0).attributes.at("POSITION"))).count;
     std::vector<int> source(count, -1);
     size_t primitive = 0;
     for (uint32_t r = 0; r < mesh.num_material_runs; ++r) {

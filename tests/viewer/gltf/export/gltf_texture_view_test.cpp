@@ -44,8 +44,7 @@ std::vector<uint8_t> top_first_tga() {
 rgb sample(const tinygltf::Image &image, double u, double v) {
     int x = int(std::floor((u - std::floor(u)) * image.width));
     int y = int(std::floor((v - std::floor(v)) * image.height));
-    const unsigned char *px =
-        &image.image[size_t(image.component * (y * image.width + x))];
+    const unsigned char *px = &image.image[size_t(image.component * (y * image.width + x))];
     return {px[0], px[1], px[2]};
 }
 
@@ -99,14 +98,14 @@ class exported_texture : public scene_test {
             // Barycentric weights of the point in the exported triangle (it lies in z = 0).
             const float *a = &p[3 * index[0]], *b = &p[3 * index[1]], *c = &p[3 * index[2]];
             double area = (b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]);
-            double wb = ((point[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (point[1] - a[1])) /
-                        area;
-            double wc = ((b[0] - a[0]) * (point[1] - a[1]) - (point[0] - a[0]) * (b[1] - a[1])) /
-                        area;
+            double wb =
+                ((point[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (point[1] - a[1])) / area;
+            double wc =
+                ((b[0] - a[0]) * (point[1] - a[1]) - (point[0] - a[0]) * (b[1] - a[1])) / area;
             double wa = 1 - wb - wc;
             double u = wa * t[2 * index[0]] + wb * t[2 * index[1]] + wc * t[2 * index[2]];
-            double v = wa * t[2 * index[0] + 1] + wb * t[2 * index[1] + 1] +
-                       wc * t[2 * index[2] + 1];
+            double v =
+                wa * t[2 * index[0] + 1] + wb * t[2 * index[1] + 1] + wc * t[2 * index[2] + 1];
             rgb expected = sample(model.images[0], u, v);
             EXPECT_RGB(scene::at(float(point[0]), float(point[1])), expected.r, expected.g,
                        expected.b)

@@ -1,0 +1,1 @@
+tarvik_fuzz(gltf_export ${PROJECT_SOURCE_DIR}/fuzz/gltf_export.cpp LIBS tarvik_core)

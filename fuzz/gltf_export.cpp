@@ -1,0 +1,70 @@
+// Fuzz target of the glTF export: whatever the TKM reader accepts is exported with its rest pose
+// as an animation, in both forms, and the .glb must read back with as many nodes and skins.
+#include <tiny_gltf.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "fuzz_target.h"
+#include "tests/fixtures/fuzz_files.h"
+#include "tests/fixtures/tkm_builder.h"
+#include "tests/viewer/gltf/export/character_fixture.h"
+#include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
+#include "viewer/gltf/gltf_export.h"
+#include "viewer/mesh/tkm_reader.h"
+
+namespace {
+
+void export_both_forms(const tkm_mesh &mesh, const tka_animation *rest) {
+    gltf_export_options options;
+    options.texture_directory = fuzz_scratch_path("no-such-directory");
+    if (rest) options.animations.push_back({rest, "rest"});
+    for (bool binary : {true, false}) {
+        options.binary = binary;
+        std::vector<gltf_file> files;
+        gltf_export_report report;
+        int32_t result = encode_gltf(mesh, options, &files, &report);
+        // Only values that are no numbers may stop an export of what the reader accepts.
+        if (result != gltf_export_ok && result != gltf_export_bad_number) std::abort();
+        if (result != gltf_export_ok || !binary) continue;
+        tinygltf::Model model;
+        tinygltf::TinyGLTF loader;
+        std::string error, warning;
+        const std::vector<uint8_t> &glb = files.at(0).bytes;
+        if (!loader.LoadBinaryFromMemory(&model, &error, &warning, glb.data(),
+                                         static_cast<unsigned>(glb.size())))
+            std::abort();
+        if (model.skins.size() != (mesh.num_bones ? 1u : 0u)) std::abort();
+        if (model.animations.size() != (rest && mesh.num_bones ? 1u : 0u)) std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const std::string input = fuzz_scratch_path("in.tkm");
+    if (!fuzz_write_file(input, data, size)) return 0;
+    tkm_mesh *mesh = create_mesh();
+    if (read_tkm(mesh, input.c_str()) == 0) {
+        tka_animation *rest = create_animation();
+        bool posed = rest && build_rest_pose(mesh, rest) == 0;
+        export_both_forms(*mesh, posed && mesh->num_bones ? rest : nullptr);
+        release_animation(rest);
+    }
+    release_mesh(mesh);
+    return 0;
+}
+
+std::vector<std::vector<uint8_t>> fuzz_seeds() {
+    using namespace tkm_fixture;
+    std::vector<std::vector<uint8_t>> seeds;
+    seeds.push_back(build_tkm(minimal_tkm()));
+    seeds.push_back(build_tkm(small_tkm()));
+    character_fixture::character trooper = character_fixture::build_character();
+    seeds.push_back(build_tkm(trooper.mesh));
+    trooper.mesh.bones[2].rotation = {0, 0, 0, 0};
+    trooper.mesh.bones[4].parent = 5; // a parent after the bone: placed as a root
+    seeds.push_back(build_tkm(trooper.mesh));
+    return seeds;
+}
