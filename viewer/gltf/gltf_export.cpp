@@ -17,7 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <sstream>
+#include <streambuf>
 
 #include "support/file.h"
 #include "support/memory.h"
@@ -138,12 +138,31 @@ bool no_image_writer(const std::string *, const std::string *, const tinygltf::I
     return false; // images are in buffer views or already named files: nothing to write here
 }
 
-std::string serialise(tinygltf::Model &model, bool binary) {
+// A stream that appends to a byte vector: the binary data goes out once, without the copies
+// and regrowth of a string stream.
+struct byte_sink : std::streambuf {
+    std::vector<uint8_t> &bytes;
+    explicit byte_sink(std::vector<uint8_t> &out) : bytes(out) {}
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) bytes.push_back(static_cast<uint8_t>(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char *text, std::streamsize count) override {
+        bytes.insert(bytes.end(), text, text + count);
+        return count;
+    }
+};
+
+// The document (with a .glb's binary chunk) in bytes; empty when the library failed.
+std::vector<uint8_t> serialise(tinygltf::Model &model, bool binary, size_t expected) {
     tinygltf::TinyGLTF writer;
     writer.SetImageWriter(no_image_writer, nullptr);
-    std::ostringstream stream;
-    if (!writer.WriteGltfSceneToStream(&model, stream, !binary, binary)) return {};
-    return stream.str();
+    std::vector<uint8_t> bytes;
+    bytes.reserve(expected);
+    byte_sink sink(bytes);
+    std::ostream stream(&sink);
+    if (!writer.WriteGltfSceneToStream(&model, stream, !binary, binary) || !stream) return {};
+    return bytes;
 }
 
 int32_t serialise_files(gltf_export_state &state, std::vector<gltf_file> *files) {
@@ -156,18 +175,19 @@ int32_t serialise_files(gltf_export_state &state, std::vector<gltf_file> *files)
     if (state.data.empty()) state.model.buffers.clear();
     if (options.binary) {
         if (!state.model.buffers.empty()) state.model.buffers[0].data = std::move(state.data);
-        std::string glb = serialise(state.model, true);
+        size_t data_size = state.model.buffers.empty() ? 0 : state.model.buffers[0].data.size();
+        std::vector<uint8_t> glb = serialise(state.model, true, data_size + (1u << 20));
         if (glb.empty()) {
             state.report.error = "the document could not be serialised";
             return gltf_export_encode_failed;
         }
-        files->push_back(
-            {options.base_name + ".glb", std::vector<uint8_t>(glb.begin(), glb.end())});
+        files->push_back({options.base_name + ".glb", std::move(glb)});
         return gltf_export_ok;
     }
     std::string bin_name = options.base_name + ".bin";
     bool has_data = !state.data.empty();
-    std::string text = serialise(state.model, false);
+    std::vector<uint8_t> serialised = serialise(state.model, false, 1u << 20);
+    std::string text(serialised.begin(), serialised.end());
     nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
     if (text.empty() || document.is_discarded()) {
         state.report.error = "the document could not be serialised";

@@ -142,10 +142,13 @@ struct deviation_check {
 
     // One frame of animation (null: the rest pose), whose joints have the transforms locals;
     // exact when every one of them reproduces the viewer's local matrix.
+    // Whether a frame whose joints are (or are not) all exact has anything to measure.
+    bool needs(bool exact) const { return !exact || !unmatched.empty(); }
+
     void frame(const tka_animation *animation, int32_t index, uint32_t frame,
                const std::vector<gltf_trs> &locals, bool exact) {
         const tkm_mesh &mesh = state.mesh;
-        if (exact && unmatched.empty()) return;
+        if (!needs(exact)) return;
         for (uint16_t b = 0; b < mesh.num_bones; ++b)
             viewer[b] = dmat4_from(viewer_world(mesh, animation, frame, b));
         if (exact) {
@@ -199,28 +202,25 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
         same_parent[j] =
             has_parent(ours, j) ? has_parent(theirs, j) && theirs == ours : !has_parent(theirs, j);
     }
-    std::vector<gltf_trs> locals(bones);
-    std::vector<std::array<float, 4>> previous(bones);
-    for (uint32_t k = 0; k < frames; ++k) {
-        bool exact_frame = true;
-        for (uint16_t j = 0; j < bones; ++j) {
-            const tkm_bone &bone = animation->bones[j];
-            auto refuse = [&] {
-                state.report.error +=
-                    " (frame " + std::to_string(k) + " of " + animation_label(source) + ")";
-                return gltf_export_bad_number;
-            };
-            // A rotation that is no number would leave the joint where it was: refused instead.
-            if ((bone.frame_locals && !check_finite(state, bone.frame_locals + 16 * size_t{k}, 16,
-                                                    "a rotation key of bone", j)) ||
-                !check_finite(state, viewer_world(mesh, animation, k, j), 16,
-                              "the world matrix of bone", j))
-                return refuse();
+    // Joint by joint, so that each joint's frames are read and its keys written in order; the
+    // frames in which some joint does not reproduce the viewer are noted for the check.
+    std::vector<bool> exact_frames(frames, true);
+    auto rotation_at = [&](uint16_t j, uint32_t k) {
+        return times_size + joint_size * j + 16 * size_t{k};
+    };
+    auto translation_at = [&](uint16_t j, uint32_t k) {
+        return times_size + joint_size * j + 16 * size_t{frames} + 12 * size_t{k};
+    };
+    for (uint16_t j = 0; j < bones; ++j) {
+        const tkm_bone &bone = animation->bones[j];
+        std::array<float, 4> previous{0, 0, 0, 1};
+        for (uint32_t k = 0; k < frames; ++k) {
             bool exact = false;
+            gltf_trs local;
             if (same_parent[j] && bone.frame_locals) {
                 const float *q =
                     bone.frame_rotations ? bone.frame_rotations + 4 * size_t{k} : nullptr;
-                locals[j] = local_transform(q, bone.frame_locals + 16 * size_t{k}, &exact);
+                local = local_transform(q, bone.frame_locals + 16 * size_t{k}, &exact);
             } else {
                 dmat4 world = dmat4_from(viewer_world(mesh, animation, k, j));
                 dmat4 parent_inverse;
@@ -229,27 +229,38 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
                     dmat4_affine_inverse(&parent_inverse,
                                          dmat4_from(viewer_world(mesh, animation, k, parent))))
                     world = dmat4_multiply(parent_inverse, world);
-                locals[j] = rigid_transform(world, &exact);
+                local = rigid_transform(world, &exact);
             }
-            exact_frame = exact_frame && exact;
-            std::array<float, 4> &q = locals[j].rotation;
+            if (!exact) exact_frames[k] = false;
+            std::array<float, 4> &q = local.rotation;
             // Keys of one joint stay in one hemisphere, so readers interpolate the short way.
-            if (k > 0 && q[0] * previous[j][0] + q[1] * previous[j][1] + q[2] * previous[j][2] +
-                                 q[3] * previous[j][3] <
-                             0)
+            if (k > 0 &&
+                q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] <
+                    0)
                 for (float &c : q)
                     c = -c;
-            previous[j] = q;
+            previous = q;
             if (!check_finite(state, q.data(), 4, "a rotation key of bone", j) ||
-                !check_finite(state, locals[j].translation.data(), 3, "a translation key of bone",
-                              j))
-                return refuse();
-            size_t joint_start = times_size + joint_size * j;
-            put(joint_start + 16 * size_t{k}, q.data(), 4);
-            put(joint_start + 16 * size_t{frames} + 12 * size_t{k}, locals[j].translation.data(),
-                3);
+                !check_finite(state, local.translation.data(), 3, "a translation key of bone", j)) {
+                state.report.error +=
+                    " (frame " + std::to_string(k) + " of " + animation_label(source) + ")";
+                return gltf_export_bad_number;
+            }
+            put(rotation_at(j, k), q.data(), 4);
+            put(translation_at(j, k), local.translation.data(), 3);
         }
-        check.frame(animation, index, k, locals, exact_frame);
+    }
+    // The check, frame by frame, with the keys as written.
+    std::vector<gltf_trs> locals(bones);
+    for (uint32_t k = 0; k < frames; ++k) {
+        if (!check.needs(exact_frames[k])) continue;
+        for (uint16_t j = 0; j < bones; ++j) {
+            std::memcpy(locals[j].rotation.data(), state.data.data() + start + rotation_at(j, k),
+                        16);
+            std::memcpy(locals[j].translation.data(),
+                        state.data.data() + start + translation_at(j, k), 12);
+        }
+        check.frame(animation, index, k, locals, exact_frames[k]);
     }
 
     tinygltf::Animation gltf_animation;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -109,6 +110,12 @@ double dmat4_box_distance(const dmat4 &a, const dmat4 &b, const double *lo, cons
 
 gltf_trs decompose_transform(const dmat4 &m, bool with_scale) {
     gltf_trs trs;
+    // What is no number stays so, for the caller's check to find, rather than becoming a turn.
+    for (double element : m)
+        if (!std::isfinite(element)) {
+            trs.rotation[0] = trs.translation[0] = std::numeric_limits<float>::quiet_NaN();
+            return trs;
+        }
     for (int i = 0; i < 3; ++i)
         trs.translation[i] = static_cast<float>(m[12 + i]);
     dvec3 x{m[0], m[1], m[2]}, y{m[4], m[5], m[6]}, z{m[8], m[9], m[10]};
