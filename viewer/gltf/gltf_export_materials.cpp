@@ -193,7 +193,9 @@ double unit_clamp(double value) {
 int32_t export_materials(gltf_export_state &state) {
     const tkm_mesh &mesh = state.mesh;
     std::map<uint16_t, int> made;
-    std::vector<std::string> taken;
+    // The document and its binary data lie beside the images too.
+    std::vector<std::string> taken = {lower(state.options.base_name + ".gltf"),
+                                      lower(state.options.base_name + ".bin")};
     for (uint32_t i = 0; i < mesh.num_materials; ++i) {
         const tkm_material &source = mesh.materials[i];
         if (!check_finite(state, source.diffuse, 3, "the diffuse colour of material", i) ||

@@ -1,5 +1,6 @@
 // The glTF export read back with tinygltf: counts, hierarchy, inverse bind matrices, geometry,
 // materials and textures, animation keys, and the skin posed at every frame against the viewer.
+#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -401,6 +402,32 @@ TEST_F(GltfExport, PngTexturesAreKeptAsTheyAreAndMissingOnesLeaveTheColour) {
     const tinygltf::Material &visor = model.materials[1];
     EXPECT_LT(visor.pbrMetallicRoughness.baseColorTexture.index, 0);
     EXPECT_NEAR(visor.pbrMetallicRoughness.baseColorFactor.at(2), 1.0, 1e-6);
+}
+
+TEST_F(GltfExport, JpegTexturesAreKeptAsTheyAreToo) {
+    // A JPEG made by DevIL from the BMP, then named by both materials.
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ASSERT_TRUE(ilLoadImage((dir / "skin.bmp").c_str()));
+    std::vector<uint8_t> jpeg(ilSaveL(IL_JPG, nullptr, 0));
+    ASSERT_FALSE(jpeg.empty());
+    jpeg.resize(ilSaveL(IL_JPG, jpeg.data(), ILuint(jpeg.size())));
+    ilDeleteImages(1, &image);
+    write_all(dir / "photo.jpeg", std::vector<unsigned char>(jpeg.begin(), jpeg.end()));
+    trooper.mesh.texture_names = {"photo.jpeg"};
+    trooper.mesh.materials[1].refs = {{1, 0}};
+    load(trooper.mesh);
+    options.binary = false;
+    options.base_name = "photo";
+    encode_and_read();
+    ASSERT_EQ(model.images.size(), 1u) << "one image for both materials";
+    EXPECT_EQ(model.textures.size(), 1u);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[2].name, "photo.jpeg");
+    EXPECT_EQ(files[2].bytes, jpeg);
+    EXPECT_EQ(model.images[0].width, 8);
 }
 
 TEST_F(GltfExport, TheTextFormNamesItsBinaryAndImageFilesBesideIt) {
