@@ -199,7 +199,11 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
         EXPECT_EQ(r.status, 1) << args.size();
         EXPECT_NE(r.err.find("Try 'tkmtool --help'."), std::string::npos) << r.err;
     }
-    tool_result r = run({"export-gltf", dir / "none.tkm", dir / "out.glb"});
+    tool_result r = run({"--help"});
+    EXPECT_NE(r.out.find("  export-gltf [--anim ANIM]... MESH OUT.glb|OUT.gltf\n"),
+              std::string::npos)
+        << r.out;
+    r = run({"export-gltf", dir / "none.tkm", dir / "out.glb"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << r.err;
     r = run({"export-gltf", "--anim", mesh, mesh, dir / "out.glb"});

@@ -9,23 +9,16 @@
 #include "tests/common/temp_dir.h"
 #include "tests/fixtures/ms3d_builder.h"
 #include "tests/fixtures/tkm_builder.h"
+#include "tests/tools/tkmtool/tool_runner.h"
 
 namespace {
 
 using namespace tkm_fixture;
 
-struct run_result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quoted(const std::string &text) {
-    return "'" + text + "'";
-}
+using run_result = tool_result;
 
 std::string text_of(const std::string &path) {
-    std::vector<unsigned char> bytes = read_all(path);
-    return std::string(bytes.begin(), bytes.end());
+    return text_of_file(path);
 }
 
 struct Tkmtool : testing::Test {
@@ -37,16 +30,7 @@ struct Tkmtool : testing::Test {
         ASSERT_TRUE(write_fixture(swing, build_tka(small_tka(3))));
     }
     run_result run(const std::vector<std::string> &args) {
-        std::string command = quoted(TKMTOOL_PATH);
-        for (const std::string &arg : args)
-            command += ' ' + quoted(arg);
-        command += " >" + quoted(dir / "stdout") + " 2>" + quoted(dir / "stderr");
-        run_result result;
-        int status = std::system(command.c_str());
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = text_of(dir / "stdout");
-        result.err = text_of(dir / "stderr");
-        return result;
+        return run_tool(dir, TKMTOOL_PATH, args);
     }
     // The small weapon cut inside its first vertex position (code 19).
     std::string broken_mesh() {
