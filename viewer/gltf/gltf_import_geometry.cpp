@@ -1,8 +1,9 @@
 // glTF primitives as Milkshape vertices, triangles and groups. Vertices are put into the rest
 // pose by their skin (or the node's transform) and bound to their heaviest joint; vertices that
 // land on exactly the same place are joined, as the conversion would join them anyway, so that a
-// file split at texture seams fits the 16-bit vertex count. Texture v is flipped back to the
-// viewer's convention (origin at the bottom).
+// file split at texture seams fits the 16-bit vertex count. Texture coordinates are taken as they
+// are: the viewer negates v for OpenGL, whose images start at their bottom row, so a stored v
+// already counts from the top of the picture, as glTF's does.
 //
 // Index: attributes | vertices | primitives | build_geometry
 #include <cmath>
@@ -236,7 +237,7 @@ struct geometry_builder {
                 std::memcpy(triangle.normals[k], normals[i].data(), sizeof triangle.normals[k]);
                 if (data.has_texcoords) {
                     triangle.s[k] = float(data.texcoords.at(i)[0]);
-                    triangle.t[k] = float(1.0 - data.texcoords.at(i)[1]);
+                    triangle.t[k] = float(data.texcoords.at(i)[1]);
                 }
             }
             group.triangles.push_back(uint16_t(staged->triangles.size()));

@@ -249,6 +249,69 @@ TEST_F(ExportGltf, AMissingTextureIsReportedAndTheExportGoesOn) {
     EXPECT_TRUE(std::filesystem::exists(dir / "plain.bin"));
 }
 
+// The triangles of an OBJ file: per corner its position and texture coordinate.
+using obj_corner = std::array<double, 5>;
+std::vector<std::array<obj_corner, 3>> obj_triangles(const std::string &path) {
+    std::ifstream in(path);
+    std::vector<std::array<double, 3>> positions;
+    std::vector<std::array<double, 2>> texcoords;
+    std::vector<std::array<obj_corner, 3>> out;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string kind;
+        fields >> kind;
+        if (kind == "v") {
+            std::array<double, 3> p{};
+            fields >> p[0] >> p[1] >> p[2];
+            positions.push_back(p);
+        } else if (kind == "vt") {
+            std::array<double, 2> t{};
+            fields >> t[0] >> t[1];
+            texcoords.push_back(t);
+        } else if (kind == "f") {
+            std::array<obj_corner, 3> triangle{};
+            for (obj_corner &corner : triangle) {
+                size_t v = 0, t = 0;
+                char slash = 0;
+                fields >> v >> slash >> t;
+                const auto &p = positions.at(v - 1);
+                const auto &uv = texcoords.at(t - 1);
+                corner = {p[0], p[1], p[2], uv[0], uv[1]};
+            }
+            out.push_back(triangle);
+        }
+    }
+    return out;
+}
+
+// A model exported and converted back shows the same triangles, wound the same way, with the
+// same texture coordinates on the same images.
+TEST_F(ExportGltf, ExportedModelsConvertBackWithTheSameTrianglesAndTextures) {
+    const std::string officer = samples + "/SWT_Officer.tkm";
+    ASSERT_EQ(run({"export-gltf", officer, dir / "officer.glb"}).status, 0);
+    ASSERT_EQ(run({"convert", dir / "officer.glb", dir / "back.tkm"}).status, 0);
+    ASSERT_EQ(run({"export-obj", officer, dir / "before.obj"}).status, 0);
+    ASSERT_EQ(run({"export-obj", dir / "back.tkm", dir / "after.obj"}).status, 0);
+    std::vector<std::array<obj_corner, 3>> before = obj_triangles(dir / "before.obj");
+    std::vector<std::array<obj_corner, 3>> after = obj_triangles(dir / "after.obj");
+    ASSERT_EQ(before.size(), after.size());
+    auto same = [](const std::array<obj_corner, 3> &a, const std::array<obj_corner, 3> &b) {
+        for (int turn = 0; turn < 3; ++turn) {
+            bool all = true;
+            for (int k = 0; k < 3 && all; ++k)
+                for (int c = 0; c < 5 && all; ++c)
+                    all = std::fabs(a[size_t(k)][size_t(c)] -
+                                    b[size_t((k + turn) % 3)][size_t(c)]) < 1e-4;
+            if (all) return true;
+        }
+        return false;
+    };
+    for (const auto &triangle : before)
+        EXPECT_TRUE(std::any_of(after.begin(), after.end(),
+                                [&](const auto &other) { return same(triangle, other); }))
+            << "a triangle at " << triangle[0][0] << " " << triangle[0][1] << " " << triangle[0][2];
+}
+
 // The Khronos glTF Validator (npm package gltf-validator, run with node) finds no errors in any
 // kind of output. Skipped where node or the package is missing, unless the environment asks
 // for it (the Makefile does once it has installed the package).

@@ -90,7 +90,7 @@ inline ms3d_fixture::model milkshape_twin(const gltf_fixture::model &m,
                 const gltf_fixture::vertex &v = primitive.vertices[c + k];
                 t.v[k] = uint16_t(first + c + k);
                 t.s[k] = v.u;
-                t.t[k] = float(1.0 - double(v.v));
+                t.t[k] = v.v;
             }
             group.triangles.push_back(uint16_t(out.triangles.size()));
             out.triangles.push_back(t);
