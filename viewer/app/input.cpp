@@ -57,7 +57,8 @@ int16_t sdl_axis(SDL_Joystick *joystick, int axis) {
     return SDL_JoystickGetAxis(joystick, axis);
 }
 
-const joystick_calls sdl_calls = {SDL_NumJoysticks, SDL_JoystickOpen, sdl_axis, SDL_JoystickClose};
+const joystick_calls sdl_calls = {SDL_NumJoysticks, SDL_JoystickOpen, sdl_axis, SDL_JoystickClose,
+                                  SDL_JoystickName};
 const joystick_calls *calls_in_use = &sdl_calls;
 
 } // namespace
@@ -108,6 +109,13 @@ void on_mouse_motion(uint8_t state, int16_t dx, int16_t dy) {
         app_state.camera_x += x / (width * move_scale);
         app_state.camera_y -= y / (height * move_scale);
     }
+}
+
+void on_mouse_button_down(uint8_t button) {
+    if (button == SDL_BUTTON_WHEELUP)
+        app_state.camera_z += wheel_step;
+    else if (button == SDL_BUTTON_WHEELDOWN)
+        app_state.camera_z -= wheel_step;
 }
 
 void poll_joysticks() {

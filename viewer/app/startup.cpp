@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "support/messages.h"
+#include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
@@ -19,9 +20,10 @@ app_state_record app_state;
 
 namespace {
 
-// Set by the timer thread, taken by the main loop: ticks that arrive while the loop is blocked
-// (a file chooser is open) collapse into one instead of piling up in SDL's small queue.
-std::atomic<bool> tick_pending{false};
+// Ticks of the 100 ms timer not yet stepped, counted by SDL's timer thread and taken by the main
+// loop: a frame slower than 100 ms, or a file chooser that blocks the loop, steps the animation
+// by every tick it missed, so playback keeps its speed.
+std::atomic<uint32_t> pending_ticks{0};
 
 struct option_row {
     const char *text;
@@ -39,40 +41,61 @@ constexpr option_row options[] = {
     {"--nomesh", [] { app_state.show_mesh = 0; }},
 };
 
-void check_joysticks()
-{
+// The X connection SDL reads the OpenGL window's events from, or -1.
+int sdl_event_connection() {
+    const SDL_SysWMinfo &info = app_state.wm_info;
+    if (!app_state.surface || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return -1;
+    return ConnectionNumber(info.info.x11.display);
+}
+
+// Dispatches every pending SDL event, so that key repeats and mouse motion never queue up behind
+// slow frames; stops at a quit request.
+void handle_pending_events() {
+    SDL_Event event;
+    // A quit asked for by a tool window while GTK was pumped (the exit picture) must survive
+    // the events that follow it, so an event only ever sets the flag.
+    while (!app_state.quit_requested && SDL_PollEvent(&event))
+        if (dispatch_event(&event)) app_state.quit_requested = 1;
+}
+
+void request_quit() {
+    app_state.quit_requested = 1;
+}
+
+} // namespace
+
+void check_joysticks() {
     std::printf("Checking joysticks: ");
     if (!app_state.joystick_enabled) {
         std::printf("disabled\n");
         return;
     }
-    int count = SDL_NumJoysticks();
+    const joystick_calls &calls = current_joystick_calls();
+    int count = calls.count();
     std::printf("%d\n", count);
     if (count == 0) return;
     SDL_JoystickEventState(SDL_ENABLE);
     for (int i = 0; i < count; i++) {
-        std::printf("  Joystick 0: %s ", SDL_JoystickName(i));
-        SDL_Joystick *joystick = SDL_JoystickOpen(i);
+        const char *name = calls.name ? calls.name(i) : nullptr;
+        std::printf("  Joystick 0: %s ", name ? name : "(unknown)");
+        SDL_Joystick *joystick = calls.open(i);
         std::printf(joystick ? "(opened)\n" : "(cannot open!)\n");
-        SDL_JoystickClose(joystick);
+        if (joystick) calls.close(joystick);
     }
 }
 
-} // namespace
-
-void parse_command_line(int argc, char **argv)
-{
+void parse_command_line(int argc, char **argv) {
     if (argc < 2) return;
     for (int i = 1; i < argc; i++)
         for (const option_row &row : options)
             if (std::strcmp(argv[i], row.text) == 0) row.apply();
 }
 
-int32_t dispatch_event(const SDL_Event *event)
-{
+int32_t dispatch_event(const SDL_Event *event) {
     switch (event->type) {
     case SDL_ACTIVEEVENT:
-        if (event->active.state == SDL_APPACTIVE) app_state.window_active = event->active.gain;
+        // X11 reports an unmap as APPACTIVE together with input focus: the bit decides.
+        if (event->active.state & SDL_APPACTIVE) app_state.window_active = event->active.gain;
         return 0;
     case SDL_KEYDOWN:
         return on_key_down(event);
@@ -80,6 +103,9 @@ int32_t dispatch_event(const SDL_Event *event)
         return on_key_up(event);
     case SDL_MOUSEMOTION:
         on_mouse_motion(event->motion.state, event->motion.xrel, event->motion.yrel);
+        return 0;
+    case SDL_MOUSEBUTTONDOWN:
+        on_mouse_button_down(event->button.button);
         return 0;
     case SDL_QUIT:
         return 1;
@@ -94,40 +120,47 @@ int32_t dispatch_event(const SDL_Event *event)
     }
 }
 
-Uint32 animation_timer(Uint32 interval)
-{
-    // SDL's timer thread must not touch the animation or GTK: the main loop does the step.
-    tick_pending.store(true, std::memory_order_release);
+Uint32 animation_timer(Uint32 interval) {
+    // SDL's timer thread must not touch the animation or GTK: the main loop does the steps.
+    pending_ticks.fetch_add(1, std::memory_order_acq_rel);
+    wake_gui_loop();
     return interval;
 }
 
-void service_animation_timer()
-{
-    if (!tick_pending.exchange(false, std::memory_order_acq_rel)) return;
-    if (!app_state.animation_paused) next_frame();
+void service_animation_timer() {
+    uint32_t ticks = pending_ticks.exchange(0, std::memory_order_acq_rel);
+    const tka_animation *animation = app_state.animation;
+    if (ticks == 0 || app_state.animation_paused || !animation || animation->num_frames == 0)
+        return;
+    // Whole cycles change nothing; the first step also brings a frame outside the animation back.
+    uint32_t steps = 1 + (ticks - 1) % animation->num_frames;
+    for (uint32_t i = 0; i < steps; i++)
+        next_frame();
 }
 
-void run_main_loop()
-{
+void run_main_loop() {
     while (!app_state.quit_requested) {
         pump_gui_events();
-        SDL_Event event;
-        // A quit asked for by a tool window while GTK was pumped (the exit picture) must survive
-        // the event that follows it in the same pass, so an event only ever sets the flag.
-        if (SDL_PollEvent(&event) && dispatch_event(&event)) app_state.quit_requested = 1;
+        handle_pending_events();
         service_animation_timer();
         if (app_state.window_active) {
             if (app_state.joystick_enabled) poll_joysticks();
             draw_frame();
+        } else if (!app_state.quit_requested) {
+            // Nothing to draw: sleep until an event, a GUI event or a timer tick.
+            wait_for_input(sdl_event_connection());
         }
     }
 }
 
-int tarvik_main(int argc, char **argv)
-{
+int tarvik_main(int argc, char **argv) {
     // Progress lines are meant to be watched: keep them flowing when stdout is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     gui_platform_init();
+    // Ctrl+C in the console or the end of the session: the same orderly end as closing the
+    // window, also while a file chooser waits. Routed before SDL_Init, so that SDL keeps them
+    // (its own handler is seen only by its poll, and it pushes an event from inside the signal).
+    route_quit_signals(request_quit);
 
     std::printf("Processing command line: ");
     parse_command_line(argc, argv);
@@ -145,6 +178,8 @@ int tarvik_main(int argc, char **argv)
     SDL_WM_SetCaption("TarvikViewer", nullptr);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Frames no faster than the display shows them, where the driver offers it.
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
     SDL_EnableKeyRepeat(30, 30);
 
     app_state.surface = create_gl_window(app_state.window_width, app_state.window_height);

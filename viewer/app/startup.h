@@ -8,11 +8,17 @@
 void parse_command_line(int argc, char **argv);
 // Handles one SDL event; 1 asks the main loop to end, 0 otherwise.
 int32_t dispatch_event(const SDL_Event *event);
-// SDL timer callback (SDL's thread): hands a tick to the main loop; returns interval.
+// Start-up's joystick step: the count, then each joystick's name ("(unknown)" when SDL has
+// none) and whether it opens, through the joystick calls in use.
+void check_joysticks();
+// SDL timer callback (SDL's thread): counts a tick for the main loop and wakes it; returns
+// interval.
 Uint32 animation_timer(Uint32 interval);
-// Advances the frame once for every tick handed over since the last call, while not paused.
+// Steps the frame once for every tick counted since the last call, with wrap-around, while
+// playing; ticks that arrive while paused are dropped.
 void service_animation_timer();
-// Runs until quit_requested is set: pump GUI, one event, animation tick, then a frame if active.
+// Runs until quit_requested is set: pump GUI, every pending event, the ticks, then a frame while
+// the window is active, else a sleep until there is input.
 void run_main_loop();
 // The whole program: start-up, loop, shut-down; returns the process exit code (0, 1 or 2).
 int tarvik_main(int argc, char **argv);

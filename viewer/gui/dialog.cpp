@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "viewer/app/app_state.h"
 #include "viewer/gui/gui_loop.h"
 
 void attach_dialog_builder(GtkWidget *window, void *builder) {
@@ -86,6 +87,14 @@ void show_message_box(const char *text, const char *caption) {
     GtkWidget *box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                             GTK_BUTTONS_OK, "%s", text);
     gtk_window_set_title(GTK_WINDOW(box), caption);
-    gtk_dialog_run(GTK_DIALOG(box));
+    int answered = 0;
+    g_signal_connect(box, "response", G_CALLBACK(+[](GtkDialog *, gint, gpointer done) {
+                         *static_cast<int *>(done) = 1;
+                     }),
+                     &answered);
+    gtk_window_present(GTK_WINDOW(box));
+    // gtk_dialog_run would wait through a quit signal: the program must end in order instead.
+    while (!answered && !app_state.quit_requested)
+        gtk_main_iteration();
     gtk_widget_destroy(box);
 }

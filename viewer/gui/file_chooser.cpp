@@ -130,8 +130,9 @@ chooser_reply run_gtk_dialog(const chooser_request &request) {
     g_signal_connect(dialog, "response", G_CALLBACK(on_response), &wait);
     g_signal_connect_after(dialog, "map", G_CALLBACK(on_map), nullptr);
     gtk_window_present(GTK_WINDOW(dialog));
-    // Not gtk_dialog_run: that would make the chooser modal for the whole application.
-    while (!wait.done)
+    // Not gtk_dialog_run: that would make the chooser modal for the whole application. A quit
+    // (a signal, the exit picture) cancels it, so the program can end in order.
+    while (!wait.done && !app_state.quit_requested)
         gtk_main_iteration();
 
     int position = g_slist_index(filters, gtk_file_chooser_get_filter(chooser));

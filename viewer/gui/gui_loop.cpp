@@ -2,11 +2,30 @@
 // before each SDL poll so that tool-window commands run on the main thread between frames.
 #include "viewer/gui/gui_loop.h"
 
+#include <SDL/SDL.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
+#include <initializer_list>
+
 namespace {
+
 int gtk_ready = 0;
+void (*quit_handler)() = nullptr;
+
+gboolean on_quit_signal(gpointer) {
+    if (quit_handler) quit_handler();
+    return G_SOURCE_CONTINUE;
 }
+
+// 1 when the signal was ignored when this process started (SDL keeps such a setting too).
+bool ignored_from_start(int signal_number) {
+    struct sigaction current {};
+    return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+} // namespace
 
 int gui_platform_init() {
     if (gtk_ready) return 1;
@@ -25,4 +44,39 @@ void pump_gui_events() {
     if (!gtk_ready) return;
     while (gtk_events_pending())
         gtk_main_iteration_do(FALSE);
+}
+
+void wait_for_input(int fd) {
+    if (!gtk_ready) {
+        SDL_Delay(10);
+        return;
+    }
+    GMainContext *context = g_main_context_default();
+    // Registered once and kept: adding or removing a descriptor wakes the loop, which would end
+    // every wait at once.
+    static GPollFD watch{-1, static_cast<gushort>(G_IO_IN | G_IO_HUP | G_IO_ERR), 0};
+    if (watch.fd != fd) {
+        if (watch.fd >= 0) g_main_context_remove_poll(context, &watch);
+        watch.fd = fd;
+        if (fd >= 0) g_main_context_add_poll(context, &watch, G_PRIORITY_DEFAULT);
+    }
+    // One round of GLib's loop: it sleeps in poll() until one of its sources, the GTK display,
+    // the watched descriptor or a wake-up has something; what is due runs now or at the next pump.
+    g_main_context_iteration(context, TRUE);
+}
+
+void wake_gui_loop() {
+    g_main_context_wakeup(nullptr);
+}
+
+int route_quit_signals(void (*quit)()) {
+    if (!gtk_ready) return 0;
+    quit_handler = quit;
+    static bool routed = false;
+    if (routed) return 1;
+    routed = true;
+    for (int signal_number : {SIGINT, SIGTERM})
+        if (!ignored_from_start(signal_number))
+            g_unix_signal_add(signal_number, on_quit_signal, nullptr);
+    return 1;
 }

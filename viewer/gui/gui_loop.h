@@ -1,4 +1,5 @@
-// GTK inside the SDL main loop: early initialisation and pumping of pending GUI events.
+// GTK inside the SDL main loop: early initialisation, pumping of pending GUI events, waiting for
+// input while there is nothing to draw, and the quit signals.
 #pragma once
 
 // Initialises GTK for X11 without touching the process locale; returns 1 when GTK is usable.
@@ -8,3 +9,13 @@ int gui_platform_init();
 int gui_available();
 // Runs every pending GTK event; tool-window commands execute inside this call.
 void pump_gui_events();
+// Blocks until the GUI has an event or a source to run, input arrives on fd (the SDL window's
+// X connection; -1 for none), or wake_gui_loop is called. Without GTK it sleeps 10 ms instead.
+// Returns without running anything: the caller pumps the GUI and polls SDL afterwards.
+void wait_for_input(int fd);
+// Ends a wait_for_input in progress or the next one. Safe from any thread.
+void wake_gui_loop();
+// From now on SIGINT and SIGTERM call quit on the main thread, from inside the GUI loop, a file
+// chooser's or message box's wait included. A signal ignored since the program started (a
+// background job's SIGINT) stays ignored. Needs GTK; returns 1 when both are routed or ignored.
+int route_quit_signals(void (*quit)());

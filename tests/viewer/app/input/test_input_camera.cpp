@@ -207,6 +207,7 @@ const joystick_calls fake_calls = {
         return fake->axes[static_cast<std::size_t>(axis)];
     },
     [](SDL_Joystick *) { fake->closed++; },
+    [](int) -> const char * { return "Fake stick"; },
 };
 
 class joystick_poll : public camera_input {

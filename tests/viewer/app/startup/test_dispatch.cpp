@@ -7,8 +7,7 @@
 
 namespace {
 
-SDL_Event active_event(Uint8 state, Uint8 gain)
-{
+SDL_Event active_event(Uint8 state, Uint8 gain) {
     SDL_Event event{};
     event.type = SDL_ACTIVEEVENT;
     event.active.state = state;
@@ -16,8 +15,7 @@ SDL_Event active_event(Uint8 state, Uint8 gain)
     return event;
 }
 
-SDL_Event typed_event(Uint8 type)
-{
+SDL_Event typed_event(Uint8 type) {
     SDL_Event event{};
     event.type = type;
     return event;
@@ -25,29 +23,59 @@ SDL_Event typed_event(Uint8 type)
 
 } // namespace
 
-TEST(dispatch, only_application_activation_changes_window_active)
-{
+TEST(dispatch, the_application_activation_bit_sets_window_active) {
     app_state = app_state_record{};
-    SDL_Event iconified = active_event(SDL_APPACTIVE, 0);
-    EXPECT_EQ(dispatch_event(&iconified), 0);
-    EXPECT_EQ(app_state.window_active, 0);
-    SDL_Event focus_gained = active_event(SDL_APPINPUTFOCUS, 1);
-    EXPECT_EQ(dispatch_event(&focus_gained), 0);
-    EXPECT_EQ(app_state.window_active, 0);
-    SDL_Event combined = active_event(SDL_APPACTIVE | SDL_APPMOUSEFOCUS, 1);
-    EXPECT_EQ(dispatch_event(&combined), 0);
-    EXPECT_EQ(app_state.window_active, 0);
+    // X11 reports an unmap (iconify) with the input-focus bit as well, and a map without it.
+    const struct {
+        Uint8 state, gain;
+        int32_t active;
+    } rows[] = {
+        {SDL_APPACTIVE | SDL_APPINPUTFOCUS, 0, 0},
+        {SDL_APPINPUTFOCUS, 1, 0}, // focus alone changes nothing
+        {SDL_APPMOUSEFOCUS, 1, 0},
+        {SDL_APPACTIVE, 1, 1},
+        {SDL_APPINPUTFOCUS, 0, 1},
+        {SDL_APPACTIVE, 0, 0},
+        {SDL_APPACTIVE | SDL_APPMOUSEFOCUS, 1, 1},
+    };
+    for (const auto &row : rows) {
+        SDL_Event event = active_event(row.state, row.gain);
+        EXPECT_EQ(dispatch_event(&event), 0);
+        EXPECT_EQ(app_state.window_active, row.active) << int(row.state) << " " << int(row.gain);
+    }
+    app_state.window_active = 0;
     SDL_Event expose = typed_event(SDL_VIDEOEXPOSE);
     EXPECT_EQ(dispatch_event(&expose), 0);
     EXPECT_EQ(app_state.window_active, 1);
-    SDL_Event restored = active_event(SDL_APPACTIVE, 1);
-    app_state.window_active = 0;
-    EXPECT_EQ(dispatch_event(&restored), 0);
-    EXPECT_EQ(app_state.window_active, 1);
 }
 
-TEST(dispatch, quit_ends_the_loop_and_other_events_do_not)
-{
+TEST(dispatch, the_wheel_buttons_step_the_distance_on_press) {
+    app_state = app_state_record{};
+    const struct {
+        Uint8 type, button;
+        float camera_z;
+    } rows[] = {
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELUP, -64.0f},
+        {SDL_MOUSEBUTTONUP, SDL_BUTTON_WHEELUP, -64.0f}, // the release that follows: nothing
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN, -96.0f},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_WHEELDOWN, -128.0f},
+        {SDL_MOUSEBUTTONUP, SDL_BUTTON_WHEELDOWN, -128.0f},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, -128.0f}, // drags act through the motion state
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, -128.0f},
+    };
+    for (const auto &row : rows) {
+        SDL_Event event = typed_event(row.type);
+        event.button.button = row.button;
+        event.button.state = row.type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        EXPECT_EQ(dispatch_event(&event), 0);
+        EXPECT_FLOAT_EQ(app_state.camera_z, row.camera_z)
+            << int(row.type) << " " << int(row.button);
+    }
+    EXPECT_FLOAT_EQ(app_state.camera_x, 0.0f);
+    EXPECT_FLOAT_EQ(app_state.camera_orientation[3], 1.0f);
+}
+
+TEST(dispatch, quit_ends_the_loop_and_other_events_do_not) {
     app_state = app_state_record{};
     SDL_Event quit = typed_event(SDL_QUIT);
     EXPECT_EQ(dispatch_event(&quit), 1);
@@ -59,8 +87,7 @@ TEST(dispatch, quit_ends_the_loop_and_other_events_do_not)
     EXPECT_EQ(app_state.window_active, 1);
 }
 
-TEST(dispatch, window_system_events_are_announced)
-{
+TEST(dispatch, window_system_events_are_announced) {
     app_state = app_state_record{};
     SDL_Event event = typed_event(SDL_SYSWMEVENT);
     testing::internal::CaptureStdout();
@@ -69,8 +96,7 @@ TEST(dispatch, window_system_events_are_announced)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "system event!\n");
 }
 
-TEST(timer, ticks_coalesce_and_advance_only_while_playing)
-{
+TEST(timer, every_tick_is_one_frame_with_wrap_around_while_playing) {
     app_state = app_state_record{};
     tka_animation animation{};
     animation.num_frames = 10;
@@ -79,18 +105,30 @@ TEST(timer, ticks_coalesce_and_advance_only_while_playing)
     EXPECT_EQ(animation_timer(100), 100u);
     EXPECT_EQ(animation_timer(100), 100u);
     service_animation_timer();
-    EXPECT_EQ(app_state.current_frame, 0) << "paused: the tick is taken but nothing moves";
+    EXPECT_EQ(app_state.current_frame, 0) << "paused: the ticks are dropped";
 
     app_state.animation_paused = 0;
     service_animation_timer();
     EXPECT_EQ(app_state.current_frame, 0) << "no tick pending";
-    for (int i = 0; i < 5; i++) animation_timer(100);
-    service_animation_timer();
-    EXPECT_EQ(app_state.current_frame, 1) << "five ticks while blocked are one step";
+    // Ticks that arrive while one pass of the loop takes long are all stepped.
+    const struct {
+        int ticks, from, to;
+    } rows[] = {{1, 0, 1}, {5, 1, 6}, {4, 6, 0}, {3, 9, 2}, {23, 2, 5}, {10, 5, 5}, {1, 12, 0}};
+    for (const auto &row : rows) {
+        app_state.current_frame = row.from;
+        for (int i = 0; i < row.ticks; i++)
+            animation_timer(100);
+        service_animation_timer();
+        EXPECT_EQ(app_state.current_frame, row.to) << row.ticks << " ticks from " << row.from;
+    }
 
-    app_state.current_frame = 9;
+    animation.num_frames = 0; // nothing to step through: nothing happens
+    app_state.current_frame = 0;
     animation_timer(100);
     service_animation_timer();
     EXPECT_EQ(app_state.current_frame, 0);
     app_state.animation = nullptr;
+    animation_timer(100);
+    service_animation_timer();
+    EXPECT_EQ(app_state.current_frame, 0);
 }

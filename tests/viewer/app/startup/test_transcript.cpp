@@ -2,6 +2,7 @@
 // closed as a user closes it, shut-down, and the exit codes of the two start-up failures.
 #include <gtest/gtest.h>
 #include <chrono>
+#include <functional>
 #include <poll.h>
 #include <regex>
 #include <signal.h>
@@ -20,10 +21,10 @@ struct run_result {
 };
 
 // Starts tarvik with args and extra environment; when close is set, closes its window once it
-// appears. Reads standard output to the end and waits for the exit.
+// appears; act, when given, runs once the menu window is up. Reads standard output to the end
+// and waits for the exit.
 run_result run_viewer(const std::vector<std::string> &args, const std::vector<std::string> &env,
-                      bool close_it)
-{
+                      bool close_it, std::function<void(pid_t)> act = nullptr) {
     int out[2];
     EXPECT_EQ(pipe(out), 0);
     pid_t child = fork();
@@ -31,9 +32,14 @@ run_result run_viewer(const std::vector<std::string> &args, const std::vector<st
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
-        for (const auto &setting : env) putenv(const_cast<char *>(setting.c_str()));
+        for (const auto &setting : env)
+            putenv(const_cast<char *>(setting.c_str()));
+        // As started from a console: the quit signals at their defaults.
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         std::vector<char *> argv{const_cast<char *>(TARVIK_BINARY)};
-        for (const auto &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
+        for (const auto &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
         argv.push_back(nullptr);
         execv(TARVIK_BINARY, argv.data());
         _exit(127);
@@ -57,6 +63,10 @@ run_result run_viewer(const std::vector<std::string> &args, const std::vector<st
             if (unsigned long window = find_window("TarvikViewer", 100)) close_window(window);
             last_close = now;
         }
+        if (act && find_window("TarvikMenu", 0)) {
+            act(child);
+            act = nullptr;
+        }
         pollfd ready{out[0], POLLIN, 0};
         if (poll(&ready, 1, 100) == 0) continue;
         ssize_t n = read(out[0], buffer, sizeof buffer);
@@ -69,17 +79,18 @@ run_result run_viewer(const std::vector<std::string> &args, const std::vector<st
     run_result result;
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) result.lines.push_back(line);
+    for (std::string line; std::getline(lines, line);)
+        result.lines.push_back(line);
     if (!text.empty() && text.back() != '\n') result.lines.back() += "<no newline>";
     return result;
 }
 
 // Each expected line is a regular expression for the whole line.
-void expect_lines(const run_result &run, const std::vector<std::string> &expected)
-{
+void expect_lines(const run_result &run, const std::vector<std::string> &expected) {
     ASSERT_EQ(run.lines.size(), expected.size()) << [&] {
         std::string all;
-        for (const auto &line : run.lines) all += line + "\n";
+        for (const auto &line : run.lines)
+            all += line + "\n";
         return all;
     }();
     for (size_t i = 0; i < expected.size(); i++)
@@ -111,8 +122,7 @@ const std::vector<std::string> shut_down = {
     "SDL shutdown: OK!",
 };
 
-std::vector<std::string> transcript(const std::string &joysticks)
-{
+std::vector<std::string> transcript(const std::string &joysticks) {
     std::vector<std::string> all = start_up;
     all.push_back(joysticks);
     all.insert(all.end(), shut_down.begin(), shut_down.end());
@@ -121,30 +131,69 @@ std::vector<std::string> transcript(const std::string &joysticks)
 
 } // namespace
 
-TEST(transcript, start_up_and_shut_down_when_the_window_is_closed)
-{
+TEST(transcript, start_up_and_shut_down_when_the_window_is_closed) {
     run_result run = run_viewer({}, {}, true);
     EXPECT_EQ(run.exit_code, 0);
     expect_lines(run, transcript("Checking joysticks: 0"));
 }
 
-TEST(transcript, joysticks_disabled_and_unknown_arguments_ignored)
-{
+TEST(transcript, joysticks_disabled_and_unknown_arguments_ignored) {
     run_result run = run_viewer({"--nojoystick", "--bones", "model.tkm", "--NOMESH"}, {}, true);
     EXPECT_EQ(run.exit_code, 0);
     expect_lines(run, transcript("Checking joysticks: disabled"));
 }
 
-TEST(transcript, no_opengl_window_ends_with_code_two)
-{
+TEST(transcript, no_opengl_window_ends_with_code_two) {
     run_result run = run_viewer({}, {"SDL_VIDEODRIVER=dummy"}, false);
     EXPECT_EQ(run.exit_code, 2);
     expect_lines(run, {start_up[0], start_up[1], "Creating surface: failed!"});
 }
 
-TEST(transcript, sdl_that_cannot_start_ends_with_code_one)
-{
+TEST(transcript, sdl_that_cannot_start_ends_with_code_one) {
     run_result run = run_viewer({}, {"SDL_VIDEODRIVER=x11", "DISPLAY=:4095"}, false);
     EXPECT_EQ(run.exit_code, 1);
     expect_lines(run, {start_up[0], "SDL initialisation: failed!"});
+}
+
+namespace {
+
+// Opens the mesh chooser with the m key in the OpenGL window, as a user would; true once shown.
+bool open_mesh_chooser() {
+    unsigned long view = find_window("TarvikViewer", 5000);
+    if (!view) return false;
+    std::string id = std::to_string(view);
+    if (std::system(("xdotool windowfocus " + id + " key m").c_str()) != 0) return false;
+    return find_window("Load TarvikMesh", 10000) != 0;
+}
+
+} // namespace
+
+TEST(transcript, either_quit_signal_ends_the_program_in_order_chooser_open_or_not) {
+    const struct {
+        int signal_number;
+        const char *situation;
+    } rows[] = {
+        {SIGINT, "chooser"},
+        {SIGTERM, "chooser"},
+        {SIGTERM, "idle"},
+        {SIGINT, "iconified"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(strsignal(row.signal_number)) + " with " + row.situation);
+        std::string situation = row.situation;
+        bool prepared = false;
+        run_result run = run_viewer({}, {}, false, [&](pid_t viewer) {
+            if (situation == "chooser") prepared = open_mesh_chooser();
+            if (situation == "iconified") {
+                unsigned long view = find_window("TarvikViewer", 5000);
+                prepared = view && unmap_window(view);
+                usleep(300000); // the loop has gone to sleep by now
+            }
+            if (situation == "idle") prepared = true;
+            kill(viewer, row.signal_number);
+        });
+        EXPECT_TRUE(prepared);
+        EXPECT_EQ(run.exit_code, 0);
+        expect_lines(run, transcript("Checking joysticks: 0"));
+    }
 }

@@ -9,19 +9,16 @@
 namespace {
 
 // Windows come and go while we look: a vanished window is no reason to end the test.
-int ignore_errors(Display *, XErrorEvent *)
-{
+int ignore_errors(Display *, XErrorEvent *) {
     return 0;
 }
 
-Display *open_display()
-{
+Display *open_display() {
     XSetErrorHandler(ignore_errors);
     return XOpenDisplay(nullptr);
 }
 
-Window search(Display *display, Window at, const std::string &title)
-{
+Window search(Display *display, Window at, const std::string &title) {
     char *name = nullptr;
     if (XFetchName(display, at, &name) && name) {
         bool match = title == name;
@@ -32,7 +29,8 @@ Window search(Display *display, Window at, const std::string &title)
     unsigned count = 0;
     Window found = 0;
     if (XQueryTree(display, at, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && !found; i++) found = search(display, children[i], title);
+        for (unsigned i = 0; i < count && !found; i++)
+            found = search(display, children[i], title);
         if (children) XFree(children);
     }
     return found;
@@ -40,22 +38,20 @@ Window search(Display *display, Window at, const std::string &title)
 
 } // namespace
 
-unsigned long find_window(const std::string &title, int timeout_ms)
-{
+unsigned long find_window(const std::string &title, int timeout_ms) {
     Display *display = open_display();
     if (!display) return 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    Window found = 0;
+    Window found = search(display, DefaultRootWindow(display), title);
     while (!found && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         found = search(display, DefaultRootWindow(display), title);
-        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     XCloseDisplay(display);
     return found;
 }
 
-bool close_window(unsigned long window)
-{
+bool close_window(unsigned long window) {
     Display *display = open_display();
     if (!display) return false;
     XEvent event{};
@@ -69,4 +65,13 @@ bool close_window(unsigned long window)
     XSync(display, False);
     XCloseDisplay(display);
     return sent != 0;
+}
+
+bool unmap_window(unsigned long window) {
+    Display *display = open_display();
+    if (!display) return false;
+    XUnmapWindow(display, window);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return true;
 }
