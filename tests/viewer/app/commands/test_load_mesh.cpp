@@ -204,10 +204,15 @@ TEST_F(command_test, textures_stay_on_when_some_load) {
     EXPECT_EQ(app_state.mesh->gl_textures.loaded[0], 1u);
     EXPECT_EQ(app_state.mesh->gl_textures.loaded[1], 0u);
 
-    // A mesh without texture names reports nothing.
+    // A mesh without texture names reports nothing, neither with textures on nor off.
     auto [out_none, err_none] = load_mesh(character_file("bare.tkm", 3));
     EXPECT_EQ(out_none.find("load_textures()"), std::string::npos) << out_none;
     EXPECT_EQ(app_state.show_textures, 1);
+    app_state.show_textures = app_state.white_materials = 0;
+    auto [out_off, err_off] = load_mesh(character_file("bare_off.tkm", 3));
+    ASSERT_NE(app_state.mesh, nullptr) << err_off;
+    EXPECT_EQ(out_off, "Loading mesh: " + (dir / "bare_off.tkm") + "\n");
+    EXPECT_EQ(err_off, "");
 }
 
 TEST_F(command_test, a_file_in_the_root_directory_keeps_the_root_as_its_directory) {

@@ -1,8 +1,14 @@
-// The event dispatcher's answers and the timer's hand-over to the main loop.
+// The event dispatcher's answers, the timer's hand-over to the main loop and the start-up
+// joystick step.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/input.h"
 #include "viewer/app/startup.h"
 
 namespace {
@@ -131,4 +137,52 @@ TEST(timer, every_tick_is_one_frame_with_wrap_around_while_playing) {
     animation_timer(100);
     service_animation_timer();
     EXPECT_EQ(app_state.current_frame, 0);
+}
+
+// ---- the start-up joystick step, through stand-in joystick calls
+
+namespace {
+
+struct listed_joystick {
+    const char *name; // as SDL returns it: may be null
+    bool opens;
+};
+std::vector<listed_joystick> listed;
+int listed_token;
+
+const joystick_calls listed_calls = {
+    [] { return static_cast<int>(listed.size()); },
+    [](int index) -> SDL_Joystick * {
+        return listed[static_cast<size_t>(index)].opens
+                   ? reinterpret_cast<SDL_Joystick *>(&listed_token)
+                   : nullptr;
+    },
+    [](SDL_Joystick *, int) -> int16_t { return 0; },
+    [](SDL_Joystick *) {},
+    [](int index) { return listed[static_cast<size_t>(index)].name; },
+};
+
+std::string joystick_step() {
+    replace_joystick_calls(&listed_calls);
+    testing::internal::CaptureStdout();
+    check_joysticks();
+    std::fflush(stdout);
+    replace_joystick_calls(nullptr);
+    return testing::internal::GetCapturedStdout();
+}
+
+} // namespace
+
+TEST(joystick_step, lists_each_joystick_and_a_nameless_one_as_unknown) {
+    app_state = app_state_record{};
+    listed = {{"Pad", true}, {nullptr, true}, {"Stick", false}};
+    EXPECT_EQ(joystick_step(), "Checking joysticks: 3\n"
+                               "  Joystick 0: Pad (opened)\n"
+                               "  Joystick 0: (unknown) (opened)\n"
+                               "  Joystick 0: Stick (cannot open!)\n");
+    listed = {};
+    EXPECT_EQ(joystick_step(), "Checking joysticks: 0\n");
+    app_state.joystick_enabled = 0;
+    listed = {{nullptr, true}};
+    EXPECT_EQ(joystick_step(), "Checking joysticks: disabled\n");
 }
