@@ -18,12 +18,12 @@ inline constexpr float white_rgba[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 // Flags are int32 booleans (0 off, non-zero on); see each group for who writes them.
 struct app_state_record {
     // ---- window and SDL
-    int32_t window_width = 640;   // pixels; stored back by create_gl_window
-    int32_t window_height = 480;  // pixels
+    int32_t window_width = 640;     // pixels; stored back by create_gl_window
+    int32_t window_height = 480;    // pixels
     SDL_Surface *surface = nullptr; // the OpenGL window's surface; freed at shut-down
-    SDL_SysWMinfo wm_info{};      // version stamped at start-up, filled by create_gl_window
-    int32_t window_active = 1;    // frames are drawn and joysticks polled only while set
-    int32_t quit_requested = 0;   // the main loop ends when set
+    SDL_SysWMinfo wm_info{};        // version stamped at start-up, filled by create_gl_window
+    int32_t window_active = 1;      // frames are drawn and joysticks polled only while set
+    int32_t quit_requested = 0;     // the main loop ends when set
 
     // ---- camera
     float camera_x = 0.0f;
@@ -53,6 +53,11 @@ struct app_state_record {
     int32_t current_frame = 0;
     int32_t animation_paused = 1;
     int32_t rest_pose_animation = 0;
+    std::string mesh_file_name;      // file name part of mesh's path, as the mesh window shows it
+    std::string weapon_file_name;    // the same for weapon_mesh
+    std::string animation_file_name; // the same for a loaded animation; empty for a rest pose
+    uint32_t mesh_changes = 0;       // bumped when mesh or weapon_mesh is replaced or removed, so a
+                                     // command that waited in a file chooser sees its mesh is gone
 
     // ---- background image
     uint32_t background_texture = 0; // GL texture name

@@ -6,8 +6,8 @@
 #include "viewer/app/app_state.h"
 #include "viewer/app/commands.h"
 #include "viewer/gui/file_chooser.h"
+#include "viewer/gui/textures_window.h"
 #include "viewer/gui/tool_windows.h"
-#include "viewer/textures/texture_loading.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ constexpr command_key command_keys[] = {
     {SDLK_v,
      [] {
          // The character's textures first: they are the ones the textures window lists.
-         if (app_state.mesh) reload_textures(app_state.mesh);
-         if (app_state.weapon_mesh) reload_textures(app_state.weapon_mesh);
+         reload_listed_textures(app_state.mesh);
+         reload_listed_textures(app_state.weapon_mesh);
      }},
 };
 

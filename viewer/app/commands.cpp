@@ -57,11 +57,7 @@ constexpr file_filter mesh_save_filters[] = {
     {"All files", "*.*"},
 };
 
-// Controls of the mesh and animation windows that show what was loaded.
-constexpr int mesh_name_field = 1007;
-constexpr int mesh_triangles_field = 1017;
-constexpr int mesh_bones_field = 1018;
-constexpr int mesh_class_field = 1019;
+// Controls of the animation window that show what was loaded.
 constexpr int animation_name_field = 1008;
 constexpr int animation_frames_field = 1016;
 
@@ -115,14 +111,6 @@ int read_mesh_file(tkm_mesh *mesh, const char *path, const char *name) {
     int code = read_tkm(mesh, path);
     if (code) real_meow("Error loading TarvikMesh: %d\n", code);
     return code;
-}
-
-void show_mesh_fields(const tkm_mesh *mesh, const char *name) {
-    GtkWidget *window = app_state.mesh_window;
-    set_dlg_item_text(window, mesh_name_field, name);
-    set_dlg_item_int(window, mesh_triangles_field, mesh->num_triangles);
-    set_dlg_item_int(window, mesh_bones_field, mesh->num_bones);
-    set_dlg_item_text(window, mesh_class_field, mesh->class_name);
 }
 
 void load_mesh_textures(tkm_mesh *mesh) {
@@ -212,9 +200,11 @@ int load_mesh_file(const char *path_text, uint16_t name_offset) {
     show_mesh_fields(mesh, name.c_str());
     load_mesh_textures(mesh);
 
+    app_state.mesh_changes++;
     if (weapon) {
         release_mesh(app_state.weapon_mesh);
         app_state.weapon_mesh = mesh;
+        app_state.weapon_file_name = name;
         release_animation(app_state.weapon_animation);
         app_state.weapon_animation = rest_pose;
         pose_mesh(mesh, rest_pose);
@@ -226,6 +216,7 @@ int load_mesh_file(const char *path_text, uint16_t name_offset) {
     gui_generate_textures_list(mesh, 0, nullptr);
     release_mesh(app_state.mesh);
     app_state.mesh = mesh;
+    app_state.mesh_file_name = name;
     if (!keep_animation) {
         // Also empties the animation window, which would otherwise name an animation now gone.
         clear_animation(app_state.animation);
@@ -239,11 +230,15 @@ int load_mesh_file(const char *path_text, uint16_t name_offset) {
 // ---- load_animation_command
 
 void load_animation_command() {
+    const bool had_mesh = app_state.mesh != nullptr;
     if (!choose_file(nullptr, animation_load_filters, "Load TarvikAnimation",
                      app_state.animation_directory.c_str(), &app_state.animation_filter_index))
         return;
     const std::string path = app_state.chosen_path;
     load_animation_file(path.c_str(), app_state.chosen_name_offset);
+    // The tool windows stay usable while the chooser waits: Remove may have taken the mesh.
+    if (had_mesh && !app_state.mesh)
+        real_meow("Animation not loaded: the mesh was removed while the file chooser was open\n");
 }
 
 int load_animation_file(const char *path_text, uint16_t name_offset) {
@@ -272,21 +267,51 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
     show_current_frame();
     release_animation(app_state.animation);
     app_state.animation = animation;
+    app_state.animation_file_name = name;
     app_state.rest_pose_animation = 0;
     return 0;
 }
 
 // ---- save_mesh_command
 
-void save_mesh_command(const tkm_mesh *mesh) {
+void save_mesh_command() {
+    tkm_mesh *const *shown = mesh_on_show();
+    if (!shown) {
+        real_meow("No mesh loaded!\n");
+        return;
+    }
+    const tkm_mesh *mesh = *shown;
+    const uint32_t changes = app_state.mesh_changes;
     if (!choose_file("tkm", mesh_save_filters, "Save TarvikMesh", app_state.mesh_directory.c_str(),
                      nullptr))
         return;
-    if (app_state.chosen_path[0] == 0 || !mesh) return;
-
+    if (app_state.chosen_path[0] == 0) return;
+    // The tool windows stay usable while the chooser waits: the mesh may have been removed (and
+    // freed) or replaced meanwhile, and must not be written then.
+    if (app_state.mesh_changes != changes || *shown != mesh) {
+        real_meow("Not saved: the mesh was removed or replaced while the file chooser was open\n");
+        return;
+    }
     const std::string target = app_state.chosen_path;
-    const std::string scratch = save_scratch_path(target.c_str(), app_state.chosen_name_offset,
-                                                  tick_count(), static_cast<int32_t>(getpid()));
+    save_mesh_file(mesh, target.c_str(), app_state.chosen_name_offset);
+}
+
+int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset) {
+    const std::string target = path;
+    if (!mesh || target.empty()) return 1;
+    // A write-protected model stays as it is: the rename below would replace it regardless of
+    // its mode. A file marked read-only for everyone counts as protected for root as well.
+    struct stat old_file {};
+    const bool replacing = stat(target.c_str(), &old_file) == 0;
+    if (replacing && (access(target.c_str(), W_OK) != 0 || (old_file.st_mode & 0222) == 0)) {
+        const int reason = (old_file.st_mode & 0222) == 0 ? EACCES : errno;
+        const std::string text = target + " is write-protected: " + std::strerror(reason) + "!";
+        show_save_notice(text.c_str(), "Failed to write TKM");
+        return 1;
+    }
+
+    const std::string scratch = save_scratch_path(target.c_str(), name_offset, tick_count(),
+                                                  static_cast<int32_t>(getpid()));
     int code = write_tkm(mesh, scratch.c_str());
     if (code) {
         char text[32];
@@ -294,17 +319,17 @@ void save_mesh_command(const tkm_mesh *mesh) {
         // An incomplete file is of no use to anyone; the target was never touched.
         std::remove(scratch.c_str());
         show_save_notice(text, "Failed to write TKM");
-        return;
+        return code;
     }
 
     // The new file takes the old one's permissions, as if it had been written in place.
-    struct stat old_file {};
-    if (stat(target.c_str(), &old_file) == 0) chmod(scratch.c_str(), old_file.st_mode & 07777);
+    if (replacing) chmod(scratch.c_str(), old_file.st_mode & 07777);
 
     // rename replaces the target in one step: there is never a moment without the user's file.
     if (std::rename(scratch.c_str(), target.c_str()) != 0) {
         real_meow("Failed to rename %s to %s: %d!\n", scratch.c_str(), target.c_str(), errno);
-        return;
+        return 1;
     }
     real_purr("Wrote TKM %s\n", target.c_str());
+    return 0;
 }

@@ -20,10 +20,16 @@ void load_animation_command();
 // one. 0 when it became the animation; otherwise non-zero (the loader's code where it failed)
 // and the current animation stays.
 int load_animation_file(const char *path, uint16_t name_offset);
-// Mesh window "Save": chooses a name and writes mesh (may be null: nothing is written) as a TKM
-// file beside it, then renames it over the target in one step, so the old file stays whole until
-// the new one is complete.
-void save_mesh_command(const tkm_mesh *mesh);
+// Mesh window "Save": the character mesh, or the weapon when no character is loaded ("No mesh
+// loaded!" without either), is written under a chosen name by save_mesh_file. Refused with a
+// message when that mesh was removed or replaced while the chooser was open.
+void save_mesh_command();
+// Writes mesh as a TKM file beside path (name_offset: where the file name starts), then renames
+// it over path in one step, so the old file stays whole until the new one is complete. A target
+// that is write-protected is kept and refused with the failure notice. 0 when written; otherwise
+// non-zero, reported, with the target as it was (or, after a failed rename, the new file beside
+// it under its scratch name).
+int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset);
 
 // The scratch name a save writes first: the directory part of path (its first name_offset
 // characters) followed by "<ticks>.<pid>.<file name>".

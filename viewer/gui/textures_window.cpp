@@ -115,6 +115,17 @@ void gui_generate_textures_list(const tkm_mesh *mesh, int32_t count, const uint3
     }
 }
 
+void reload_listed_textures(tkm_mesh *mesh) {
+    if (!mesh) return;
+    const bool listed = mesh == app_state.mesh && app_state.textures_window;
+    GtkWidget *list = listed ? get_texture_list_box() : nullptr;
+    std::vector<uint32_t> selected;
+    if (list) selected = selected_indices(list, mesh->num_texture_names);
+    reload_textures(mesh);
+    if (list)
+        gui_generate_textures_list(mesh, static_cast<int32_t>(selected.size()), selected.data());
+}
+
 void browse_for_texture() {
     if (!choose_file(nullptr, texture_filters, "Choose a new texture",
                      app_state.texture_directory.c_str(), &app_state.texture_filter_index))

@@ -12,6 +12,9 @@ GtkWidget *get_texture_list_box();
 // Refills the list from mesh ("  " or "! " + base name per texture); with count >= 1 and a
 // selection, selects those texture indices again. Nothing for a null mesh or without the window.
 void gui_generate_textures_list(const tkm_mesh *mesh, int32_t count, const uint32_t *selection);
+// "&Reload textures" and key v: reloads mesh's textures (nothing for null); when mesh is the
+// character the list is rebuilt to show what loaded now, keeping the selected lines selected.
+void reload_listed_textures(tkm_mesh *mesh);
 // "&Browse for texture": chooses the replacement image into edit box 1012.
 void browse_for_texture();
 // "Replace textures": the selected textures take the path of edit box 1012, then reload.

@@ -82,6 +82,14 @@ GtkWidget *build_window(const char *name, int *error_code) {
     return window;
 }
 
+// Fields of the mesh and animation windows that show what is loaded.
+constexpr int mesh_name_field = 1007;
+constexpr int mesh_triangles_field = 1017;
+constexpr int mesh_bones_field = 1018;
+constexpr int mesh_class_field = 1019;
+constexpr int animation_name_field = 1008;
+constexpr int animation_frames_field = 1016;
+
 // ---- window plumbing
 
 // A command is recognised by its control id alone, whatever the control sends with it.
@@ -226,15 +234,6 @@ void load_command() {
     load_mesh_command();
 }
 
-void save_command() {
-    save_mesh_command(app_state.mesh);
-}
-
-void remove_command() {
-    remove_mesh(app_state.mesh);
-    app_state.mesh = nullptr;
-}
-
 void textures_command() {
     open_textures_window(app_state.mesh_window);
 }
@@ -259,8 +258,8 @@ void on_toggled(GtkToggleButton *, gpointer data) {
 
 constexpr command_row mesh_commands[] = {
     {1001, "clicked", load_command},
-    {1003, "clicked", save_command},
-    {1006, "clicked", remove_command},
+    {1003, "clicked", save_mesh_command},
+    {1006, "clicked", remove_mesh_command},
     {1004, "clicked", textures_command},
 };
 
@@ -296,7 +295,7 @@ constexpr command_row animation_commands[] = {
 // ---- textures window
 
 void reload_command() {
-    if (app_state.mesh) reload_textures(app_state.mesh);
+    reload_listed_textures(app_state.mesh);
 }
 
 void replace_command() {
@@ -389,6 +388,7 @@ int32_t open_mesh_window() {
                              const_cast<toggle_row *>(&row));
     app_state.mesh_window = window;
     sync_mesh_checkboxes();
+    show_current_mesh();
     show_tool_window(window, &app_state.mesh_window);
     return 1;
 }
@@ -405,6 +405,7 @@ int32_t open_animation_window() {
         gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(app_state.menu_window));
     connect_commands(window, animation_commands);
     show_tool_window(window, &app_state.animation_window);
+    show_current_animation();
     return 1;
 }
 
@@ -494,15 +495,78 @@ void toggle_culling() {
 
 void remove_mesh(tkm_mesh *mesh) {
     if (mesh) release_mesh(mesh);
-    for (int id : {1007, 1017, 1018, 1019})
-        set_dlg_item_text(app_state.mesh_window, id, "");
+    show_mesh_fields(nullptr, nullptr);
+}
+
+void remove_mesh_command() {
+    if (app_state.mesh) {
+        remove_mesh(app_state.mesh);
+        app_state.mesh = nullptr;
+        app_state.mesh_file_name.clear();
+    } else if (app_state.weapon_mesh) {
+        // A weapon's rest pose belongs to it alone; a character's animation outlives its mesh.
+        remove_mesh(app_state.weapon_mesh);
+        app_state.weapon_mesh = nullptr;
+        app_state.weapon_file_name.clear();
+        release_animation(app_state.weapon_animation);
+        app_state.weapon_animation = nullptr;
+    } else {
+        remove_mesh(nullptr);
+        return;
+    }
+    app_state.mesh_changes++;
+    show_current_mesh();
 }
 
 void clear_animation(tka_animation *animation) {
     if (animation) release_animation(animation);
     app_state.current_frame = 0;
-    for (int id : {1008, 1016, 1017})
+    app_state.animation_file_name.clear();
+    for (int id : {animation_name_field, animation_frames_field, current_frame_field_id})
         set_dlg_item_text(app_state.animation_window, id, "");
+}
+
+void show_mesh_fields(const tkm_mesh *mesh, const char *file_name) {
+    GtkWidget *window = app_state.mesh_window;
+    if (!mesh) {
+        for (int id : {mesh_name_field, mesh_triangles_field, mesh_bones_field, mesh_class_field})
+            set_dlg_item_text(window, id, "");
+        return;
+    }
+    set_dlg_item_text(window, mesh_name_field, file_name);
+    set_dlg_item_int(window, mesh_triangles_field, mesh->num_triangles);
+    set_dlg_item_int(window, mesh_bones_field, mesh->num_bones);
+    set_dlg_item_text(window, mesh_class_field, mesh->class_name);
+}
+
+tkm_mesh *const *mesh_on_show() {
+    if (app_state.mesh) return &app_state.mesh;
+    if (app_state.weapon_mesh) return &app_state.weapon_mesh;
+    return nullptr;
+}
+
+void show_current_mesh() {
+    tkm_mesh *const *shown = mesh_on_show();
+    if (!shown) {
+        show_mesh_fields(nullptr, nullptr);
+        return;
+    }
+    const bool character = shown == &app_state.mesh;
+    show_mesh_fields(*shown,
+                     (character ? app_state.mesh_file_name : app_state.weapon_file_name).c_str());
+}
+
+void show_current_animation() {
+    GtkWidget *window = app_state.animation_window;
+    const tka_animation *animation = app_state.animation;
+    if (!animation || app_state.rest_pose_animation) {
+        for (int id : {animation_name_field, animation_frames_field, current_frame_field_id})
+            set_dlg_item_text(window, id, "");
+        return;
+    }
+    set_dlg_item_text(window, animation_name_field, app_state.animation_file_name.c_str());
+    set_dlg_item_int(window, animation_frames_field, animation->num_frames);
+    show_current_frame();
 }
 
 void create_tool_windows() {

@@ -32,6 +32,19 @@ void toggle_culling();
 
 // Releases mesh (may be null) and empties the mesh window's fields; the caller clears its pointer.
 void remove_mesh(tkm_mesh *mesh);
-// Releases animation (may be null), sets current_frame to 0 and empties the animation fields;
-// the caller clears its pointer.
+// Mesh window "Remove": takes the character mesh off the screen, or the weapon (with its rest
+// pose) when no character is loaded; the window then shows what is left.
+void remove_mesh_command();
+// Releases animation (may be null), sets current_frame to 0, forgets its file name and empties
+// the animation fields; the caller clears its pointer.
 void clear_animation(tka_animation *animation);
+
+// Writes mesh's file name, triangle count, bone count and class into the mesh window (empty
+// fields for a null mesh); nothing while the window is closed.
+void show_mesh_fields(const tkm_mesh *mesh, const char *file_name);
+// The mesh Save and Remove act on: the character mesh, else the weapon mesh, else null.
+tkm_mesh *const *mesh_on_show();
+// Fills the mesh window from the mesh on show, and the animation window from a loaded animation
+// (name, frames, current frame; empty for a rest pose): what a window shows when it opens.
+void show_current_mesh();
+void show_current_animation();

@@ -6,10 +6,16 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <functional>
 
 #include "tests/viewer/gui/gui_fixture.h"
+#include "tools/samplegen/byte_writer.h"
+#include "tools/samplegen/tkm_bytes.h"
+#include "viewer/anim/animation.h"
+#include "viewer/app/commands.h"
 #include "viewer/gui/file_chooser.h"
 
 namespace {
@@ -198,6 +204,73 @@ TEST_F(GtkChooser, ScreenshotNameWithoutExtensionGetsBmpAndTheDirectoryIsKept) {
     EXPECT_GT(info.st_size, 54);
     EXPECT_EQ(app_state.screenshot_directory, directory);
     std::remove(expected.c_str());
+}
+
+// ---- the mesh window's commands while the chooser they opened waits
+
+// Writes a small character file for the commands to load.
+std::string write_small_model(const std::string &path) {
+    tkm_fixture fixture;
+    fixture.bones = chain_skeleton(3);
+    EXPECT_EQ(write_bytes(path, encode_tkm(fixture)), 0);
+    return path;
+}
+
+std::vector<unsigned char> bytes_of(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(GtkChooser, RemovePressedWhileTheSaveChooserWaitsLeavesTheTargetAndSaysWhy) {
+    std::string model = write_small_model(directory + "/source.tkm");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(load_mesh_file(model.c_str(), static_cast<uint16_t>(directory.size() + 1)), 0);
+    testing::internal::GetCapturedStdout();
+    open_mesh_window();
+    GtkWidget *mesh_window = app_state.mesh_window;
+    const std::string target = directory + "/target.tkm";
+    std::ofstream(target) << "the user's model";
+
+    bool removed = false;
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1006))); // Remove
+        removed = app_state.mesh == nullptr;
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), target.c_str());
+        respond_later(dialog, GTK_RESPONSE_ACCEPT);
+    });
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1003))); // Save
+    std::string err = testing::internal::GetCapturedStderr();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(err, "Not saved: the mesh was removed or replaced while the file chooser was open\n");
+    EXPECT_EQ(out, "");
+    const std::string old_text = "the user's model";
+    EXPECT_EQ(bytes_of(target), std::vector<unsigned char>(old_text.begin(), old_text.end()));
+    // Nothing but the two files: no scratch file was written either.
+    int files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(directory))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 2);
+
+    // The same for an animation chosen for a mesh that is removed meanwhile.
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(load_mesh_file(model.c_str(), static_cast<uint16_t>(directory.size() + 1)), 0);
+    testing::internal::GetCapturedStdout();
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1006)));
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), model.c_str());
+        respond_later(dialog, GTK_RESPONSE_ACCEPT);
+    });
+    testing::internal::CaptureStderr();
+    load_animation_command();
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Animation not loaded: the mesh was removed while the file chooser was open\n");
+    gtk_widget_destroy(mesh_window);
+    release_animation(app_state.animation);
+    app_state.animation = nullptr;
+    std::filesystem::remove_all(directory);
 }
 
 // ---- the background command, answered through the seam

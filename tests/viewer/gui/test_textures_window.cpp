@@ -137,6 +137,34 @@ TEST_F(TexturesWindow, BrowseFillsTheEditBoxAndRemembersTheDirectory) {
     EXPECT_EQ(app_state.texture_directory, "C:\\art");
 }
 
+TEST_F(TexturesWindow, ReloadShowsWhatLoadedNowAndKeepsTheSelection) {
+    // None of the files exists: after the reload every line is marked as not loaded.
+    select_rows({0, 2});
+    testing::internal::CaptureStdout();
+    press_button(window(), 1005);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(list_lines(),
+              (std::vector<std::string>{"! skin.bmp#0", "! missing.tga#1", "! vest.bmp#2"}));
+    EXPECT_EQ(selected_rows(), (std::vector<int>{0, 2}));
+}
+
+TEST_F(TexturesWindow, BrowseAfterTheWindowClosedInTheChooserSaysWhy) {
+    set_chooser_answer_hook([](const chooser_request &) {
+        // The user closes the textures window while the chooser is open.
+        gtk_widget_destroy(app_state.textures_window);
+        chooser_reply reply;
+        reply.accepted = 1;
+        reply.path = "/art/late.bmp";
+        return reply;
+    });
+    testing::internal::CaptureStderr();
+    browse_for_texture();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(app_state.textures_window, nullptr);
+    EXPECT_EQ(err, "Can't set edit box to new texture name: 2!\n");
+    EXPECT_EQ(app_state.texture_directory, "/art");
+}
+
 TEST_F(TexturesWindow, ReplaceGivesTheSelectedTexturesThePathAndKeepsThemSelected) {
     press_button(window(), 1006);
     select_rows({0, 2});

@@ -65,6 +65,63 @@ TEST_F(command_windows, the_animation_window_shows_name_frames_and_frame_one) {
     EXPECT_EQ(text(app_state.animation_window, 1016), "");
 }
 
+TEST_F(command_windows, remove_takes_the_character_then_a_lone_weapon) {
+    load_mesh(character_file("SWT_a.tkm", 52));
+    load_mesh(weapon_file("rifle.tkm"));
+    tka_animation *animation = app_state.animation;
+    GtkWidget *window = app_state.mesh_window;
+    auto remove = [&] { gtk_button_clicked(GTK_BUTTON(get_dlg_item(window, 1006))); };
+
+    remove();
+    EXPECT_EQ(app_state.mesh, nullptr);
+    EXPECT_EQ(app_state.animation, animation) << "the character's animation stays";
+    ASSERT_NE(app_state.weapon_mesh, nullptr);
+    // The window shows what Save and Remove now act on: the weapon.
+    EXPECT_EQ(text(window, 1007), "rifle.tkm");
+    EXPECT_EQ(text(window, 1019), "weapon");
+
+    remove();
+    EXPECT_EQ(app_state.weapon_mesh, nullptr);
+    EXPECT_EQ(app_state.weapon_animation, nullptr);
+    for (int id : {1007, 1017, 1018, 1019})
+        EXPECT_EQ(text(window, id), "") << id;
+    remove(); // nothing left: harmless
+    EXPECT_EQ(app_state.weapon_mesh, nullptr);
+}
+
+TEST_F(command_windows, reopened_windows_show_what_is_loaded) {
+    gtk_widget_destroy(app_state.mesh_window);
+    gtk_widget_destroy(app_state.animation_window);
+    ASSERT_EQ(app_state.mesh_window, nullptr);
+    load_mesh(weapon_file("rifle.tkm"));
+    ASSERT_EQ(open_mesh_window(), 1);
+    EXPECT_EQ(text(app_state.mesh_window, 1007), "rifle.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, 1017), "2");
+    EXPECT_EQ(text(app_state.mesh_window, 1019), "weapon");
+
+    load_mesh(character_file("SWT_shown.tkm", 52));
+    load_animation(animation_file("SWT_walk.tka", 52, 14));
+    app_state.current_frame = 6;
+    gtk_widget_destroy(app_state.mesh_window);
+    ASSERT_EQ(open_mesh_window(), 1);
+    ASSERT_EQ(open_animation_window(), 1);
+    // The character is what Save and Remove act on, so the window shows it.
+    EXPECT_EQ(text(app_state.mesh_window, 1007), "SWT_shown.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, 1017), "52");
+    EXPECT_EQ(text(app_state.mesh_window, 1018), "52");
+    EXPECT_EQ(text(app_state.mesh_window, 1019), "officer");
+    EXPECT_EQ(text(app_state.animation_window, 1008), "SWT_walk.tka");
+    EXPECT_EQ(text(app_state.animation_window, 1016), "14");
+    EXPECT_EQ(text(app_state.animation_window, 1017), "7");
+
+    // After Reset the rest pose is on: a reopened window names no animation.
+    gtk_button_clicked(GTK_BUTTON(get_dlg_item(app_state.animation_window, 1003)));
+    gtk_widget_destroy(app_state.animation_window);
+    ASSERT_EQ(open_animation_window(), 1);
+    for (int id : {1008, 1016, 1017})
+        EXPECT_EQ(text(app_state.animation_window, id), "") << id;
+}
+
 // The lines of the textures window's list, top to bottom.
 std::vector<std::string> texture_lines() {
     std::vector<std::string> lines;

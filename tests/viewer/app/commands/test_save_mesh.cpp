@@ -43,7 +43,9 @@ TEST(save_scratch_path, puts_tick_count_and_process_id_before_the_file_name) {
 }
 
 TEST_F(command_test, save_chooser_is_a_save_chooser_for_tkm_files) {
-    run([] { save_mesh_command(nullptr); });
+    load_mesh(character_file("source.tkm", 3));
+    requests.clear();
+    run([] { save_mesh_command(); });
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].save, 1);
     EXPECT_EQ(requests[0].title, "Save TarvikMesh");
@@ -59,7 +61,7 @@ TEST_F(command_test, saving_replaces_an_existing_file_whole) {
     std::string target = write_file("target.tkm", std::vector<uint8_t>(50000, 0xAB));
 
     choose(target);
-    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    auto [out, err] = run([] { save_mesh_command(); });
     EXPECT_EQ(out, "Wrote TKM " + target + "\n") << err;
     EXPECT_EQ(read_back(target), (std::pair{52, 52}));
     // Shorter than the old content: the file was replaced, not overwritten in place.
@@ -71,7 +73,7 @@ TEST_F(command_test, saving_replaces_an_existing_file_whole) {
 TEST_F(command_test, saving_under_a_new_name_creates_it) {
     load_mesh(character_file("source.tkm", 40));
     choose(dir / "fresh"); // typed without extension: the chooser adds ".tkm"
-    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    auto [out, err] = run([] { save_mesh_command(); });
     EXPECT_EQ(out, "Wrote TKM " + (dir / "fresh.tkm") + "\n") << err;
     EXPECT_EQ(read_back(dir / "fresh.tkm"), (std::pair{40, 40}));
     EXPECT_EQ(err, "");
@@ -82,7 +84,7 @@ TEST_F(command_test, the_new_file_keeps_the_old_ones_permissions) {
     std::string target = write_file("shared.tkm", {1, 2, 3});
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     choose(target);
-    run([] { save_mesh_command(app_state.mesh); });
+    run([] { save_mesh_command(); });
     struct stat info {};
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -98,7 +100,7 @@ TEST_F(command_test, a_failed_write_leaves_the_target_untouched_and_says_so) {
     uint16_t length = app_state.mesh->name_length;
     app_state.mesh->name_length = 0;
     choose(target);
-    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    auto [out, err] = run([] { save_mesh_command(); });
     app_state.mesh->name_length = length;
 
     ASSERT_EQ(notices.size(), 1u);
@@ -114,7 +116,7 @@ TEST_F(command_test, a_failed_rename_names_the_file_that_holds_the_new_data) {
     load_mesh(character_file("source.tkm", 3));
     std::filesystem::create_directory(dir.path / "taken.tkm");
     choose(dir / "taken.tkm");
-    auto [out, err] = run([] { save_mesh_command(app_state.mesh); });
+    auto [out, err] = run([] { save_mesh_command(); });
 
     EXPECT_EQ(out.find("Wrote TKM"), std::string::npos) << out;
     std::set<std::string> names = files_in(dir.path);
@@ -130,12 +132,59 @@ TEST_F(command_test, a_failed_rename_names_the_file_that_holds_the_new_data) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.path / "taken.tkm"));
 }
 
-TEST_F(command_test, nothing_is_written_without_a_mesh_or_a_choice) {
+TEST_F(command_test, without_a_mesh_save_says_so_before_any_chooser) {
     choose(dir / "empty.tkm");
-    run([] { save_mesh_command(nullptr); });
+    auto [out, err] = run([] { save_mesh_command(); });
+    EXPECT_EQ(err, "No mesh loaded!\n");
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(requests.empty()) << "a chooser was shown";
+    command_fixture::replies.clear();
     load_mesh(character_file("source.tkm", 3));
-    run([] { save_mesh_command(app_state.mesh); }); // the chooser is cancelled
+    run([] { save_mesh_command(); }); // the chooser is cancelled
     EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm"}));
+}
+
+TEST_F(command_test, with_only_a_weapon_loaded_save_writes_the_weapon) {
+    load_mesh(weapon_file("rifle.tkm"));
+    ASSERT_NE(app_state.weapon_mesh, nullptr);
+    ASSERT_EQ(app_state.mesh, nullptr);
+    choose(dir / "rifle_copy.tkm");
+    auto [out, err] = run([] { save_mesh_command(); });
+    EXPECT_EQ(out, "Wrote TKM " + (dir / "rifle_copy.tkm") + "\n") << err;
+    tkm_mesh *copy = create_mesh();
+    ASSERT_EQ(read_tkm(copy, (dir / "rifle_copy.tkm").c_str()), 0);
+    EXPECT_EQ(copy->num_grips, 2);
+    release_mesh(copy);
+
+    // With a character beside it, Save writes the character.
+    load_mesh(character_file("SWT_a.tkm", 52));
+    choose(dir / "which.tkm");
+    run([] { save_mesh_command(); });
+    EXPECT_EQ(read_back(dir / "which.tkm"), (std::pair{52, 52}));
+}
+
+TEST_F(command_test, a_write_protected_target_is_kept_and_refused_with_the_notice) {
+    load_mesh(character_file("source.tkm", 3));
+    const std::vector<uint8_t> old_bytes = {'k', 'e', 'e', 'p'};
+    std::string target = write_file("protected.tkm", old_bytes);
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    choose(target);
+    auto [out, err] = run([] { save_mesh_command(); });
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].first, target + " is write-protected: Permission denied!");
+    EXPECT_EQ(notices[0].second, "Failed to write TKM");
+    EXPECT_EQ(read_all(target), std::vector<unsigned char>(old_bytes.begin(), old_bytes.end()));
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm", "protected.tkm"}));
+    EXPECT_EQ(out.find("Wrote TKM"), std::string::npos) << out;
+
+    // Writable again, it is replaced as usual.
+    ASSERT_EQ(chmod(target.c_str(), 0644), 0);
+    choose(target);
+    run([] { save_mesh_command(); });
+    EXPECT_EQ(read_back(target), (std::pair{3, 3}));
 }
 
 TEST_F(command_test, paths_longer_than_the_old_260_characters_load_and_save_whole) {
@@ -154,7 +203,7 @@ TEST_F(command_test, paths_longer_than_the_old_260_characters_load_and_save_whol
 
     const std::string target = (deep / "SWT_deep_copy.tkm").string();
     choose(target);
-    auto [save_out, save_err] = run([] { save_mesh_command(app_state.mesh); });
+    auto [save_out, save_err] = run([] { save_mesh_command(); });
     EXPECT_EQ(save_out, "Wrote TKM " + target + "\n") << save_err;
     EXPECT_EQ(read_back(target), (std::pair{52, 52}));
 }

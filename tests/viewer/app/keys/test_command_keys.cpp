@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "viewer/app/startup.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/gui_loop.h"
+#include "viewer/gui/textures_window.h"
 #include "viewer/mesh/mesh.h"
 
 namespace {
@@ -212,6 +214,29 @@ TEST_F(command_keys, v_reloads_the_character_textures_then_the_weapons) {
     EXPECT_TRUE(glIsTexture(app_state.mesh->gl_textures.textures[0]));
     EXPECT_FALSE(old_texture != app_state.mesh->gl_textures.textures[0] && glIsTexture(old_texture))
         << "the old texture is deleted when it is replaced";
+}
+
+TEST_F(command_keys, v_shows_in_the_textures_list_what_loaded_now) {
+    ASSERT_EQ(write_bytes(dir / "body.bmp", encode_bmp(make_uniform_picture())), 0);
+    load_with_key(mesh_file("SWT_a.tkm", 52, "body.bmp", false));
+    press(SDLK_t);
+    auto first_line = [] {
+        GtkTreeModel *model = gtk_tree_view_get_model(GTK_TREE_VIEW(get_texture_list_box()));
+        GtkTreeIter iter;
+        gchar *text = nullptr;
+        if (gtk_tree_model_get_iter_first(model, &iter))
+            gtk_tree_model_get(model, &iter, 0, &text, -1);
+        std::string line = text ? text : "";
+        g_free(text);
+        return line;
+    };
+    EXPECT_EQ(first_line(), "  body.bmp");
+    std::remove((dir / "body.bmp").c_str());
+    testing::internal::CaptureStdout();
+    press(SDLK_v);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(app_state.mesh->gl_textures.loaded[0], 0u);
+    EXPECT_EQ(first_line(), "! body.bmp");
 }
 
 TEST_F(command_keys, other_keys_are_not_command_keys) {
