@@ -26,7 +26,6 @@
 #include "viewer/gui/textures_window.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
-#include "viewer/textures/texture_loading.h"
 
 extern "C" GResource *tarvik_gui_get_resource(void);
 

@@ -377,6 +377,25 @@ TEST_F(ToolWindows, MessageBoxShowsTextAndTitleUntilAnswered) {
     EXPECT_EQ(seen.type, GTK_MESSAGE_WARNING);
 }
 
+TEST_F(ToolWindows, MessageBoxGivesWayToAQuit) {
+    // As a SIGINT arriving while the notice waits: the program must be able to end in order.
+    g_timeout_add(
+        50,
+        [](gpointer) -> gboolean {
+            app_state.quit_requested = 1;
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    show_message_box("Error code: 7!", "Failed to write TKM");
+    EXPECT_EQ(app_state.quit_requested, 1);
+    settle();
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *w = toplevels; w; w = w->next)
+        EXPECT_FALSE(GTK_IS_MESSAGE_DIALOG(w->data)) << "the notice was left behind";
+    g_list_free(toplevels);
+    app_state.quit_requested = 0;
+}
+
 std::string hooked_text, hooked_caption;
 void record_box(const char *text, const char *caption) {
     hooked_text = text;
