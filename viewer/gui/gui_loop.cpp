@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -47,22 +48,29 @@ void pump_gui_events() {
 }
 
 void wait_for_input(int fd) {
-    if (!gtk_ready) {
+    GMainContext *context = g_main_context_default();
+    if (!gtk_ready || !g_main_context_acquire(context)) {
         SDL_Delay(10);
         return;
     }
-    GMainContext *context = g_main_context_default();
-    // Registered once and kept: adding or removing a descriptor wakes the loop, which would end
-    // every wait at once.
-    static GPollFD watch{-1, static_cast<gushort>(G_IO_IN | G_IO_HUP | G_IO_ERR), 0};
-    if (watch.fd != fd) {
-        if (watch.fd >= 0) g_main_context_remove_poll(context, &watch);
-        watch.fd = fd;
-        if (fd >= 0) g_main_context_add_poll(context, &watch, G_PRIORITY_DEFAULT);
-    }
-    // One round of GLib's loop: it sleeps in poll() until one of its sources, the GTK display,
-    // the watched descriptor or a wake-up has something; what is due runs now or at the next pump.
-    g_main_context_iteration(context, TRUE);
+    // GLib's loop taken apart: the descriptors of its sources (the GTK display, signals, timers,
+    // wake-ups) and the SDL one are polled together, then marked, but nothing is dispatched
+    // here. A command started meanwhile (a chooser) would otherwise run with the SDL descriptor
+    // in the poll set and spin on events nobody reads.
+    gint priority = 0;
+    g_main_context_prepare(context, &priority);
+    std::vector<GPollFD> fds(16);
+    gint timeout = -1;
+    gint count = 0;
+    while ((count = g_main_context_query(context, priority, &timeout, fds.data(),
+                                         static_cast<gint>(fds.size()))) >
+           static_cast<gint>(fds.size()))
+        fds.resize(static_cast<size_t>(count));
+    fds.resize(static_cast<size_t>(count));
+    if (fd >= 0) fds.push_back({fd, static_cast<gushort>(G_IO_IN | G_IO_HUP | G_IO_ERR), 0});
+    g_poll(fds.data(), static_cast<guint>(fds.size()), timeout);
+    g_main_context_check(context, priority, fds.data(), count);
+    g_main_context_release(context);
 }
 
 void wake_gui_loop() {

@@ -11,7 +11,7 @@ int gui_available();
 void pump_gui_events();
 // Blocks until the GUI has an event or a source to run, input arrives on fd (the SDL window's
 // X connection; -1 for none), or wake_gui_loop is called. Without GTK it sleeps 10 ms instead.
-// Returns without running anything: the caller pumps the GUI and polls SDL afterwards.
+// Runs nothing itself: the caller pumps the GUI and polls SDL afterwards.
 void wait_for_input(int fd);
 // Ends a wait_for_input in progress or the next one. Safe from any thread.
 void wake_gui_loop();

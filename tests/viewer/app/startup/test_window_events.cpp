@@ -14,6 +14,7 @@
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
 #include "viewer/app/startup.h"
+#include "viewer/gui/file_chooser.h"
 #include "viewer/gui/gui_loop.h"
 
 // X11 last: its macros collide with GoogleTest's names.
@@ -178,6 +179,55 @@ TEST_F(window_events, while_unmapped_the_loop_sleeps_until_there_is_input) {
         nullptr);
     run_main_loop();
     EXPECT_FLOAT_EQ(app_state.camera_z, -64.0f);
+}
+
+TEST_F(window_events, a_chooser_after_a_sleep_does_not_spin_on_the_views_events) {
+    // The loop sleeps once while the view is hidden, then a file chooser waits while events for
+    // the view (which nobody reads meanwhile) stand on its connection.
+    client.unmap(top_window());
+    g_timeout_add(
+        300,
+        [](gpointer) -> gboolean {
+            app_state.quit_requested = 1;
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    run_main_loop();
+    ASSERT_EQ(app_state.window_active, 0);
+    app_state.quit_requested = 0;
+
+    GSource *counter = g_source_new(&round_counter, sizeof(GSource));
+    g_source_attach(counter, nullptr);
+    static int rounds_while_waiting;
+    rounds_while_waiting = -1;
+    g_timeout_add(
+        100,
+        [](gpointer) -> gboolean {
+            x_client().wheel(app_state.wm_info.info.x11.window, Button4);
+            rounds = 0;
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    g_timeout_add(
+        600,
+        [](gpointer) -> gboolean {
+            rounds_while_waiting = rounds;
+            GList *toplevels = gtk_window_list_toplevels();
+            for (GList *w = toplevels; w; w = w->next)
+                if (GTK_IS_FILE_CHOOSER_DIALOG(w->data))
+                    gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_CANCEL);
+            g_list_free(toplevels);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    const file_filter any[] = {{"All files", "*.*"}};
+    EXPECT_EQ(choose_file(nullptr, any, "Waiting", "", nullptr), 0);
+    g_source_destroy(counter);
+    g_source_unref(counter);
+    EXPECT_GE(rounds_while_waiting, 0);
+    EXPECT_LT(rounds_while_waiting, 200) << "the chooser's wait spun";
+    // The notch is still there for the loop once the chooser has gone.
+    EXPECT_TRUE(dispatch_until([] { return app_state.camera_z == -64.0f; }));
 }
 
 TEST_F(window_events, the_wheel_over_the_window_steps_the_distance) {
