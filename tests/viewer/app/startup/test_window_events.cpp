@@ -102,6 +102,17 @@ GSourceFuncs round_counter = {
     nullptr,
 };
 
+// Asks the main loop to end after ms milliseconds, as a tool window's exit picture would.
+void quit_after(guint ms) {
+    g_timeout_add(
+        ms,
+        [](gpointer) -> gboolean {
+            app_state.quit_requested = 1;
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+}
+
 class window_events : public gl_window_test {
   protected:
     void SetUp() override {
@@ -140,13 +151,7 @@ TEST_F(window_events, while_unmapped_the_loop_sleeps_until_there_is_input) {
     GSource *counter = g_source_new(&round_counter, sizeof(GSource));
     g_source_attach(counter, nullptr);
     // The loop must notice the quit although nothing else happens meanwhile.
-    g_timeout_add(
-        600,
-        [](gpointer) -> gboolean {
-            app_state.quit_requested = 1;
-            return G_SOURCE_REMOVE;
-        },
-        nullptr);
+    quit_after(600);
     rounds = 0;
     run_main_loop();
     g_source_destroy(counter);
@@ -185,13 +190,7 @@ TEST_F(window_events, a_chooser_after_a_sleep_does_not_spin_on_the_views_events)
     // The loop sleeps once while the view is hidden, then a file chooser waits while events for
     // the view (which nobody reads meanwhile) stand on its connection.
     client.unmap(top_window());
-    g_timeout_add(
-        300,
-        [](gpointer) -> gboolean {
-            app_state.quit_requested = 1;
-            return G_SOURCE_REMOVE;
-        },
-        nullptr);
+    quit_after(300);
     run_main_loop();
     ASSERT_EQ(app_state.window_active, 0);
     app_state.quit_requested = 0;
