@@ -224,7 +224,9 @@ TEST_F(window_events, a_chooser_after_a_sleep_does_not_spin_on_the_views_events)
     g_source_destroy(counter);
     g_source_unref(counter);
     EXPECT_GE(rounds_while_waiting, 0);
-    EXPECT_LT(rounds_while_waiting, 200) << "the chooser's wait spun";
+    // The chooser keeps GLib busy with its own drawing (some 100 rounds a second); a wait that
+    // spins on the unread descriptor runs tens of thousands.
+    EXPECT_LT(rounds_while_waiting, 1000) << "the chooser's wait spun";
     // The notch is still there for the loop once the chooser has gone.
     EXPECT_TRUE(dispatch_until([] { return app_state.camera_z == -64.0f; }));
 }
