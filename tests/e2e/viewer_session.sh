@@ -109,6 +109,12 @@ answer_chooser() {
     xdotool type --delay 5 "$2"
     sleep 0.2
     xdotool key Return
+    # The completion popup that typing a path opens may take the first Return.
+    local deadline=$((SECONDS + 3))
+    while ((SECONDS < deadline)) && xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
+        sleep 0.1
+    done
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && xdotool key Return
     wait_window_gone "^$1\$" || fail "the chooser \"$1\" did not close"
     sleep 0.5
 }
