@@ -36,7 +36,7 @@ TEST_F(command_test, gltf_and_glb_files_load_with_their_textures_and_save_as_tkm
         EXPECT_NEAR(world[13], 1.0f, 1e-4);
     }
     choose(dir / "saved.tkm");
-    run([] { save_mesh_command(app_state.mesh); });
+    run([] { save_mesh_command(); });
     tkm_mesh *saved = create_mesh();
     ASSERT_EQ(read_tkm(saved, (dir / "saved.tkm").c_str()), 0);
     EXPECT_EQ(saved->num_bones, 34);
