@@ -6,6 +6,8 @@ pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 # glTF 2.0 through tinygltf; Debian ships its implementation in the shared library.
 pkg_check_modules(TINYGLTF REQUIRED IMPORTED_TARGET tinygltf)
+# Mesa's OSMesa: OpenGL without a display, for pictures made by tkmtool.
+pkg_check_modules(OSMESA REQUIRED IMPORTED_TARGET osmesa)
 find_package(X11 REQUIRED)
 # The ILUT pkg-config file is broken on Debian 12, so DevIL is linked by hand.
 find_library(IL_LIBRARY IL REQUIRED)

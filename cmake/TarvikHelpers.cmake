@@ -18,6 +18,14 @@ function(tarvik_warnings target)
   target_compile_options(${target} PRIVATE ${TARVIK_WARNINGS})
 endfunction()
 
+# tarvik_link_offscreen(target): links the offscreen drawing into a program, with libOSMesa the
+# first library it needs, so that its gl* entry points are found before libGL's.
+function(tarvik_link_offscreen target)
+  target_link_options(${target} PRIVATE "LINKER:--push-state,--no-as-needed"
+                      ${OSMESA_LINK_LIBRARIES} "LINKER:--pop-state")
+  target_link_libraries(${target} PRIVATE tarvik_offscreen)
+endfunction()
+
 # tarvik_test(name SOURCES a.cpp ... [LIBS lib ...] [SERIAL] [NO_DISCOVER] [TIMEOUT s])
 # One GoogleTest binary linked against the viewer's core. SERIAL marks tests that
 # need the X display to themselves (windows, focus, xdotool); NO_DISCOVER registers
