@@ -10,6 +10,7 @@
 #include "viewer/anim/pose.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
+#include "viewer/app/open_files.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/render/draw.h"
@@ -91,6 +92,12 @@ void parse_command_line(int argc, char **argv) {
             if (std::strcmp(argv[i], row.text) == 0) row.apply();
 }
 
+int32_t is_command_line_option(const char *argument) {
+    for (const option_row &row : options)
+        if (std::strcmp(argument, row.text) == 0) return 1;
+    return 0;
+}
+
 int32_t dispatch_event(const SDL_Event *event) {
     switch (event->type) {
     case SDL_ACTIVEEVENT:
@@ -164,6 +171,8 @@ int tarvik_main(int argc, char **argv) {
 
     std::printf("Processing command line: ");
     parse_command_line(argc, argv);
+    // Made absolute now: loading a mesh's textures changes the working directory.
+    const std::vector<command_line_file> files = command_line_files(argc, argv);
     std::printf("OK\n");
 
     std::printf("SDL initialisation: ");
@@ -201,6 +210,10 @@ int tarvik_main(int argc, char **argv) {
     const float identity[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     std::memcpy(app_state.camera_orientation, identity, sizeof identity);
     app_state.quit_requested = 0;
+
+    // The files load once the window, the image library and the tool windows exist, as they
+    // would from a chooser; a file that fails is reported and the viewer starts without it.
+    open_command_line_files(files);
 
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     SDL_SetTimer(100, animation_timer);

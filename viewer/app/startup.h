@@ -6,6 +6,8 @@
 
 // Sets app_state flags from the four options; anything else is ignored.
 void parse_command_line(int argc, char **argv);
+// 1 when argument is one of the viewer's options (exactly, capitals matter), else 0.
+int32_t is_command_line_option(const char *argument);
 // Handles one SDL event; 1 asks the main loop to end, 0 otherwise.
 int32_t dispatch_event(const SDL_Event *event);
 // Start-up's joystick step: the count, then each joystick's name ("(unknown)" when SDL has
@@ -20,5 +22,6 @@ void service_animation_timer();
 // Runs until quit_requested is set: pump GUI, every pending event, the ticks, then a frame while
 // the window is active, else a sleep until there is input.
 void run_main_loop();
-// The whole program: start-up, loop, shut-down; returns the process exit code (0, 1 or 2).
+// The whole program: start-up, the files named on the command line, loop, shut-down; returns the
+// process exit code (0, 1 or 2).
 int tarvik_main(int argc, char **argv);

@@ -1,0 +1,63 @@
+// Files named on the viewer's command line, opened through the load commands' path-taking cores.
+#include "viewer/app/open_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "support/memory.h"
+#include "viewer/app/commands.h"
+#include "viewer/app/paths.h"
+#include "viewer/app/startup.h"
+
+namespace {
+
+bool names_a_file(const char *argument) {
+    struct stat info {};
+    return argument[0] != '\0' && stat(argument, &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+// The text after the last dot of the file name (not of a directory), or "".
+const char *name_extension(const command_line_file &file) {
+    const char *dot = std::strrchr(file.path.c_str() + file.name_offset, '.');
+    return dot ? dot + 1 : "";
+}
+
+} // namespace
+
+std::string absolute_path(const std::string &path) {
+    if (path.empty() || path[0] == '/') return path.size() < path_capacity ? path : std::string();
+    char here[path_capacity];
+    if (!getcwd(here, sizeof here)) return std::string();
+    std::string full = std::string(here) + (here[1] != '\0' ? "/" : "") + path;
+    return full.size() < path_capacity ? full : std::string();
+}
+
+uint16_t file_name_offset(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : static_cast<uint16_t>(slash + 1);
+}
+
+std::vector<command_line_file> command_line_files(int argc, char **argv) {
+    std::vector<command_line_file> files;
+    for (int i = 1; i < argc; i++) {
+        if (is_command_line_option(argv[i]) || !names_a_file(argv[i])) continue;
+        std::string path = absolute_path(argv[i]);
+        if (path.empty()) continue;
+        const uint16_t offset = file_name_offset(path);
+        files.push_back({std::move(path), offset});
+    }
+    return files;
+}
+
+int32_t open_command_line_files(const std::vector<command_line_file> &files) {
+    int32_t failed = 0;
+    for (const command_line_file &file : files) {
+        const bool animation = str_equiv(name_extension(file), "tka") != 0;
+        const int code = animation ? load_animation_file(file.path.c_str(), file.name_offset)
+                                   : load_mesh_file(file.path.c_str(), file.name_offset);
+        if (code != 0) failed++;
+    }
+    return failed;
+}
