@@ -9,3 +9,5 @@ int command_info(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
 int command_export_obj(const std::vector<std::string> &args);
 int command_export_gltf(const std::vector<std::string> &args);
+int command_render(const std::vector<std::string> &args);
+int command_thumbnail(const std::vector<std::string> &args);

@@ -1,4 +1,4 @@
-// tkmtool: summaries, JSON dumps, TKM conversion and exports of SWAT models for modders.
+// tkmtool: summaries, JSON dumps, TKM conversion, exports and pictures of SWAT models for modders.
 // Each command lives in its own file (commands.h); this file holds the command table.
 #include <cstdio>
 #include <string>
@@ -40,6 +40,19 @@ constexpr command commands[] = {
      "                                     each ANIM as glTF 2.0: OUT.glb as one file, or\n"
      "                                     OUT.gltf with its .bin and textures beside it\n",
      command_export_gltf},
+    {"render",
+     "  render [--anim ANIM] [--frame N] [--size WxH] [--bones] [--wire] [--no-textures]\n"
+     "         [--camera viewer|fit] MESH OUT.png\n"
+     "                                     MESH drawn as the viewer draws it into a WxH PNG\n"
+     "                                     picture (default 640x480), with no display; the\n"
+     "                                     viewer's start camera, or (default) one that frames\n"
+     "                                     the posed model\n",
+     command_render},
+    {"thumbnail",
+     "  thumbnail [-s SIZE] INPUT OUTPUT.png\n"
+     "                                     a SIZE x SIZE PNG thumbnail (default 256) of a mesh\n"
+     "                                     on a transparent background, for file managers\n",
+     command_thumbnail},
 };
 
 void print_usage() {

@@ -162,11 +162,11 @@ int parse_args(const std::vector<std::string> &args, const std::vector<std::stri
     return 0;
 }
 
-progress_to_stderr::progress_to_stderr(bool active) {
-    if (!active) return;
+progress_to_stderr::progress_to_stderr(bool active, int target) {
+    if (!active || target < 0) return;
     std::fflush(stdout);
     saved = dup(STDOUT_FILENO);
-    if (saved >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+    if (saved >= 0) dup2(target, STDOUT_FILENO);
 }
 
 progress_to_stderr::~progress_to_stderr() {

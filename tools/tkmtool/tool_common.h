@@ -70,10 +70,11 @@ int parse_args(const std::vector<std::string> &args, const std::vector<std::stri
                const std::vector<value_option> &value_options, parsed_args *out);
 
 // While it lives, what the readers and the converter print on standard output goes to standard
-// error instead, so that standard output carries nothing but the command's own document.
+// error instead (or to the open descriptor target), so that standard output carries nothing but
+// the command's own document.
 struct progress_to_stderr {
     int saved = -1;
-    explicit progress_to_stderr(bool active);
+    explicit progress_to_stderr(bool active, int target = 2);
     ~progress_to_stderr();
     progress_to_stderr(const progress_to_stderr &) = delete;
     progress_to_stderr &operator=(const progress_to_stderr &) = delete;
