@@ -1,6 +1,6 @@
 #!/bin/sh
-# Validates the launcher, the MIME definitions and the icon, and checks that the MIME database
-# built from our definitions recognises each format by its leading bytes alone.
+# Validates the launcher, the thumbnailer, the MIME definitions and the icon, and checks that the
+# MIME database built from our definitions recognises each format by its leading bytes alone.
 # Tools that are not installed are skipped with a note; a present tool that complains fails.
 set -u
 dir=${1:?usage: check_desktop_files.sh DATA_DIR}
@@ -17,6 +17,25 @@ if command -v xmllint >/dev/null 2>&1; then
 else
     echo "note: xmllint not installed, XML not checked"
 fi
+
+# Every MIME type that the launcher and the thumbnailer claim is one that our definitions or the
+# system's shared MIME database declare (a misspelt type would silently match nothing).
+declared=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$dir/tarvik-mime.xml")
+for file in tarvik.desktop tarvik.thumbnailer.in; do
+    claimed=$(sed -n 's/^MimeType=//p' "$dir/$file" | tr ';' ' ')
+    [ -n "$claimed" ] || { echo "FAIL: $file claims no MIME type"; status=1; }
+    for type in $claimed; do
+        if ! printf '%s\n' "$declared" | grep -qxF "$type" &&
+           ! grep -qxF "$type" /usr/share/mime/types 2>/dev/null; then
+            echo "FAIL: $file claims $type, which is declared nowhere"
+            status=1
+        fi
+    done
+done
+# The launcher takes the files it is given, and the thumbnailer gets size, input and output.
+grep -q '^Exec=tarvik %F$' "$dir/tarvik.desktop" || { echo "FAIL: launcher Exec lacks %F"; status=1; }
+grep -q '^Exec=.* thumbnail -s %s %i %o$' "$dir/tarvik.thumbnailer.in" ||
+    { echo "FAIL: thumbnailer Exec is not 'tkmtool thumbnail -s %s %i %o'"; status=1; }
 
 if command -v update-mime-database >/dev/null 2>&1 && command -v gio >/dev/null 2>&1; then
     scratch=$(mktemp -d)
