@@ -6,44 +6,10 @@
 #include <limits>
 
 #include "json_output.h"
-#include "tests/common/temp_dir.h"
 #include "tests/fixtures/ms3d_builder.h"
-#include "tests/fixtures/tkm_builder.h"
-#include "tests/tools/tkmtool/tool_runner.h"
+#include "tests/tools/tkmtool/tkmtool_run.h"
 
 namespace {
-
-using namespace tkm_fixture;
-
-using run_result = tool_result;
-
-std::string text_of(const std::string &path) {
-    return text_of_file(path);
-}
-
-struct Tkmtool : testing::Test {
-    temp_dir dir;
-    std::string gun = dir / "gun.tkm";
-    std::string swing = dir / "swing.tka";
-    void SetUp() override {
-        ASSERT_TRUE(write_fixture(gun, build_tkm(small_tkm())));
-        ASSERT_TRUE(write_fixture(swing, build_tka(small_tka(3))));
-    }
-    run_result run(const std::vector<std::string> &args) {
-        return run_tool(dir, TKMTOOL_PATH, args);
-    }
-    // The small weapon cut inside its first vertex position (code 19).
-    std::string broken_mesh() {
-        labelled_bytes file = build_tkm_labelled(small_tkm());
-        size_t cut = 0;
-        while (file.codes[cut] != 19)
-            ++cut;
-        std::string path = dir / "broken.tkm";
-        write_fixture(path,
-                      std::vector<uint8_t>(file.bytes.begin(), file.bytes.begin() + long(cut) + 5));
-        return path;
-    }
-};
 
 TEST_F(Tkmtool, HelpAndUsageErrors) {
     run_result help = run({"--help"});

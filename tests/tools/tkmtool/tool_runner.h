@@ -26,10 +26,12 @@ inline std::string text_of_file(const std::string &path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Runs program with args; standard output and error go through files in dir.
+// Runs program with args and no display (tkmtool never needs one), from the directory cwd when
+// one is given; standard output and error go through files in dir.
 inline tool_result run_tool(const temp_dir &dir, const std::string &program,
-                            const std::vector<std::string> &args) {
-    std::string command = shell_quoted(program);
+                            const std::vector<std::string> &args, const std::string &cwd = "") {
+    std::string command = (cwd.empty() ? "" : "cd " + shell_quoted(cwd) + " && ") +
+                          "env -u DISPLAY -u WAYLAND_DISPLAY " + shell_quoted(program);
     for (const std::string &arg : args)
         command += ' ' + shell_quoted(arg);
     command += " >" + shell_quoted(dir / "stdout") + " 2>" + shell_quoted(dir / "stderr");
