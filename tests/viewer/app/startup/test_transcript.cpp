@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/common/temp_dir.h"
+#include "tests/fixtures/tkm_builder.h"
 #include "x11_window.h"
 
 namespace {
@@ -141,6 +143,28 @@ TEST(transcript, joysticks_disabled_and_unknown_arguments_ignored) {
     run_result run = run_viewer({"--nojoystick", "--bones", "model.tkm", "--NOMESH"}, {}, true);
     EXPECT_EQ(run.exit_code, 0);
     expect_lines(run, transcript("Checking joysticks: disabled"));
+}
+
+TEST(transcript, files_named_on_the_command_line_load_before_the_loop) {
+    temp_dir dir;
+    tkm_fixture::tkm_description body = tkm_fixture::small_tkm();
+    body.grips.clear();
+    ASSERT_TRUE(tkm_fixture::write_fixture(dir / "body.tkm", tkm_fixture::build_tkm(body)));
+    ASSERT_TRUE(tkm_fixture::write_fixture(dir / "swing.tka",
+                                           tkm_fixture::build_tka(tkm_fixture::small_tka(3))));
+    const std::string folder = std::regex_replace(dir.path.string(), std::regex("[.+]"), "\\$&");
+    run_result run = run_viewer(
+        {"--nojoystick", dir / "body.tkm", "--bones", dir / "missing.tkm", dir / "swing.tka"}, {},
+        true);
+    EXPECT_EQ(run.exit_code, 0);
+    std::vector<std::string> expected = start_up;
+    expected.insert(expected.end(), {"Checking joysticks: disabled",
+                                     "Loading mesh: " + folder + "/body\\.tkm",
+                                     "Can't load texture \"skin\\.bmp\"",
+                                     "load_textures\\(\\) returned 1",
+                                     "Loading mesh: " + folder + "/swing\\.tka"});
+    expected.insert(expected.end(), shut_down.begin(), shut_down.end());
+    expect_lines(run, expected);
 }
 
 TEST(transcript, no_opengl_window_ends_with_code_two) {

@@ -1,0 +1,93 @@
+// Files named on the viewer's command line: which arguments they are, the absolute paths they
+// become, and their loading in order through the load commands, failures and all.
+#include "command_fixture.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "viewer/app/open_files.h"
+
+namespace {
+
+// Runs the test body from directory, and goes back afterwards.
+struct working_directory {
+    std::string saved;
+    explicit working_directory(const std::string &directory) {
+        char here[4096];
+        saved = getcwd(here, sizeof here) ? here : "/";
+        EXPECT_EQ(chdir(directory.c_str()), 0) << directory;
+    }
+    ~working_directory() { (void)chdir(saved.c_str()); }
+};
+
+std::vector<command_line_file> files_of(std::vector<std::string> args) {
+    args.insert(args.begin(), "tarvik");
+    std::vector<char *> argv;
+    for (std::string &arg : args)
+        argv.push_back(arg.data());
+    return command_line_files(static_cast<int>(argv.size()), argv.data());
+}
+
+} // namespace
+
+TEST_F(command_test, command_line_files_are_the_arguments_naming_files) {
+    const std::string here = dir.path.string();
+    const std::string body = character_file("body.tkm", 3);
+    const std::string walk = animation_file("walk.TKA", 3, 4);
+    const std::string gun = weapon_file("gun.tkm");
+    write_file("--bones", {1}); // a file may not hide an option
+    std::filesystem::create_directory(dir.path / "models");
+    working_directory inside(here);
+
+    const std::vector<command_line_file> files =
+        files_of({"--bones", "body.tkm", "--NOMESH", "missing.tkm", "models", "", "--bones",
+                  "./walk.TKA", gun, "--nomesh", "body.tkm"});
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0].path, body);
+    EXPECT_EQ(files[0].name_offset, here.size() + 1);
+    EXPECT_EQ(files[1].path, here + "/./walk.TKA");
+    EXPECT_EQ(files[1].path.substr(files[1].name_offset), "walk.TKA");
+    EXPECT_EQ(files[2].path, gun);
+    EXPECT_EQ(files[3].path, body);
+
+    EXPECT_EQ(absolute_path("/abs/a.tkm"), "/abs/a.tkm");
+    EXPECT_EQ(absolute_path(""), "");
+    EXPECT_EQ(absolute_path(std::string(5000, 'a')), "");
+    EXPECT_EQ(file_name_offset("a.tkm"), 0);
+    EXPECT_EQ(file_name_offset("/a.tkm"), 1);
+    working_directory root("/");
+    EXPECT_EQ(absolute_path("a.tkm"), "/a.tkm");
+}
+
+TEST_F(command_test, command_line_files_load_in_order_through_the_load_commands) {
+    const std::string walk = animation_file("walk.tka", 3, 4);
+    const std::string body = character_file("body.tkm", 3);
+    const std::string broken = write_file("broken.tkm", {1, 2, 3});
+    const std::string gun = weapon_file("gun.tkm");
+    auto file = [](const std::string &path) {
+        return command_line_file{path, file_name_offset(path)};
+    };
+    int32_t failed = 0;
+    auto [out, err] = run([&] {
+        // The animation before any character mesh has nothing to go with, as from a chooser.
+        failed =
+            open_command_line_files({file(walk), file(body), file(broken), file(gun), file(walk)});
+    });
+    EXPECT_EQ(failed, 2);
+    EXPECT_NE(err.find("Error loading TarvikMesh: "), std::string::npos) << err;
+    EXPECT_NE(out.find("Loading mesh: " + body + "\nLoading mesh: " + broken +
+                       "\nLoading mesh: " + gun + "\nLoading mesh: " + walk + "\n"),
+              std::string::npos)
+        << out;
+    ASSERT_NE(app_state.mesh, nullptr);
+    EXPECT_STREQ(app_state.mesh->name, "body.tkm");
+    ASSERT_NE(app_state.weapon_mesh, nullptr);
+    EXPECT_STREQ(app_state.weapon_mesh->name, "gun.tkm");
+    ASSERT_NE(app_state.animation, nullptr);
+    EXPECT_EQ(app_state.animation->num_frames, 4);
+    EXPECT_EQ(app_state.rest_pose_animation, 0);
+    // The choosers open where the files came from.
+    EXPECT_EQ(app_state.mesh_directory, dir.path.string());
+    EXPECT_EQ(app_state.animation_directory, dir.path.string());
+}
