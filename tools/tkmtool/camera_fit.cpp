@@ -90,13 +90,14 @@ void gather(tkm_mesh *mesh, const tka_animation *animation, shown_geometry *show
 
 // ---- turning and culling
 
-// The extent of points along axis (0 x, 1 y, 2 z).
-float extent(const std::vector<float> &points, std::size_t axis) {
+// The extent along axis (0 x, 1 y, 2 z) of everything shown.
+float extent(const shown_geometry &shown, std::size_t axis) {
     float low = HUGE_VALF, high = -HUGE_VALF;
-    for (std::size_t i = axis; i < points.size(); i += 3) {
-        low = std::min(low, points[i]);
-        high = std::max(high, points[i]);
-    }
+    for (const std::vector<float> *points : {&shown.faces, &shown.points})
+        for (std::size_t i = axis; i < points->size(); i += 3) {
+            low = std::min(low, (*points)[i]);
+            high = std::max(high, (*points)[i]);
+        }
     return high - low;
 }
 
@@ -109,16 +110,21 @@ void quarter_turn(std::vector<float> *points) {
     }
 }
 
-// The points that stay in view: the always-drawn points and the corners of the faces that face
-// the camera (wound clockwise as seen down -z, the front faces of the viewer's render state).
-// When no face does, every face counts, so that a model seen from behind is still framed.
-std::vector<float> kept_points(const shown_geometry &shown) {
+// The points that stay in view from the eye: the always-drawn points and the corners of the faces
+// that the viewer's render state does not cull, those wound clockwise as seen from the eye.
+// When none is, every face counts, so that something is framed.
+std::vector<float> kept_points(const shown_geometry &shown, const double eye[3]) {
     std::vector<float> kept = shown.points;
     for (int pass = 0; pass < 2 && kept.size() == shown.points.size(); pass++)
         for (std::size_t i = 0; i + 9 <= shown.faces.size(); i += 9) {
             const float *p = &shown.faces[i];
-            const float turn = (p[3] - p[0]) * (p[7] - p[1]) - (p[4] - p[1]) * (p[6] - p[0]);
-            if (pass == 0 && !(turn < 0.0f)) continue;
+            const double u[3] = {p[3] - p[0], p[4] - p[1], p[5] - p[2]};
+            const double v[3] = {p[6] - p[0], p[7] - p[1], p[8] - p[2]};
+            const double normal[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                      u[0] * v[1] - u[1] * v[0]};
+            const double facing = (eye[0] - p[0]) * normal[0] + (eye[1] - p[1]) * normal[1] +
+                                  (eye[2] - p[2]) * normal[2];
+            if (pass == 0 && !(facing < 0.0)) continue;
             kept.insert(kept.end(), p, p + 9);
         }
     return kept;
@@ -141,6 +147,28 @@ void fit_axis(const std::vector<float> &points, std::size_t axis, double tan_hal
     *distance = std::max(*distance, (high - low) / (2.0 * tan_half));
 }
 
+// Where the camera goes for points: the offsets and distance, and the depth range in front of it.
+struct fitted_camera {
+    double offset_x = 0.0, offset_y = 0.0, distance = 0.0;
+    double nearest = 0.0, farthest = 0.0; // the largest and smallest z of the points
+};
+
+fitted_camera solve(const std::vector<float> &points, double aspect) {
+    fitted_camera camera;
+    const double tan_up = std::tan(field_of_view / 2.0 * M_PI / 180.0) * fill;
+    fit_axis(points, 0, tan_up * aspect, &camera.offset_x, &camera.distance);
+    fit_axis(points, 1, tan_up, &camera.offset_y, &camera.distance);
+    camera.nearest = -HUGE_VAL, camera.farthest = HUGE_VAL;
+    for (std::size_t i = 2; i < points.size(); i += 3) {
+        camera.nearest = std::max(camera.nearest, double{points[i]});
+        camera.farthest = std::min(camera.farthest, double{points[i]});
+    }
+    // Never closer than just in front of the nearest point (a model seen edge-on has no size).
+    const double depth = std::max(camera.nearest - camera.farthest, 1e-3);
+    camera.distance = std::max(camera.distance, camera.nearest + depth * 0.05);
+    return camera;
+}
+
 } // namespace
 
 // ---- fit_camera
@@ -151,35 +179,30 @@ void fit_camera(int32_t width, int32_t height, bool turn) {
     if (app_state.weapon_mesh) gather(app_state.weapon_mesh, app_state.weapon_animation, &shown);
     if (shown.faces.empty() && shown.points.empty()) return;
 
-    std::vector<float> all = shown.points;
-    all.insert(all.end(), shown.faces.begin(), shown.faces.end());
-    if (turn && extent(all, 2) > extent(all, 0)) {
+    if (turn && extent(shown, 2) > extent(shown, 0)) {
         const float half = static_cast<float>(M_SQRT1_2);
         const float orientation[4] = {0.0f, half, 0.0f, half};
         std::copy(orientation, orientation + 4, app_state.camera_orientation);
         quarter_turn(&shown.faces);
         quarter_turn(&shown.points);
     }
-    const std::vector<float> points = kept_points(shown);
-
+    // Which faces the culling drops depends on where the eye is: start from every point (exact
+    // for a closed model, whose outline hides the rest), then keep what that eye would see and
+    // place the camera again, until it settles.
     const double aspect = static_cast<double>(width) / static_cast<double>(height);
-    const double tan_up = std::tan(field_of_view / 2.0 * M_PI / 180.0) * fill;
-    double offset_x = 0.0, offset_y = 0.0, distance = 0.0;
-    fit_axis(points, 0, tan_up * aspect, &offset_x, &distance);
-    fit_axis(points, 1, tan_up, &offset_y, &distance);
-    // Never closer than just in front of the nearest point (a model seen edge-on has no size).
-    float nearest = -HUGE_VALF, farthest = HUGE_VALF;
-    for (std::size_t i = 2; i < points.size(); i += 3) {
-        nearest = std::max(nearest, points[i]);
-        farthest = std::min(farthest, points[i]);
+    std::vector<float> points = shown.points;
+    points.insert(points.end(), shown.faces.begin(), shown.faces.end());
+    fitted_camera camera = solve(points, aspect);
+    for (int round = 0; round < 3 && !shown.faces.empty(); round++) {
+        const double eye[3] = {-camera.offset_x, -camera.offset_y, camera.distance};
+        camera = solve(kept_points(shown, eye), aspect);
     }
-    const double depth = std::max(double{nearest} - farthest, 1e-3);
-    distance = std::max(distance, nearest + depth * 0.05);
 
-    app_state.camera_x = static_cast<float>(offset_x);
-    app_state.camera_y = static_cast<float>(offset_y);
-    app_state.camera_z = static_cast<float>(-distance);
+    app_state.camera_x = static_cast<float>(camera.offset_x);
+    app_state.camera_y = static_cast<float>(camera.offset_y);
+    app_state.camera_z = static_cast<float>(-camera.distance);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(field_of_view, aspect, (distance - nearest) * 0.5, (distance - farthest) * 1.5);
+    gluPerspective(field_of_view, aspect, (camera.distance - camera.nearest) * 0.5,
+                   (camera.distance - camera.farthest) * 1.5);
 }
