@@ -27,17 +27,6 @@ namespace {
 
 // ---- helpers
 
-// Releases what the load commands put into app_state, while the context that owns the textures
-// is still current.
-void release_models() {
-    release_mesh(app_state.mesh);
-    release_mesh(app_state.weapon_mesh);
-    release_animation(app_state.animation);
-    release_animation(app_state.weapon_animation);
-    app_state.mesh = app_state.weapon_mesh = nullptr;
-    app_state.animation = app_state.weapon_animation = nullptr;
-}
-
 // Opens the context; the render-state lines name a window that does not exist here, so they are
 // not printed.
 int32_t open_quietly(offscreen_target *target, int32_t width, int32_t height) {

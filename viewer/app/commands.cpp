@@ -148,6 +148,15 @@ void set_save_notice_hook(notice_fn notice) {
     save_notice_hook = notice;
 }
 
+void release_models() {
+    release_mesh(app_state.mesh);
+    release_mesh(app_state.weapon_mesh);
+    release_animation(app_state.animation);
+    release_animation(app_state.weapon_animation);
+    app_state.mesh = app_state.weapon_mesh = nullptr;
+    app_state.animation = app_state.weapon_animation = nullptr;
+}
+
 // ---- load_mesh_command
 
 void load_mesh_command() {

@@ -31,6 +31,11 @@ void save_mesh_command();
 // it under its scratch name).
 int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset);
 
+// Releases the character and weapon meshes and their animations that app_state owns and clears
+// those fields. The viewer keeps them to the end of the process; tools and tests that load models
+// through the commands call this, with the GL context that holds the textures still current.
+void release_models();
+
 // The scratch name a save writes first: the directory part of path (its first name_offset
 // characters) followed by "<ticks>.<pid>.<file name>".
 std::string save_scratch_path(const char *path, uint16_t name_offset, int32_t ticks, int32_t pid);

@@ -12,6 +12,7 @@
 #include "tests/tools/tkmtool/png_picture.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
+#include "viewer/app/commands.h"
 #include "viewer/app/open_files.h"
 #include "viewer/app/startup.h"
 #include "viewer/gui/tool_windows.h"
@@ -49,15 +50,6 @@ void PrintTo(const render_case &c, std::ostream *out) {
 
 std::string expand(const std::string &arg, const std::string &samples) {
     return arg[0] == '@' ? samples + "/" + arg.substr(1) : arg;
-}
-
-void release_models() {
-    release_mesh(app_state.mesh);
-    release_mesh(app_state.weapon_mesh);
-    release_animation(app_state.animation);
-    release_animation(app_state.weapon_animation);
-    app_state.mesh = app_state.weapon_mesh = nullptr;
-    app_state.animation = app_state.weapon_animation = nullptr;
 }
 
 struct render_matches_viewer : gl_window_test, testing::WithParamInterface<render_case> {

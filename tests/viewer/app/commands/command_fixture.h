@@ -74,12 +74,7 @@ class command_test : public gl_window_test {
     void TearDown() override {
         set_chooser_answer_hook(nullptr);
         set_save_notice_hook(nullptr);
-        release_mesh(app_state.mesh);
-        release_mesh(app_state.weapon_mesh);
-        release_animation(app_state.animation);
-        release_animation(app_state.weapon_animation);
-        app_state.mesh = app_state.weapon_mesh = nullptr;
-        app_state.animation = app_state.weapon_animation = nullptr;
+        release_models();
     }
 
     // The next chooser picks path; a later one, if not scripted, is cancelled.

@@ -15,6 +15,7 @@
 #include "fixtures/sdl_events.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/commands.h"
 #include "viewer/app/command_keys.h"
 #include "viewer/app/startup.h"
 #include "viewer/gui/file_chooser.h"
@@ -58,12 +59,7 @@ class command_keys : public gl_window_test {
     }
     void TearDown() override {
         set_chooser_answer_hook(nullptr);
-        release_mesh(app_state.mesh);
-        release_mesh(app_state.weapon_mesh);
-        release_animation(app_state.animation);
-        release_animation(app_state.weapon_animation);
-        app_state.mesh = app_state.weapon_mesh = nullptr;
-        app_state.animation = app_state.weapon_animation = nullptr;
+        release_models();
         if (app_state.textures_window) gtk_widget_destroy(app_state.textures_window);
         app_state.textures_window = nullptr;
     }
