@@ -179,10 +179,8 @@ void fit_camera(int32_t width, int32_t height, bool turn) {
     if (app_state.weapon_mesh) gather(app_state.weapon_mesh, app_state.weapon_animation, &shown);
     if (shown.faces.empty() && shown.points.empty()) return;
 
-    if (turn && extent(shown, 2) > extent(shown, 0)) {
-        const float half = static_cast<float>(M_SQRT1_2);
-        const float orientation[4] = {0.0f, half, 0.0f, half};
-        std::copy(orientation, orientation + 4, app_state.camera_orientation);
+    const bool turned = turn && extent(shown, 2) > extent(shown, 0);
+    if (turned) {
         quarter_turn(&shown.faces);
         quarter_turn(&shown.points);
     }
@@ -198,6 +196,15 @@ void fit_camera(int32_t width, int32_t height, bool turn) {
         camera = solve(kept_points(shown, eye), aspect);
     }
 
+    // Coordinates near the float limit leave nothing a camera could be placed by.
+    const double settings[4] = {camera.offset_x, camera.offset_y, camera.distance,
+                                camera.distance - camera.farthest};
+    if (!std::all_of(settings, settings + 4, [](double v) { return std::fabs(v) < 1e30; })) return;
+    if (turned) {
+        const float half = static_cast<float>(M_SQRT1_2);
+        const float orientation[4] = {0.0f, half, 0.0f, half};
+        std::copy(orientation, orientation + 4, app_state.camera_orientation);
+    }
     app_state.camera_x = static_cast<float>(camera.offset_x);
     app_state.camera_y = static_cast<float>(camera.offset_y);
     app_state.camera_z = static_cast<float>(-camera.distance);
