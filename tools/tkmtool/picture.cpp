@@ -78,7 +78,7 @@ int make_picture(const picture_request &request) {
     const std::string out_path = absolute_path(request.out_path);
     if (mesh_path.empty() || out_path.empty() ||
         (animation_path.empty() && !request.animation_path.empty())) {
-        std::fprintf(stderr, "tkmtool: the working directory cannot be found\n");
+        std::fprintf(stderr, "tkmtool: a path is too long, or the working directory is gone\n");
         return 1;
     }
 
@@ -91,23 +91,23 @@ int make_picture(const picture_request &request) {
     if (open_quietly(&target, request.width, request.height) != offscreen_ok) return 1;
     init_image_loading();
 
-    bool drawn = load_mesh_file(mesh_path.c_str(), file_name_offset(mesh_path)) == 0;
-    if (drawn && !animation_path.empty()) {
+    bool ready = load_mesh_file(mesh_path.c_str(), file_name_offset(mesh_path)) == 0;
+    if (ready && !animation_path.empty()) {
         if (!app_state.mesh) {
             std::fprintf(stderr,
                          "tkmtool: %s has grips (a weapon): only a character mesh takes "
                          "an animation\n",
                          request.mesh_path.c_str());
-            drawn = false;
+            ready = false;
         } else {
-            drawn =
+            ready =
                 load_animation_file(animation_path.c_str(), file_name_offset(animation_path)) == 0;
         }
     }
-    drawn = drawn && show_frame(request.frame);
+    ready = ready && show_frame(request.frame);
 
     int status = 1;
-    if (drawn) {
+    if (ready) {
         if (request.camera == picture_camera::fit)
             fit_camera(request.width, request.height, request.turn_broadside);
         if (request.transparent) glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
