@@ -5,7 +5,6 @@
 
 #include <GL/gl.h>
 #include <GL/osmesa.h>
-#define ILUT_USE_OPENGL
 #include <IL/il.h>
 
 #include <cstdio>
