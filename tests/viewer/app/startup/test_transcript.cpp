@@ -153,8 +153,11 @@ TEST(transcript, files_named_on_the_command_line_load_before_the_loop) {
     ASSERT_TRUE(tkm_fixture::write_fixture(dir / "swing.tka",
                                            tkm_fixture::build_tka(tkm_fixture::small_tka(3))));
     const std::string folder = std::regex_replace(dir.path.string(), std::regex("[.+]"), "\\$&");
+    // With --nomesh (an option among the files) the viewer draws nothing: this is about loading.
+    // A viewer that draws and is closed at once can leave blocks of Mesa's GL driver, unloaded at
+    // shut-down, that the leak checker can no longer attribute (or suppress).
     run_result run = run_viewer(
-        {"--nojoystick", dir / "body.tkm", "--bones", dir / "missing.tkm", dir / "swing.tka"}, {},
+        {"--nojoystick", dir / "body.tkm", "--nomesh", dir / "missing.tkm", dir / "swing.tka"}, {},
         true);
     EXPECT_EQ(run.exit_code, 0);
     std::vector<std::string> expected = start_up;
