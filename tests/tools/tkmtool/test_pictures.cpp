@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "tests/fixtures/gltf_import_builder.h"
 #include "tests/fixtures/ms3d_builder.h"
 #include "tests/tools/tkmtool/png_picture.h"
 #include "tests/tools/tkmtool/tkmtool_run.h"
@@ -123,6 +124,12 @@ TEST_F(Pictures, ThumbnailIsSquareTransparentAndFilled) {
     run_result r = run({"thumbnail", "-s", "64", model, out});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GT(model_coverage(read_png(out)).pixels, 64 * 64 / 10);
+    // And so is a glTF model, through the same load.
+    std::string binary = dir / "chain.glb";
+    write_all(binary, gltf_fixture::glb(gltf_fixture::build(gltf_fixture::chain_model(3))));
+    r = run({"thumbnail", "-s", "64", binary, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_png(out).width, 64);
 }
 
 TEST_F(Pictures, FramesAndAnimationsAsTheViewerHasThem) {

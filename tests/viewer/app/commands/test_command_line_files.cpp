@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "tests/fixtures/gltf_import_builder.h"
 #include "viewer/app/open_files.h"
 
 namespace {
@@ -65,16 +66,21 @@ TEST_F(command_test, command_line_files_load_in_order_through_the_load_commands)
     const std::string body = character_file("body.tkm", 3);
     const std::string broken = write_file("broken.tkm", {1, 2, 3});
     const std::string gun = weapon_file("gun.tkm");
+    const std::string chain = write_file(
+        "chain.glb", gltf_fixture::glb(gltf_fixture::build(gltf_fixture::chain_model(3))));
     auto file = [](const std::string &path) {
         return command_line_file{path, file_name_offset(path)};
     };
     int32_t failed = 0;
     auto [out, err] = run([&] {
         // The animation before any character mesh has nothing to go with, as from a chooser.
-        failed =
-            open_command_line_files({file(walk), file(body), file(broken), file(gun), file(walk)});
+        failed = open_command_line_files(
+            {file(walk), file(chain), file(body), file(broken), file(gun), file(walk)});
     });
     EXPECT_EQ(failed, 2);
+    // The glTF model was the character until the next one replaced it.
+    EXPECT_NE(out.find("Loading mesh: " + chain + "\n"), std::string::npos) << out;
+    EXPECT_EQ(err.find("glTF"), std::string::npos) << err;
     EXPECT_NE(err.find("Error loading TarvikMesh: "), std::string::npos) << err;
     EXPECT_NE(out.find("Loading mesh: " + body + "\nLoading mesh: " + broken +
                        "\nLoading mesh: " + gun + "\nLoading mesh: " + walk + "\n"),
