@@ -6,6 +6,7 @@
 
 #include "fixtures/gl_fixture.h"
 #include "viewer/anim/animation.h"
+#include "viewer/app/commands.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
 #include "viewer/textures/test_images.h"
@@ -60,11 +61,6 @@ class scene_test : public gl_window_test {
         app_state.camera_z = -10.0f;
     }
     void TearDown() override {
-        release_mesh(app_state.mesh);
-        release_mesh(app_state.weapon_mesh);
-        release_animation(app_state.animation);
-        release_animation(app_state.weapon_animation);
-        app_state.mesh = app_state.weapon_mesh = nullptr;
-        app_state.animation = app_state.weapon_animation = nullptr;
+        release_models();
     }
 };
