@@ -2,6 +2,8 @@
 BUILD     ?= build
 SAN_BUILD ?= build-san
 REL_BUILD ?= build-release
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
@@ -16,7 +18,7 @@ PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdev
 NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
-.PHONY: all deps build build-release run test test-san install clean validator
+.PHONY: all deps build build-release run test test-san fuzz fuzz-merge install clean validator
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -84,8 +86,16 @@ build-release: deps
 	cmake -S . -B $(REL_BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(REL_BUILD) -j $(JOBS)
 
+# Every libFuzzer target for FUZZ_SECONDS each, readers instrumented; fuzz-merge minimizes what
+# was found into fuzz/corpus (see fuzz/run.sh).
+fuzz fuzz-merge: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTARVIK_LIBFUZZER=ON -DTARVIK_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	fuzz/run.sh $(if $(filter fuzz,$@),run $(FUZZ_BUILD) $(FUZZ_SECONDS),merge $(FUZZ_BUILD))
+
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)

@@ -12,6 +12,18 @@ if(TARVIK_SANITIZE)
   add_compile_options(${TARVIK_SAN_FLAGS})
   add_link_options(${TARVIK_SAN_FLAGS})
 endif()
+# A fuzz build instruments every library a fuzz target links (coverage for libFuzzer, and the
+# sanitizers), so the fuzzer sees the readers; each target adds libFuzzer's own entry point.
+if(TARVIK_LIBFUZZER)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR NOT CMAKE_C_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "TARVIK_LIBFUZZER needs clang: "
+                        "-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  set(TARVIK_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+  add_compile_options(${TARVIK_FUZZ_FLAGS})
+  add_link_options(${TARVIK_FUZZ_FLAGS})
+endif()
 
 # tarvik_warnings(target): the project's warning set.
 function(tarvik_warnings target)

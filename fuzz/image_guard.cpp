@@ -21,7 +21,9 @@ void put_u32(std::vector<uint8_t> &out, uint32_t value) {
 }
 
 std::vector<uint8_t> bmp_seed(int width, int height, int bits, uint32_t compression) {
-    const uint32_t palette = bits <= 8 ? (1u << bits) * 4 : 0;
+    // The colour table, or with compression 3 the red, green and blue masks.
+    const uint32_t masks = compression == 3 ? 12 : 0;
+    const uint32_t palette = bits <= 8 ? (1u << bits) * 4 : masks;
     const uint32_t row = (static_cast<uint32_t>(width) * bits + 31) / 32 * 4;
     const uint32_t data = row * static_cast<uint32_t>(height);
     std::vector<uint8_t> out = {0, 'B', 'M'};
@@ -69,7 +71,8 @@ std::vector<uint8_t> tga_seed(uint8_t type, int width, int height, int bits) {
 std::vector<std::vector<uint8_t>> fuzz_seeds() {
     return {
         bmp_seed(8, 8, 24, 0), bmp_seed(5, 3, 8, 0),     bmp_seed(9, 2, 4, 0),
-        bmp_seed(7, 7, 32, 0), bmp_seed(4, 4, 1, 0),     tga_seed(2, 8, 8, 24),
+        bmp_seed(7, 7, 32, 0), bmp_seed(4, 4, 1, 0),     bmp_seed(9, 2, 16, 3),
+        bmp_seed(6, 5, 32, 3), bmp_seed(6, 4, 16, 0),    tga_seed(2, 8, 8, 24),
         tga_seed(2, 5, 3, 32), tga_seed(10, 16, 16, 24), tga_seed(3, 6, 6, 8),
     };
 }

@@ -1,9 +1,13 @@
 // Replays a fuzz target without libFuzzer: every seed, then bounded deterministic mutations of
 // each (every truncation point of the first 4 KiB, single-byte flips and 16-bit extremes at a
-// stride), so that the sanitizer build of the test suite exercises the reader's error paths.
-// Arguments: files to replay instead, or "--write-seeds DIR" to export the seed corpus.
+// stride), so that the sanitizer build of the test suite exercises the reader's error paths; then
+// every file of the corpus that fuzzing left (fuzz/corpus/NAME), as it is.
+// Arguments: "--corpus DIR" to add that corpus (a missing folder holds nothing), files to replay
+// instead, or "--write-seeds DIR" to export the seed corpus.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,15 +16,13 @@
 
 namespace {
 
-void run(const std::vector<uint8_t> &input)
-{
+void run(const std::vector<uint8_t> &input) {
     // A copy of exactly the input's size, so that ASan sees any read past its end.
     std::vector<uint8_t> copy(input);
     LLVMFuzzerTestOneInput(copy.empty() ? nullptr : copy.data(), copy.size());
 }
 
-size_t mutate_all(const std::vector<uint8_t> &seed)
-{
+size_t mutate_all(const std::vector<uint8_t> &seed) {
     size_t runs = 0;
     const size_t limit = seed.size() < 4096 ? seed.size() : 4096;
     for (size_t cut = 0; cut < limit; cut++, runs++)
@@ -38,10 +40,26 @@ size_t mutate_all(const std::vector<uint8_t> &seed)
     return runs;
 }
 
+std::vector<uint8_t> file_bytes(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every regular file of dir in name order (so a failure reproduces); 0 when there is no dir.
+size_t replay_corpus(const char *dir) {
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto &entry : std::filesystem::directory_iterator(dir, error))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto &file : files)
+        run(file_bytes(file));
+    return files.size();
+}
+
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "--write-seeds") == 0) {
         int index = 0;
         for (const auto &seed : fuzz_seeds()) {
@@ -52,11 +70,10 @@ int main(int argc, char **argv)
         std::printf("%d seeds written\n", index);
         return 0;
     }
-    if (argc > 1) {
-        for (int i = 1; i < argc; i++) {
-            std::ifstream in(argv[i], std::ios::binary);
-            run(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
-        }
+    const bool with_corpus = argc == 3 && std::strcmp(argv[1], "--corpus") == 0;
+    if (argc > 1 && !with_corpus) {
+        for (int i = 1; i < argc; i++)
+            run(file_bytes(argv[i]));
         return 0;
     }
     size_t runs = 0;
@@ -65,6 +82,7 @@ int main(int argc, char **argv)
         run(seed);
         runs += 1 + mutate_all(seed);
     }
-    std::printf("%zu seeds, %zu inputs replayed\n", seeds.size(), runs);
+    const size_t kept = with_corpus ? replay_corpus(argv[2]) : 0;
+    std::printf("%zu seeds, %zu inputs replayed; %zu corpus files\n", seeds.size(), runs, kept);
     return 0;
 }

@@ -1,1 +1,2 @@
-tarvik_fuzz(tka ${PROJECT_SOURCE_DIR}/fuzz/tka.cpp LIBS tarvik_core)
+# The TKA loader and posing, against a two-bone mesh.
+tarvik_fuzz(tka ${PROJECT_SOURCE_DIR}/fuzz/tka.cpp MAX_LEN 4096 LIBS tarvik_core)

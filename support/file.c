@@ -42,10 +42,12 @@ int close_file(FILE *stream)
 
 /* ---- positioning ------------------------------------------------------------------------ */
 
-static inline const char *plural(int32_t offset)
+#ifdef LARKSPUR_SHARED_BUILD /* only the shared library reports failed seeks */
+static const char *plural(int32_t offset)
 {
     return offset == 1 ? "" : "s";
 }
+#endif
 
 int seek_set(FILE *stream, int32_t offset)
 {

@@ -37,7 +37,8 @@ struct tka_animation {
 tka_animation *create_animation();
 
 // Fills the empty animation from the TKA file at path for mesh (same bone count required); 0 on
-// success, else 1 to 16. The file is closed on every return; a failed animation is only fit for
+// success, else 1 to 16 by field, or 17 for a file without frames ("%s has no frames" on standard
+// error). The file is closed on every return; a failed animation is only fit for
 // release_animation.
 int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path);
 

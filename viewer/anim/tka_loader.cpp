@@ -27,13 +27,8 @@ bool frames_carry_strings(uint16_t header_word) {
 }
 
 int read_header(FILE *stream, tka_animation *animation, const char *path) {
-    char magic[17] = {};
-    if (get_bytes(stream, magic, 16)) return 2;
-    // Only the magic's first eleven octets take part: the comparison stops at its zero octet.
-    if (!str_equals(magic, reinterpret_cast<const char *>(tka_magic))) {
-        real_meow("%s is not a TKM\n", path);
-        return 1;
-    }
+    // A wrong or short magic prints the mesh reader's own "is not a TKM" text.
+    if (int code = read_magic(stream, tka_magic, path)) return code;
     if (get_u16(stream, &animation->header_word)) return 2;
     if (skip_bytes(stream, 10)) return 4;
     if (get_u16(stream, &animation->name_length)) return 3;
@@ -138,10 +133,14 @@ void derive_frame_matrices(tka_animation *animation, const tkm_mesh *mesh, uint1
     }
 }
 
-int read_frames(FILE *stream, tka_animation *animation, const tkm_mesh *mesh) {
+int read_frames(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, const char *path) {
     uint16_t num_frames = 0;
     if (get_u16(stream, &num_frames)) return 9;
-    if (num_frames == 0) return 0;
+    // Nothing could be posed or drawn from it: refused like any other unusable file.
+    if (num_frames == 0) {
+        real_meow("%s has no frames\n", path);
+        return 17;
+    }
     uint64_t smallest_frame = 40 + 16 * uint64_t{animation->num_animated} +
                               (frames_carry_strings(animation->header_word) ? 2 : 0);
     if (!records_fit(stream, num_frames, smallest_frame))
@@ -176,7 +175,7 @@ int read_sections(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, 
     if (int code = read_header(stream, animation, path)) return code;
     if (int code = read_skeleton(stream, animation, mesh)) return code;
     if (int code = read_animated_list(stream, animation)) return code;
-    return read_frames(stream, animation, mesh);
+    return read_frames(stream, animation, mesh, path);
 }
 
 } // namespace

@@ -90,7 +90,20 @@ void derive_bone_matrices(tkm_bone *bones, uint16_t index) {
         std::memcpy(bone.world, bone.local, sizeof bone.world);
 }
 
-// ---- bones and grippers (shared with TKA files) -------------------------------------------
+// ---- magic, bones and grippers (shared with TKA files) ------------------------------------
+
+int read_magic(FILE *stream, const uint8_t *magic, const char *path) {
+    char read[17] = {};
+    uint32_t count = 0;
+    if (try_read(stream, read, 16, &count) != 0) return 2;
+    // Only the magic's first eleven octets take part: the comparison stops at its zero octet. A
+    // file shorter than the magic is no model at all, whatever its first octets are.
+    if (count < 16 || !str_equals(read, reinterpret_cast<const char *>(magic))) {
+        real_meow("%s is not a TKM\n", path);
+        return 1;
+    }
+    return 0;
+}
 
 int read_bones(FILE *stream, uint16_t count, tkm_bone *bones) {
     for (uint16_t i = 0; i < count; ++i) {
@@ -135,13 +148,7 @@ namespace {
 // ---- sections --------------------------------------------------------------------------------
 
 int read_header(FILE *stream, tkm_mesh *mesh, const char *path) {
-    char magic[17] = {};
-    if (get_bytes(stream, magic, 16)) return 2;
-    // Only the magic's first eleven octets take part: the comparison stops at its zero octet.
-    if (!str_equals(magic, reinterpret_cast<const char *>(tkm_magic))) {
-        real_meow("%s is not a TKM\n", path);
-        return 1;
-    }
+    if (int code = read_magic(stream, tkm_magic, path)) return code;
     if (get_u16(stream, &mesh->header_word)) return 2;
     if (skip_bytes(stream, 4)) return 4;
     if (get_u16(stream, &mesh->name_length)) return 3;
@@ -212,6 +219,22 @@ int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends) {
         if (end > mesh->num_vertices) end = mesh->num_vertices;
         for (uint32_t v = run.first_vertex; v < end; ++v)
             mesh->vertices[v].bone = run.bone;
+    }
+    return 0;
+}
+
+// With the blend vertices read, every run must lie within the stored and blend vertices: the end
+// marker's provisional count let the run list through, but the writer stores the real count in the
+// marker, so a run beyond it would make a saved copy that this reader refuses.
+int check_runs_reach(const tkm_mesh *mesh, const char *path) {
+    const uint32_t limit = uint32_t{mesh->num_vertices} + mesh->num_blends;
+    for (uint16_t r = 0; r < mesh->num_runs; ++r) {
+        const bone_run &run = mesh->runs[r];
+        if (uint32_t{run.first_vertex} + run.vertex_count > limit) {
+            real_meow("%s: bone run %u reaches beyond the %u vertices of the file\n", path,
+                      unsigned{r}, unsigned{limit});
+            return 15;
+        }
     }
     return 0;
 }
@@ -425,6 +448,7 @@ int read_sections(FILE *stream, tkm_mesh *mesh, const char *path) {
     if (int code = read_vertices(stream, mesh)) return code;
     if (int code = bind_runs(mesh, provisional_blends)) return code;
     if (int code = read_blends(stream, mesh)) return code;
+    if (int code = check_runs_reach(mesh, path)) return code;
     if (int code = read_texcoords(stream, mesh)) return code;
     if (int code = read_corners(stream, mesh)) return code;
     if (int code = read_triangles(stream, mesh)) return code;

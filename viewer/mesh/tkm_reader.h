@@ -11,6 +11,11 @@
 // failed mesh is only fit for release_mesh.
 int read_tkm(tkm_mesh *mesh, const char *path);
 
+// Reads the 16-octet magic and compares its first eleven octets with magic's; 0 when they match,
+// 1 with "%s is not a TKM" on standard error when they differ or the file is shorter than the
+// magic (an empty file too), 2 on a stream error. Shared by the TKM and TKA readers.
+int read_magic(FILE *stream, const uint8_t *magic, const char *path);
+
 // Reads count bone records from stream into the caller's zero-filled array and derives local and
 // world; 0, or 6 to 11 (a short record counts as the field that came up short).
 int read_bones(FILE *stream, uint16_t count, tkm_bone *bones);

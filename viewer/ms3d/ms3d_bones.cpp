@@ -56,12 +56,17 @@ void rotation_to_quat(float *q, const float *m) {
 }
 
 // Names are copied into the bones and compared with each other: each must end inside its field.
+// A TKM file cannot hold an empty bone name, so a model with one could be shown but never saved.
 int check_joint_names(const ms3d_model *model) {
     for (uint16_t i = 0; i < model->num_joints; i++) {
         const ms3d_joint &joint = model->joints[i];
         if (!is_terminated(joint.name) || !is_terminated(joint.parent_name)) {
             real_meow("Joint %u has a name longer than its field.  Can't use this model!\n",
                       unsigned{i});
+            return 1;
+        }
+        if (joint.name[0] == 0) {
+            real_meow("Joint %u has no name.  Can't use this model!\n", unsigned{i});
             return 1;
         }
     }

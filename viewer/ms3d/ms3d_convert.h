@@ -22,8 +22,8 @@ int convert_ms3d(tkm_mesh *mesh, ms3d_model *model, merge_method method = merge_
 // ---- bones and grippers
 
 // One bone per joint, the reference pose for the known character counts, world matrices, then the
-// default grippers. 0, or 1 when a joint's name is not terminated or a bone's parent is not an
-// earlier bone (both printed).
+// default grippers. 0, or 1 when a joint's name is empty or not terminated or a bone's parent is
+// not an earlier bone (all printed).
 int convert_bones(tkm_mesh *mesh, const ms3d_model *model);
 // The first joint named by joint i's parent name (exact comparison), or -1 (none, empty, or i out
 // of range).
@@ -52,5 +52,6 @@ int convert_triangles(tkm_mesh *mesh, const ms3d_model *model,
 // Removes texture coordinate drop (keep < drop), pointing its corners at keep.
 void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop);
 // One material per Milkshape material and one texture name per material with a texture. 0, or 1
-// when a material's name or texture is not terminated (printed) or memory runs out.
+// when a material's name is empty, its name or texture is not terminated (printed) or memory runs
+// out.
 int convert_materials(tkm_mesh *mesh, const ms3d_model *model);

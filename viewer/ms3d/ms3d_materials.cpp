@@ -15,7 +15,8 @@ void scale_colour(float *out, const float *colour) {
         out[i] = colour[i] * 255.0f * colour[3];
 }
 
-// Names are copied as zero-terminated text: each must end inside its field.
+// Names are copied as zero-terminated text: each must end inside its field. A TKM file cannot
+// hold an empty material name, so a model with one could be shown but never saved.
 int check_material_names(const ms3d_model *model) {
     for (uint16_t i = 0; i < model->num_materials; i++) {
         const ms3d_material &material = model->materials[i];
@@ -23,6 +24,10 @@ int check_material_names(const ms3d_model *model) {
             !std::memchr(material.texture, 0, ms3d_texture_size)) {
             real_meow("Material %u has a name longer than its field.  Can't use this model!\n",
                       unsigned{i});
+            return 1;
+        }
+        if (material.name[0] == 0) {
+            real_meow("Material %u has no name.  Can't use this model!\n", unsigned{i});
             return 1;
         }
     }

@@ -1,7 +1,8 @@
 // Header checks for BMP and TGA files. Layouts (little-endian):
 //
 //   BMP file header (14)          info header (core 12 / Windows 40+)
-//   0  "BM"                       14 size             (12 | >= 40)
+//   0  "BM"                       14 size             (12 | >= 40; 40 with compression 3 is
+//                                                      followed by three u32 colour masks)
 //   2  u32 file size              18 width, height    (u16 each | i32 each, height < 0: top-down)
 //   10 u32 pixel data offset      +   planes u16, bits per pixel u16
 //                                 30 compression u32  (40+ only: 0 plain, 1 RLE8, 2 RLE4, 3 masks)
@@ -61,7 +62,12 @@ int32_t check_bmp(const uint8_t *data, std::size_t size) {
     if (!depth_ok || compression > 3) return image_bad_format;
     if ((compression == 1 && bits != 8) || (compression == 2 && bits != 4)) return image_bad_format;
     if (bits <= 8 && colours > (1u << bits)) return image_bad_format;
+    // Pixels cannot start inside the headers (the three colour masks follow a 40-octet header):
+    // DevIL reads the masks and then seeks back to such an offset, far outside the file.
+    const uint64_t headers_end =
+        14 + uint64_t{info_size} + (info_size == 40 && compression == 3 ? 12 : 0);
     const uint64_t offset = u32_at(data + 10);
+    if (offset < headers_end) return image_bad_header;
     if (offset > size) return image_truncated;
     if (compression == 0 || compression == 3) {
         const uint64_t row = (width * bits + 31) / 32 * 4;

@@ -59,6 +59,20 @@ TEST(image_guard, bmp_faults_are_refused) {
     EXPECT_EQ(changed(28, 7), image_bad_format);   // 7 bits per pixel
     EXPECT_EQ(changed(30, 4), image_bad_format);   // JPEG-in-BMP compression
     EXPECT_EQ(changed(10, 1000), image_truncated); // pixels start past the end
+    EXPECT_EQ(changed(10, 53), image_bad_header);  // pixels start inside the info header
+    EXPECT_EQ(changed(10, 0), image_bad_header);
+
+    // With colour masks (compression 3) after a 40-octet header the pixels start at 66 or
+    // later: an offset inside the masks made DevIL read far outside the file.
+    std::vector<uint8_t> masked = test_images::bmp(5, 3, test_images::plain({1, 2, 3}));
+    put_u32(masked, 30, 3);
+    masked.insert(masked.begin() + 54, 12, 0xFF);
+    put_u32(masked, 10, 66);
+    EXPECT_EQ(check(image_kind::bmp, masked), image_ok);
+    for (uint32_t offset : {0u, 10u, 54u, 65u}) {
+        put_u32(masked, 10, offset);
+        EXPECT_EQ(check(image_kind::bmp, masked), image_bad_header) << "offset " << offset;
+    }
     std::vector<uint8_t> short_pixels(file.begin(), file.end() - 1);
     EXPECT_EQ(check(image_kind::bmp, short_pixels), image_truncated);
     std::vector<uint8_t> top_down = file;
