@@ -7,7 +7,9 @@
 //   header      16 magic, header_word, u16 (1), u16 (0), name length, name
 //   bones       count; per bone: own index, name length, name, parent, vec3 position, quat rotation
 //   runs        count N; up to N x 8: bone (0xEEEE ends the list), first vertex, vertex count, pad
-//               after an end marker: u16 S (vertex count) and 4 more octets
+//               after an end marker: u16 S (written as the vertex count; the reader lets runs
+//               reach up to S vertices past the stored ones, S at most the vertex count) and 4
+//               more octets
 //   vertices    count; vec3 per vertex, relative to its bone
 //   blends      count; f32 blend_aux; per blend: k, then k x (vertex index, f32 weight)
 //   texcoords   count; 2 x f32 each
@@ -24,6 +26,7 @@
 //   grippers    as grips
 #include "viewer/mesh/tkm_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/file.h"
@@ -205,13 +208,19 @@ int read_vertices(FILE *stream, tkm_mesh *mesh) {
 
 // Checks the runs against the vertex count (plus the marker's provisional count) and binds the
 // vertices. A run may reach past the stored vertices only through that provisional count; the
-// vertices that do not exist are left alone.
-int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends) {
-    uint32_t limit = uint32_t{mesh->num_vertices} + provisional_blends;
+// vertices that do not exist are left alone. The writer stores the vertex count in that field, so
+// a provisional count above it is taken as the vertex count: a run that only a larger one lets
+// through would make a saved copy that this reader refuses.
+int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path) {
+    const uint32_t widening = std::min(provisional_blends, mesh->num_vertices);
+    const uint32_t limit = uint32_t{mesh->num_vertices} + widening;
     for (uint16_t r = 0; r < mesh->num_runs; ++r) {
         const bone_run &run = mesh->runs[r];
-        if (run.first_vertex >= limit || uint32_t{run.first_vertex} + run.vertex_count > limit)
+        if (run.first_vertex >= limit || uint32_t{run.first_vertex} + run.vertex_count > limit) {
+            real_meow("%s: bone run %u reaches past the %u vertices of the file\n", path,
+                      unsigned{r}, unsigned{mesh->num_vertices});
             return 15;
+        }
     }
     for (uint16_t r = 0; r < mesh->num_runs; ++r) {
         const bone_run &run = mesh->runs[r];
@@ -219,22 +228,6 @@ int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends) {
         if (end > mesh->num_vertices) end = mesh->num_vertices;
         for (uint32_t v = run.first_vertex; v < end; ++v)
             mesh->vertices[v].bone = run.bone;
-    }
-    return 0;
-}
-
-// With the blend vertices read, every run must lie within the stored and blend vertices: the end
-// marker's provisional count let the run list through, but the writer stores the real count in the
-// marker, so a run beyond it would make a saved copy that this reader refuses.
-int check_runs_reach(const tkm_mesh *mesh, const char *path) {
-    const uint32_t limit = uint32_t{mesh->num_vertices} + mesh->num_blends;
-    for (uint16_t r = 0; r < mesh->num_runs; ++r) {
-        const bone_run &run = mesh->runs[r];
-        if (uint32_t{run.first_vertex} + run.vertex_count > limit) {
-            real_meow("%s: bone run %u reaches beyond the %u vertices of the file\n", path,
-                      unsigned{r}, unsigned{limit});
-            return 15;
-        }
     }
     return 0;
 }
@@ -446,9 +439,8 @@ int read_sections(FILE *stream, tkm_mesh *mesh, const char *path) {
     uint16_t provisional_blends = 0;
     if (int code = read_runs(stream, mesh, &provisional_blends)) return code;
     if (int code = read_vertices(stream, mesh)) return code;
-    if (int code = bind_runs(mesh, provisional_blends)) return code;
+    if (int code = bind_runs(mesh, provisional_blends, path)) return code;
     if (int code = read_blends(stream, mesh)) return code;
-    if (int code = check_runs_reach(mesh, path)) return code;
     if (int code = read_texcoords(stream, mesh)) return code;
     if (int code = read_corners(stream, mesh)) return code;
     if (int code = read_triangles(stream, mesh)) return code;

@@ -113,19 +113,51 @@ TEST_F(TkaLoader, FramesCarryStringsWhenTheHeaderWordSaysSo) {
     }
 }
 
-TEST_F(TkaLoader, ZeroFramesLoad) {
-    tka_description d = small_tka(0);
-    animation_ptr a = load(d);
-    ASSERT_EQ(code, 0);
-    EXPECT_EQ(a->num_frames, 0);
-    EXPECT_EQ(a->frames, nullptr);
-
+// Nothing could be posed from an animation without frames: it is refused with its own code and
+// a line that names the file, whatever else it holds.
+TEST_F(TkaLoader, FilesWithoutFramesAreRefused) {
     tkm_mesh empty{};
-    tka_description bare;
-    std::vector<uint8_t> bytes = build_tka(bare);
+    tka_description bare; // the smallest such file, for a mesh without bones
+    const std::vector<uint8_t> bytes = build_tka(bare);
     ASSERT_EQ(bytes.size(), 39u);
-    a = load_animation_bytes(dir, bytes, &empty, &code);
-    EXPECT_EQ(code, 0);
+    tka_description strings = small_tka(0);
+    strings.header_word = 0x0012;
+    tka_description listed = small_tka(0);
+    listed.animated = {1};
+    struct {
+        std::vector<uint8_t> file;
+        const tkm_mesh *mesh;
+    } cases[] = {{build_tka(small_tka(0)), mesh.get()},
+                 {bytes, &empty},
+                 {build_tka(strings), mesh.get()},
+                 {build_tka(listed), mesh.get()}};
+    for (const auto &c : cases) {
+        testing::internal::CaptureStderr();
+        animation_ptr a = load_animation_bytes(dir, c.file, c.mesh, &code);
+        EXPECT_EQ(code, 17);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tka" + " has no frames\n");
+        EXPECT_EQ(a->num_frames, 0);
+        EXPECT_EQ(a->frames, nullptr);
+    }
+    // One frame is enough.
+    EXPECT_EQ(code_of(small_tka(1)), 0);
+}
+
+// An empty file, or one shorter than the magic, is "not a TKM" like a wrong magic (the text the
+// mesh reader uses too), even when it holds the compared first eleven octets.
+TEST_F(TkaLoader, EmptyAndShortFilesAreNotATkm) {
+    const std::vector<uint8_t> whole = build_tka(small_tka(1));
+    for (size_t size : {0, 1, 10, 11, 15}) {
+        testing::internal::CaptureStderr();
+        load_animation_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
+                             mesh.get(), &code);
+        EXPECT_EQ(code, 1) << size << " octets";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tka" + " is not a TKM\n")
+            << size << " octets";
+    }
+    load_animation_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + 16), mesh.get(),
+                         &code);
+    EXPECT_EQ(code, 2);
 }
 
 TEST_F(TkaLoader, MagicAndBoneCountAreChecked) {

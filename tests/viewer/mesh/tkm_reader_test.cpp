@@ -134,6 +134,23 @@ TEST_F(TkmReader, ComparesOnlyTheMagicUpToItsZeroByte) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tkm" + " is not a TKM\n");
 }
 
+// An empty file, or one shorter than the magic, is not a TKM, even when it holds the magic's
+// first eleven octets (the part that is compared).
+TEST_F(TkmReader, EmptyAndShortFilesAreNotATkm) {
+    const std::vector<uint8_t> whole = build_tkm(minimal_tkm());
+    for (size_t size : {0, 1, 10, 11, 15}) {
+        testing::internal::CaptureStderr();
+        read_mesh_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
+                        &code);
+        EXPECT_EQ(code, 1) << size << " octets";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tkm" + " is not a TKM\n")
+            << size << " octets";
+    }
+    // Sixteen octets that hold the magic are one: the file then ends in the header word.
+    read_mesh_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + 16), &code);
+    EXPECT_EQ(code, 2);
+}
+
 TEST_F(TkmReader, MissingFileGivesOne) {
     mesh_ptr mesh(create_mesh());
     EXPECT_EQ(read_tkm(mesh.get(), (dir / "absent.tkm").c_str()), 1);
@@ -199,6 +216,15 @@ TEST_F(TkmReader, RunsAreCheckedAgainstBonesAndVertices) {
     EXPECT_EQ(mesh->vertices[3].bone, 1);
     d.runs[1].vertex_count = 7;
     EXPECT_EQ(code_of(d), 15);
+    // A second field above the vertex count widens no further: a saved copy carries the vertex
+    // count there, and could not be read back.
+    d.marker_second = 9;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(code_of(d), 15);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              dir / "fixture.tkm" + ": bone run 1 reaches past the 4 vertices of the file\n");
+    d.runs[1].vertex_count = 6;
+    EXPECT_EQ(code_of(d), 0);
 }
 
 TEST_F(TkmReader, IndicesAreCheckedAgainstTheCountsReadSoFar) {

@@ -173,6 +173,42 @@ TEST_F(TkmWriter, DeclaredCountTooSmallForTheRunsIsCountedAfresh) {
     EXPECT_EQ(again->declared_run_count, 3);
 }
 
+// The writer stores the vertex count in the end marker's second field; the reader lets runs reach
+// that many vertices past the stored ones. Whatever the reader accepts, however wide a count the
+// file's marker held, must save, read back to the same mesh and save again to the same octets.
+TEST_F(TkmWriter, EveryRunListTheReaderAcceptsReadsBackAfterSaving) {
+    int accepted = 0;
+    for (uint16_t marker : {0, 1, 3, 4, 5, 9, 0xFFFE}) {
+        for (uint16_t count = 0; count <= 10; ++count) {
+            tkm_description d = small_tkm(); // 4 vertices; run 1 starts at vertex 2
+            d.marker_second = marker;
+            d.runs[1].vertex_count = count;
+            const std::string at =
+                "marker " + std::to_string(marker) + ", run of " + std::to_string(count);
+            testing::internal::CaptureStderr();
+            mesh_ptr first = read_mesh_bytes(dir, build_tkm(d), &code);
+            const std::string err = testing::internal::GetCapturedStderr();
+            if (2 + count > 4 + std::min<int>(marker, 4)) {
+                EXPECT_EQ(code, 15) << at;
+                EXPECT_EQ(err, dir / "fixture.tkm" + ": bone run 1 reaches past the 4 vertices "
+                                                     "of the file\n")
+                    << at;
+                continue;
+            }
+            ASSERT_EQ(code, 0) << at;
+            ++accepted;
+            ASSERT_EQ(write_tkm(first.get(), out.c_str()), 0) << at;
+            const std::vector<unsigned char> saved = read_all(out);
+            mesh_ptr again(create_mesh());
+            ASSERT_EQ(read_tkm(again.get(), out.c_str()), 0) << at;
+            expect_same_stored_fields(*first, *again);
+            ASSERT_EQ(write_tkm(again.get(), out.c_str()), 0) << at;
+            EXPECT_EQ(read_all(out), saved) << at;
+        }
+    }
+    EXPECT_EQ(accepted, 3 + 4 + 6 + 7 + 7 + 7 + 7); // runs of up to 2 + min(marker, 4)
+}
+
 TEST_F(TkmWriter, PosedVerticesAreWrittenWithTheirBindPositions) {
     std::vector<uint8_t> bytes = build_tkm(small_tkm());
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);

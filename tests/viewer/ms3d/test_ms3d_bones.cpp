@@ -271,6 +271,14 @@ TEST(convert_bones, refuses_names_without_an_end) {
     EXPECT_EQ(parent.result, 1);
 }
 
+// A TKM file cannot hold an empty bone name: such a model could be shown but never saved.
+TEST(convert_bones, refuses_joints_without_a_name) {
+    conversion c = convert_fixture(joints_model({make_joint("a", ""), make_joint("", "a")}));
+    EXPECT_EQ(c.result, 1);
+    EXPECT_NE(c.err.find("Joint 1 has no name.  Can't use this model!\n"), std::string::npos)
+        << c.err;
+}
+
 TEST(find_parent_joint, by_exact_name_first_match) {
     model_ptr m = read_fixture(joints_model(
         {make_joint("a", ""), make_joint("b", "a"), make_joint("a", "b"), make_joint("c", "a")}));

@@ -299,6 +299,15 @@ TEST(convert_materials, none_and_unterminated) {
     c = convert_fixture(long_name);
     EXPECT_EQ(c.result, 4);
     EXPECT_NE(c.err.find("Material 0 has a name longer than its field."), std::string::npos);
+
+    // A TKM file cannot hold an empty material name: such a model could never be saved.
+    fx::model unnamed = flat_model(3, {tri(0, 1, 2)});
+    unnamed.materials.push_back(unnamed.materials[0]);
+    unnamed.materials[1].name = "";
+    c = convert_fixture(unnamed);
+    EXPECT_EQ(c.result, 4);
+    EXPECT_NE(c.err.find("Material 1 has no name.  Can't use this model!\n"), std::string::npos)
+        << c.err;
 }
 
 TEST(load_ms3d_mesh, reports_each_stage) {
