@@ -3,18 +3,34 @@
 // stride), so that the sanitizer build of the test suite exercises the reader's error paths; then
 // every file of the corpus that fuzzing left (fuzz/corpus/NAME), as it is.
 // Arguments: "--corpus DIR" to add that corpus (a missing folder holds nothing), files to replay
-// instead, or "--write-seeds DIR" to export the seed corpus.
+// instead (with the readers' messages shown), or "--write-seeds DIR" to export the seed corpus.
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 
 #include "fuzz_target.h"
+#include "tests/fixtures/quiet_output.h"
 
 namespace {
+
+// What is being replayed, for the line a failed check prints before the process dies.
+char current_input[512] = "no input yet";
+int report_fd = 2;
+
+void report_abort(int) {
+    static const char text[] = "fuzz replay: aborted on ";
+    (void)!write(report_fd, text, sizeof text - 1);
+    (void)!write(report_fd, current_input, std::strlen(current_input));
+    (void)!write(report_fd, "\n", 1);
+    std::signal(SIGABRT, SIG_DFL);
+    std::raise(SIGABRT);
+}
 
 void run(const std::vector<uint8_t> &input) {
     // A copy of exactly the input's size, so that ASan sees any read past its end.
@@ -22,11 +38,14 @@ void run(const std::vector<uint8_t> &input) {
     LLVMFuzzerTestOneInput(copy.empty() ? nullptr : copy.data(), copy.size());
 }
 
-size_t mutate_all(const std::vector<uint8_t> &seed) {
+size_t mutate_all(const std::vector<uint8_t> &seed, size_t index) {
     size_t runs = 0;
     const size_t limit = seed.size() < 4096 ? seed.size() : 4096;
-    for (size_t cut = 0; cut < limit; cut++, runs++)
+    for (size_t cut = 0; cut < limit; cut++, runs++) {
+        std::snprintf(current_input, sizeof current_input, "seed %zu cut to %zu octets", index,
+                      cut);
         run(std::vector<uint8_t>(seed.begin(), seed.begin() + static_cast<long>(cut)));
+    }
     const size_t stride = seed.size() / 1500 + 1;
     static const uint8_t patterns[] = {0x00, 0xFF, 0x7F, 0x80, 0x01};
     for (size_t at = 0; at < seed.size(); at += stride)
@@ -34,6 +53,9 @@ size_t mutate_all(const std::vector<uint8_t> &seed) {
             std::vector<uint8_t> changed(seed);
             changed[at] = pattern;
             if (at + 1 < changed.size()) changed[at + 1] = pattern;
+            std::snprintf(current_input, sizeof current_input,
+                          "seed %zu with octets %zu and %zu set to %u", index, at, at + 1,
+                          unsigned{pattern});
             run(changed);
             runs++;
         }
@@ -52,8 +74,10 @@ size_t replay_corpus(const char *dir) {
     for (const auto &entry : std::filesystem::directory_iterator(dir, error))
         if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
-    for (const auto &file : files)
+    for (const auto &file : files) {
+        std::snprintf(current_input, sizeof current_input, "%s", file.c_str());
         run(file_bytes(file));
+    }
     return files.size();
 }
 
@@ -76,13 +100,21 @@ int main(int argc, char **argv) {
             run(file_bytes(argv[i]));
         return 0;
     }
-    size_t runs = 0;
+    size_t runs = 0, kept = 0;
     auto seeds = fuzz_seeds();
-    for (const auto &seed : seeds) {
-        run(seed);
-        runs += 1 + mutate_all(seed);
+    {
+        // Tens of thousands of refusals, each explained by its reader: only a failure is shown.
+        quiet_output quiet;
+        report_fd = quiet.original_stderr();
+        std::signal(SIGABRT, report_abort);
+        for (size_t i = 0; i < seeds.size(); i++) {
+            std::snprintf(current_input, sizeof current_input, "seed %zu", i);
+            run(seeds[i]);
+            runs += 1 + mutate_all(seeds[i], i);
+        }
+        kept = with_corpus ? replay_corpus(argv[2]) : 0;
+        std::signal(SIGABRT, SIG_DFL);
     }
-    const size_t kept = with_corpus ? replay_corpus(argv[2]) : 0;
     std::printf("%zu seeds, %zu inputs replayed; %zu corpus files\n", seeds.size(), runs, kept);
     return 0;
 }

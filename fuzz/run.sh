@@ -52,11 +52,15 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$source_dir/tests/lsan.supp:print_suppressions=0}
 export LC_ALL=C
+# The targets rewrite a scratch file per input: keep them in memory where there is room.
+if [[ -z ${TMPDIR:-} && -d /dev/shm && -w /dev/shm ]]; then export TMPDIR=/dev/shm; fi
 
-# Common libFuzzer options of target $1.
+# Common libFuzzer options of target $1. The readers explain every refusal on standard error;
+# the target's own output is closed (libFuzzer and the sanitizers still report): run a finding
+# with its fuzz_NAME binary to see what it printed.
 options() {
     local dict=$source_dir/fuzz/$1.dict
-    echo "-max_len=${max_len[$1]} -timeout=$per_input_timeout -rss_limit_mb=2048"
+    echo "-max_len=${max_len[$1]} -timeout=$per_input_timeout -rss_limit_mb=2048 -close_fd_mask=3"
     [[ -f $dict ]] && echo "-dict=$dict"
     return 0
 }
