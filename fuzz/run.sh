@@ -121,7 +121,7 @@ run_one() {
     echo "$seconds $cpu ${runs:-0} ${edges:-0}" >>"$work/history"
     local inputs size
     inputs=$(find "$work/corpus" -type f | wc -l)
-    size=$(du -sk "$work/corpus" | cut -f1)
+    size=$(du -sk --apparent-size "$work/corpus" | cut -f1)
     local found=$((after - before))
     if [[ $status -ne 0 && $found -eq 0 ]]; then found=1; fi # a crash before any artifact
     summary+=("fuzz_$name: ${runs:-0} runs, ${edges:-0} edges, corpus $inputs inputs (${size} KiB), $found findings, ${cpu}s CPU")

@@ -44,9 +44,9 @@ void merge_vertex(ms3d_model *model, uint16_t drop, uint16_t keep);
 
 // ---- triangles and materials
 
-// Material runs (one per group), triangles, corners and texture coordinates (merged), the single
-// triangle list. 0; 1 when a group has no material (or a name, index or count is out of range,
-// printed); 2 when the groups leave triangles out.
+// Material runs (one per group with triangles), triangles, corners and texture coordinates
+// (merged), the single triangle list. 0; 1 when a group has no material (or a name, index or count
+// is out of range, printed); 2 when the groups leave triangles out.
 int convert_triangles(tkm_mesh *mesh, const ms3d_model *model,
                       merge_method method = merge_method::grid);
 // Removes texture coordinate drop (keep < drop), pointing its corners at keep.

@@ -63,10 +63,12 @@ int check_triangle_sources(const tkm_mesh *mesh, const ms3d_model *model) {
 
 // ---- material runs
 
+// One run per group that has triangles. A group without any draws nothing, and a run of none
+// after the last triangle cannot be stored in a TKM file (its reader refuses it), so such a group
+// gets no run; its material is checked all the same.
 int build_material_runs(tkm_mesh *mesh, const ms3d_model *model) {
     mesh->material_runs = alloc_elements<material_run>(model->num_groups);
     if (!mesh->material_runs) return 1;
-    mesh->num_material_runs = model->num_groups;
     uint16_t first = 0;
     for (uint16_t g = 0; g < model->num_groups; g++) {
         const ms3d_group &group = model->groups[g];
@@ -80,8 +82,9 @@ int build_material_runs(tkm_mesh *mesh, const ms3d_model *model) {
                       group.name, int{group.material_index}, unsigned{model->num_materials});
             return 1;
         }
-        mesh->material_runs[g] = {static_cast<uint16_t>(group.material_index), first,
-                                  group.num_triangles};
+        if (group.num_triangles == 0) continue;
+        mesh->material_runs[mesh->num_material_runs++] = {
+            static_cast<uint16_t>(group.material_index), first, group.num_triangles};
         first = static_cast<uint16_t>(first + group.num_triangles);
     }
     return 0;

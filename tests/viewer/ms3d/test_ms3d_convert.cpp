@@ -428,6 +428,32 @@ TEST(converted_model, weapon_saved_and_read_back_keeps_its_bone_matrices) {
     expect_round_trip(m, 2e-6f);
 }
 
+// A group without triangles draws nothing and gets no material run: a run of none after the last
+// triangle is one a TKM file cannot hold, so the saved model would not read back.
+TEST(converted_model, empty_groups_get_no_run_and_save) {
+    fx::model m = fx::chain_model(2);
+    m.materials.push_back(fx::material{});
+    m.groups.insert(m.groups.begin(), {"before", {}, 1});
+    m.groups.push_back({"after", {}, 1});
+    conversion c = convert_fixture(m);
+    ASSERT_EQ(c.result, 0) << c.err;
+    ASSERT_EQ(c.mesh->num_material_runs, 1);
+    EXPECT_EQ(c.mesh->material_runs[0].material, 0);
+    EXPECT_EQ(c.mesh->material_runs[0].first_triangle, 0);
+    EXPECT_EQ(c.mesh->material_runs[0].triangle_count, c.mesh->num_triangles);
+    expect_round_trip(m, 2e-6f);
+
+    // Without any triangles there is no run at all; an empty group still needs its material.
+    fx::model bare = flat_model(3, {});
+    bare.groups = {{"nothing", {}, 0}};
+    c = convert_fixture(bare);
+    ASSERT_EQ(c.result, 0) << c.err;
+    EXPECT_EQ(c.mesh->num_material_runs, 0);
+    expect_round_trip(bare, 0.0f);
+    bare.groups[0].material = -1;
+    EXPECT_EQ(convert_fixture(bare).result, 3);
+}
+
 TEST(converted_model, odd_bone_count_saved_and_read_back) {
     fx::model m = fx::chain_model(7);
     for (size_t i = 0; i < m.joints.size(); i++)
