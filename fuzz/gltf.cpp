@@ -1,6 +1,8 @@
 // Fuzz target for the glTF import: read any bytes as a .glb or .gltf (the reader tells them
-// apart by the GLB magic) with no access to files, and convert whatever reads.
+// apart by the GLB magic) with no access to files, and convert whatever reads; every converted
+// mesh must save as a TKM file that reads back.
 #include "fuzz_target.h"
+#include "round_trip.h"
 #include "tests/fixtures/gltf_import_builder.h"
 #include "tests/fixtures/quiet_output.h"
 #include "viewer/gltf/gltf_import.h"
@@ -11,15 +13,22 @@
 namespace gf = gltf_fixture;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    quiet_output quiet;
-    ms3d_model *model = create_ms3d();
-    gltf_import_notes notes;
-    if (model && read_gltf_bytes(model, data, size, nullptr, "fuzz", &notes) == 0) {
-        tkm_mesh *mesh = create_mesh();
-        if (mesh) convert_ms3d(mesh, model);
-        release_mesh(mesh);
+    tkm_mesh *converted = nullptr;
+    {
+        quiet_output quiet;
+        ms3d_model *model = create_ms3d();
+        gltf_import_notes notes;
+        if (model && read_gltf_bytes(model, data, size, nullptr, "fuzz", &notes) == 0) {
+            tkm_mesh *mesh = create_mesh();
+            if (mesh && convert_ms3d(mesh, model) == 0)
+                converted = mesh;
+            else
+                release_mesh(mesh);
+        }
+        release_ms3d(model);
     }
-    release_ms3d(model);
+    if (converted) check_round_trip(converted);
+    release_mesh(converted);
     return 0;
 }
 

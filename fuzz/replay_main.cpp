@@ -6,6 +6,7 @@
 // instead (with the readers' messages shown), or "--write-seeds DIR" to export the seed corpus.
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,9 @@
 
 #include "fuzz_target.h"
 #include "tests/fixtures/quiet_output.h"
+
+// Present when a sanitizer runtime is linked in: where its reports go.
+extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void *fd);
 
 namespace {
 
@@ -106,6 +110,8 @@ int main(int argc, char **argv) {
         // Tens of thousands of refusals, each explained by its reader: only a failure is shown.
         quiet_output quiet;
         report_fd = quiet.original_stderr();
+        if (__sanitizer_set_report_fd)
+            __sanitizer_set_report_fd(reinterpret_cast<void *>(intptr_t{report_fd}));
         std::signal(SIGABRT, report_abort);
         for (size_t i = 0; i < seeds.size(); i++) {
             std::snprintf(current_input, sizeof current_input, "seed %zu", i);
@@ -114,6 +120,7 @@ int main(int argc, char **argv) {
         }
         kept = with_corpus ? replay_corpus(argv[2]) : 0;
         std::signal(SIGABRT, SIG_DFL);
+        if (__sanitizer_set_report_fd) __sanitizer_set_report_fd(reinterpret_cast<void *>(2));
     }
     std::printf("%zu seeds, %zu inputs replayed; %zu corpus files\n", seeds.size(), runs, kept);
     return 0;
