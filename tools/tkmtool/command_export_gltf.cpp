@@ -75,10 +75,6 @@ int command_export_gltf(const std::vector<std::string> &args) {
     for (const std::string &path : parsed.values("--anim")) {
         animation_ptr animation = load_animation(path, mesh.get(), &failed);
         if (!animation) return 1;
-        if (animation->num_frames == 0) {
-            std::fprintf(stderr, "tkmtool: %s has no frames to export\n", path.c_str());
-            return 1;
-        }
         options.animations.push_back({animation.get(), animation_name(path)});
         animations.push_back(std::move(animation));
     }
