@@ -314,6 +314,46 @@ TEST_F(ExportGltf, ExportedModelsConvertBackWithTheSameTrianglesAndTextures) {
             << "a triangle at " << triangle[0][0] << " " << triangle[0][1] << " " << triangle[0][2];
 }
 
+// Bones come back by name and parent; their bind pose too, except where the bone count is a
+// character class's, whose conversion puts in the game's reference skeleton instead.
+TEST_F(ExportGltf, ExportedSkeletonsConvertBack) {
+    character trooper = build_character();
+    struct row {
+        std::string mesh;
+        bool same_pose;
+    };
+    const row rows[] = {{write_character(trooper), true},
+                        {samples + "/Rifle.tkm", true},
+                        {samples + "/SWT_Officer.tkm", false}};
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.mesh);
+        ASSERT_EQ(run({"export-gltf", r.mesh, dir / "out.glb"}).status, 0);
+        ASSERT_EQ(run({"convert", dir / "out.glb", dir / "back.tkm"}).status, 0);
+        int code = -1;
+        mesh_ptr before = read_mesh_bytes(dir, read_all(r.mesh), &code, "before.tkm");
+        ASSERT_EQ(code, 0);
+        mesh_ptr after = read_mesh_bytes(dir, read_all(dir / "back.tkm"), &code, "after.tkm");
+        ASSERT_EQ(code, 0);
+        ASSERT_EQ(before->num_bones, after->num_bones);
+        for (uint16_t i = 0; i < before->num_bones; ++i) {
+            const tkm_bone &a = before->bones[i], &b = after->bones[i];
+            EXPECT_STREQ(a.name, b.name) << "bone " << i;
+            EXPECT_EQ(a.parent, b.parent) << "bone " << i;
+            if (!r.same_pose) continue;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(a.position[k], b.position[k], 1e-4) << "bone " << i;
+            // q and -q are one rotation.
+            float sign = a.rotation[0] * b.rotation[0] + a.rotation[1] * b.rotation[1] +
+                                     a.rotation[2] * b.rotation[2] + a.rotation[3] * b.rotation[3] <
+                                 0
+                             ? -1.0f
+                             : 1.0f;
+            for (int k = 0; k < 4; ++k)
+                EXPECT_NEAR(a.rotation[k], sign * b.rotation[k], 1e-4) << "bone " << i;
+        }
+    }
+}
+
 // The Khronos glTF Validator (npm package gltf-validator, run with node) finds no errors in any
 // kind of output. Skipped where node or the package is missing, unless the environment asks
 // for it (the Makefile does once it has installed the package).
