@@ -60,7 +60,5 @@ class scene_test : public gl_window_test {
         app_state.camera_y = 0.0f;
         app_state.camera_z = -10.0f;
     }
-    void TearDown() override {
-        release_models();
-    }
+    void TearDown() override { release_models(); }
 };

@@ -161,11 +161,10 @@ TEST(transcript, files_named_on_the_command_line_load_before_the_loop) {
         true);
     EXPECT_EQ(run.exit_code, 0);
     std::vector<std::string> expected = start_up;
-    expected.insert(expected.end(), {"Checking joysticks: disabled",
-                                     "Loading mesh: " + folder + "/body\\.tkm",
-                                     "Can't load texture \"skin\\.bmp\"",
-                                     "load_textures\\(\\) returned 1",
-                                     "Loading mesh: " + folder + "/swing\\.tka"});
+    expected.insert(expected.end(),
+                    {"Checking joysticks: disabled", "Loading mesh: " + folder + "/body\\.tkm",
+                     "Can't load texture \"skin\\.bmp\"", "load_textures\\(\\) returned 1",
+                     "Loading mesh: " + folder + "/swing\\.tka"});
     expected.insert(expected.end(), shut_down.begin(), shut_down.end());
     expect_lines(run, expected);
 }
