@@ -150,8 +150,9 @@ merge_one() {
     done
     rm -rf "$kept"
     mv "$merged" "$kept"
+    # libFuzzer's merge reports coverage in its own words, not as "cov:" lines.
     local edges
-    edges=$(last_edges "$work/merge.log")
+    edges=$(grep -o '[0-9]* new coverage edges' "$work/merge.log" | tail -1 | cut -d' ' -f1) || true
     summary+=("fuzz/corpus/$name: $(find "$kept" -type f | wc -l) inputs, $(du -cb "$kept"/* 2>/dev/null | tail -1 | cut -f1) octets, ${edges:-0} edges")
 }
 
