@@ -1,5 +1,5 @@
 // Reading an exported glTF back with tinygltf and posing its skin the way a glTF reader does, for
-// the export's tests. The arithmetic is the glTF specification's, written apart from the
+// the export's tests. The arithmetic is glTF's definition of skinning, written apart from the
 // exporter's own, so that a fault there cannot hide behind the same fault here.
 //
 // Index: load_files / load_glb       - the document from the export's files
