@@ -169,14 +169,14 @@ TEST_F(Pictures, AFailureKeepsTheUsersFile) {
     run_result r = run({"render", broken_mesh(), out});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error loading TarvikMesh: "), std::string::npos) << r.err;
-    EXPECT_EQ(text_of(out), "keep");
+    EXPECT_EQ(text_of_file(out), "keep");
 
     r = run({"thumbnail", "-s", "32", gun, dir / "no/such/dir/x.png"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error writing PNG "), std::string::npos) << r.err;
     r = run({"render", dir / "missing.tkm", out});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(text_of(out), "keep");
+    EXPECT_EQ(text_of_file(out), "keep");
     // Nothing but the files this test made is left behind.
     std::size_t files = 0;
     for (const auto &entry : std::filesystem::directory_iterator(dir.path)) {

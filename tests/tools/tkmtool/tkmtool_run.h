@@ -14,14 +14,6 @@ using namespace tkm_fixture;
 
 using run_result = tool_result;
 
-inline std::string quoted(const std::string &text) {
-    return shell_quoted(text);
-}
-
-inline std::string text_of(const std::string &path) {
-    return text_of_file(path);
-}
-
 struct Tkmtool : testing::Test {
     temp_dir dir;
     std::string gun = dir / "gun.tkm";

@@ -113,7 +113,7 @@ TEST_F(Tkmtool, ConvertWritesTheSameBytesAndNeverLosesTheTarget) {
     write_all(out, {'k', 'e', 'e', 'p'});
     r = run({"convert", broken_mesh(), out});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(text_of(out), "keep");
+    EXPECT_EQ(text_of_file(out), "keep");
 
     r = run({"convert", gun, dir / "no/such/dir/x.tkm"});
     EXPECT_EQ(r.status, 1);
@@ -130,21 +130,21 @@ TEST_F(Tkmtool, ExportObjWritesThePosedMeshAndItsMaterials) {
     std::string obj = dir / "gun.obj";
     run_result r = run({"export-obj", gun, obj});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string text = text_of(obj);
+    std::string text = text_of_file(obj);
     // Rest pose: (3,0,0), (2,1,0), (2,0,0) within float rounding, then the blend vertex.
     EXPECT_NE(text.find("mtllib gun.mtl\n"), std::string::npos);
     EXPECT_NE(text.find("\nv 3 0 0\nv 2 1 0\nv 2 "), std::string::npos) << text;
     EXPECT_NE(text.find("\nv 2.5 0.5 0\nvt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("usemtl body\nf 1/1 2/2 3/3\nf 2/2 5/4 3/3\n"), std::string::npos);
-    std::string mtl = text_of(dir / "gun.mtl");
+    std::string mtl = text_of_file(dir / "gun.mtl");
     EXPECT_NE(mtl.find("newmtl body\nKd 1 0.5019608 0\n"), std::string::npos) << mtl;
     EXPECT_NE(mtl.find("\nd 0.75\n"), std::string::npos);
     EXPECT_NE(mtl.find("\nmap_Kd skin.bmp\n"), std::string::npos);
 
     r = run({"export-obj", "--anim", swing, "--frame", "1", gun, obj});
     ASSERT_EQ(r.status, 0) << r.err;
-    text = text_of(obj);
+    text = text_of_file(obj);
     // Frame 1 turns the root: its (1,0,0) vertex lands on (2,-1,0).
     EXPECT_NE(text.find("\nv 2 -0.99999994 0\n"), std::string::npos) << text;
 
