@@ -83,7 +83,8 @@ struct scene_attachment {
     std::string name;
     attachment_kind kind = attachment_kind::unknown;
     uint32_t joint = 0; // index into joints
-    float local[16];    // placement relative to the joint
+    float local[16];    // placement relative to the joint, where it is drawn: a gripper's TKM
+                        // local matrix, the rigid inverse of a grip's (the builder inverts it)
 };
 
 // How values between two keys are found.
