@@ -12,13 +12,14 @@ PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdev
            libgtk-3-dev libtinygltf-dev nlohmann-json3-dev libosmesa6-dev \
            libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
-           desktop-file-utils libxml2-utils shared-mime-info
+           desktop-file-utils libxml2-utils shared-mime-info python3
 # node and npm run the Khronos glTF Validator in the tests; a system with its own npm (one that
 # bundles it with node conflicts with Debian's npm package) keeps it.
 NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
-.PHONY: all deps build build-release run test test-san fuzz fuzz-merge install clean validator
+.PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
+        validator
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -96,6 +97,12 @@ fuzz fuzz-merge: deps
 
 install: build
 	cmake --install $(BUILD)
+
+# The Blender add-on as a zip for Blender's Preferences > Add-ons > Install.
+blender-addon: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON
+	cmake --build $(BUILD) --target blender-addon
+	@echo "Blender add-on: $(CURDIR)/$(BUILD)/io_scene_tkm.zip"
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)

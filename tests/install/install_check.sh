@@ -8,7 +8,8 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > "$prefix/install.log"
 libdir=$(ls -d "$prefix"/lib*/ | head -n 1)
-for file in bin/tarvik include/larkspur/file.h include/larkspur/library.h; do
+for file in bin/tarvik include/larkspur/file.h include/larkspur/library.h \
+            share/blender/scripts/addons/io_scene_tkm/__init__.py; do
   [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
 ls "$libdir"liblarkspur.so* > /dev/null

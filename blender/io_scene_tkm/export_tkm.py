@@ -1,0 +1,129 @@
+"""File > Export > SWAT mesh (.tkm) and SWAT animation (.tka): the selected armature goes out
+through Blender's glTF exporter and tkmtool convert."""
+
+import os
+
+import bpy
+from bpy.props import BoolProperty, StringProperty
+from bpy_extras.io_utils import ExportHelper
+
+from . import gltf_bridge, tool
+
+
+def chosen_armature(context):
+    """The armature to export: the selected one, or the one a selected mesh or empty hangs on.
+    Raises ToolError when there is none or more than one."""
+    selected = [obj for obj in context.view_layer.objects if obj.select_get()]
+    active = context.view_layer.objects.active
+    if active is not None and active.type == 'ARMATURE' and active in selected:
+        return active
+    found = []
+    for obj in selected:
+        owners = [obj] if obj.type == 'ARMATURE' else [obj.parent] + [
+            modifier.object for modifier in getattr(obj, "modifiers", ())
+            if modifier.type == 'ARMATURE']
+        for owner in owners:
+            if owner is not None and owner.type == 'ARMATURE' and owner not in found:
+                found.append(owner)
+    if not found:
+        raise tool.ToolError("No armature selected: select the armature of the model to export")
+    if len(found) > 1:
+        raise tool.ToolError("%d armatures selected (%s): select the one to export"
+                             % (len(found), ", ".join(obj.name for obj in found)))
+    return found[0]
+
+
+def _model_objects(context, armature):
+    """The armature with its skinned meshes and the empties on its bones (grips and grippers)."""
+    parts = [armature] + [obj for obj in armature.children_recursive
+                          if obj.type in ('MESH', 'EMPTY')]
+    for obj in context.view_layer.objects:
+        if obj.type == 'MESH' and obj not in parts and any(
+                modifier.type == 'ARMATURE' and modifier.object == armature
+                for modifier in obj.modifiers):
+            parts.append(obj)
+    return [obj for obj in parts if obj.name in context.view_layer.objects]
+
+
+def _export(op, context, make_args, **gltf_options):
+    """Exports the chosen armature as glTF into a scratch folder and runs tkmtool with
+    make_args(armature, glb) on it; reports and cancels on any failure."""
+    from . import preferences
+    try:
+        armature = chosen_armature(context)
+        program = tool.find_tool(preferences(context).tkmtool_path)
+        args = make_args(armature)
+        with tool.scratch_folder() as folder:
+            glb = os.path.join(folder, tool.file_stem(op.filepath) + ".glb")
+            gltf_bridge.ensure_object_mode(context)
+            with gltf_bridge.only_selected(context, _model_objects(context, armature), armature):
+                # Custom properties carry the grips' and grippers' kind (tarvik_attachment).
+                gltf_bridge.export_gltf(glb, export_extras=True, export_current_frame=False,
+                                        **gltf_options)
+            notes = tool.run(program, args[:-1] + [glb, args[-1]])
+    except tool.ToolError as error:
+        op.report({'ERROR'}, str(error))
+        return {'CANCELLED'}
+    for note in notes:
+        op.report({'WARNING'}, note)
+    return {'FINISHED'}
+
+
+class _ArmatureExport(ExportHelper):
+    """The file browser starts on the armature's name."""
+
+    def invoke(self, context, event):
+        try:
+            name = chosen_armature(context).name
+        except tool.ToolError:
+            name = ""
+        if name and not self.filepath:
+            folder = os.path.dirname(bpy.data.filepath) if bpy.data.filepath else ""
+            self.filepath = os.path.join(folder, bpy.path.clean_name(name) + self.filename_ext)
+        return super().invoke(context, event)
+
+
+class ExportTKM(bpy.types.Operator, _ArmatureExport):
+    """Export the selected armature, its skinned meshes and the empties on its bones as a SWAT
+    mesh (TKM) through tkmtool"""
+
+    bl_idname = "export_scene.tkm"
+    bl_label = "Export SWAT mesh"
+
+    filename_ext = ".tkm"
+    filter_glob: StringProperty(default="*.tkm", options={'HIDDEN'})
+
+    def execute(self, context):
+        return _export(self, context, lambda armature: ["convert", self.filepath],
+                       export_animations=False)
+
+
+class ExportTKA(bpy.types.Operator, _ArmatureExport):
+    """Export the selected armature's active action as a SWAT animation (TKA) through tkmtool"""
+
+    bl_idname = "export_scene.tka"
+    bl_label = "Export SWAT animation"
+
+    filename_ext = ".tka"
+    filter_glob: StringProperty(default="*.tka", options={'HIDDEN'})
+    mesh: StringProperty(
+        name="Mesh", subtype='FILE_PATH',
+        description="TKM mesh whose skeleton the animation is for (bones matched by name); "
+                    "empty: the armature's own skeleton")
+    bake: BoolProperty(
+        name="Sample every frame", default=False,
+        description="Sample the pose at every scene frame (for constraints, drivers and IK); "
+                    "off, the action's own keys are written")
+
+    def execute(self, context):
+        def args(armature):
+            action = armature.animation_data.action if armature.animation_data else None
+            if action is None:
+                raise tool.ToolError("The armature %s has no active action to export"
+                                     % armature.name)
+            mesh = ["--mesh", bpy.path.abspath(self.mesh)] if self.mesh else []
+            return ["convert", "--animation", action.name] + mesh + [self.filepath]
+
+        # The action's own frame range, not the scene's playback range.
+        return _export(self, context, args, export_animations=True,
+                       export_force_sampling=self.bake, export_frame_range=False)
