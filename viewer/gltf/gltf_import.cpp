@@ -40,14 +40,68 @@ void set_name(char *field, size_t size, const std::string &text) {
     std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
+namespace {
+
+// Largest glTF file read (the GLB or the JSON; external buffers have their own limit).
+constexpr uint64_t largest_gltf_file = 1ull << 30;
+
+} // namespace
+
+int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *why) {
+    struct stat info {};
+    if (stat(path, &info) != 0) {
+        *why = format("cannot open %s: %s", path, std::strerror(errno));
+        return gltf_cannot_open;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *why = format("cannot open %s: not a regular file", path);
+        return gltf_cannot_open;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *why = format("cannot open %s", path);
+        return gltf_cannot_open;
+    }
+    if (uint64_t(info.st_size) > largest_gltf_file) {
+        *why = format("%s is larger than 1 GiB", path);
+        return gltf_cannot_open;
+    }
+    bytes->resize(size_t(info.st_size));
+    if (!bytes->empty() &&
+        !in.read(reinterpret_cast<char *>(bytes->data()), std::streamsize(bytes->size()))) {
+        *why = format("cannot read %s", path);
+        return gltf_cannot_open;
+    }
+    return 0;
+}
+
+std::string directory_of(const std::string &path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return std::string();
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf::Primitive *> *out,
+                         std::vector<size_t> *numbers) {
+    for (size_t p = 0; p < mesh.primitives.size(); p++) {
+        const tinygltf::Primitive &primitive = mesh.primitives[p];
+        if (primitive.mode != TINYGLTF_MODE_TRIANGLES) {
+            real_meow("glTF primitive %zu is not made of triangles (mode %d): left out\n", p,
+                      primitive.mode);
+            continue;
+        }
+        if (!primitive.targets.empty())
+            real_meow("glTF primitive %zu has morph targets: they are not converted\n", p);
+        out->push_back(&primitive);
+        numbers->push_back(p);
+    }
+}
+
 } // namespace gltf_import
 
 using namespace gltf_import;
 
 namespace {
-
-// Largest glTF file read (the GLB or the JSON; external buffers have their own limit).
-constexpr uint64_t largest_gltf_file = 1ull << 30;
 
 // Copies the staged model into the Milkshape model's blocks.
 int store_model(const staged_model &staged, ms3d_model *model, std::string *why) {
@@ -88,23 +142,6 @@ int store_model(const staged_model &staged, ms3d_model *model, std::string *why)
         model->num_groups++;
     }
     return 0;
-}
-
-// The triangle primitives of mesh; the others are reported and left out.
-void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf::Primitive *> *out,
-                         std::vector<size_t> *numbers) {
-    for (size_t p = 0; p < mesh.primitives.size(); p++) {
-        const tinygltf::Primitive &primitive = mesh.primitives[p];
-        if (primitive.mode != TINYGLTF_MODE_TRIANGLES) {
-            real_meow("glTF primitive %zu is not made of triangles (mode %d): left out\n", p,
-                      primitive.mode);
-            continue;
-        }
-        if (!primitive.targets.empty())
-            real_meow("glTF primitive %zu has morph targets: they are not converted\n", p);
-        out->push_back(&primitive);
-        numbers->push_back(p);
-    }
 }
 
 int read_document(const tinygltf::Model &gltf, ms3d_model *model, const std::string &prefix,
@@ -158,12 +195,6 @@ std::string stem_of(const std::string &path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-std::string directory_of(const std::string &path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return std::string();
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 bool same_content(const std::string &path, const std::vector<uint8_t> &bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -193,30 +224,8 @@ int read_gltf_bytes(ms3d_model *model, const uint8_t *data, size_t size, const c
 int read_gltf(ms3d_model *model, const char *path, const char *image_prefix,
               gltf_import_notes *notes) {
     *notes = gltf_import_notes{};
-    struct stat info {};
-    if (stat(path, &info) != 0) {
-        notes->error = format("cannot open %s: %s", path, std::strerror(errno));
-        return gltf_cannot_open;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        notes->error = format("cannot open %s: not a regular file", path);
-        return gltf_cannot_open;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        notes->error = format("cannot open %s", path);
-        return gltf_cannot_open;
-    }
-    if (uint64_t(info.st_size) > largest_gltf_file) {
-        notes->error = format("%s is larger than 1 GiB", path);
-        return gltf_cannot_open;
-    }
-    std::vector<uint8_t> bytes(size_t(info.st_size));
-    if (!bytes.empty() &&
-        !in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(bytes.size()))) {
-        notes->error = format("cannot read %s", path);
-        return gltf_cannot_open;
-    }
+    std::vector<uint8_t> bytes;
+    if (int code = read_gltf_file(path, &bytes, &notes->error)) return code;
     const std::string base = directory_of(path);
     return read_gltf_bytes(model, bytes.data(), bytes.size(), base.c_str(), image_prefix, notes);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct ms3d_model;
+struct scene_model;
 struct tkm_mesh;
 
 // Result codes of the glTF reader; each failure is also explained in words (gltf_import_error).
@@ -30,6 +31,7 @@ enum gltf_import_code : int {
     gltf_bad_skin = 15,           // a joint index outside the skin, a vertex without weight
     gltf_too_many_materials = 16, // more materials than a group can name
     gltf_out_of_memory = 17,
+    gltf_bad_animation = 18, // a channel outside the skin, or keys that cannot be played
 };
 
 // Limits of the Milkshape model that a glTF model must fit into.
@@ -61,6 +63,18 @@ int read_gltf(ms3d_model *model, const char *path, const char *image_prefix,
 // looked for in base_dir, and not at all when base_dir is null.
 int read_gltf_bytes(ms3d_model *model, const uint8_t *data, size_t size, const char *base_dir,
                     const char *image_prefix, gltf_import_notes *notes);
+
+// Reads the glTF file at path into the empty neutral model: the mesh name, the skin's joints,
+// vertices with up to four weighted joints, triangles with texture coordinates and hit colours,
+// materials with their images, attachment points and animations. Images whose name is no file
+// name of their own are named image_prefix, '_' and the image's name. 0, or a gltf_import_code
+// with notes->error saying why; warnings about content left out are printed on standard error.
+int read_gltf_scene(scene_model *scene, const char *path, const char *image_prefix,
+                    gltf_import_notes *notes);
+// read_gltf_scene on the bytes of a .glb or .gltf held in memory; external buffers and images
+// are looked for in base_dir, and not at all when base_dir is null.
+int read_gltf_scene_bytes(scene_model *scene, const uint8_t *data, size_t size,
+                          const char *base_dir, const char *image_prefix, gltf_import_notes *notes);
 
 // Writes the notes' images into directory (empty: the current one), each through a scratch
 // file so that a failed write leaves an older file whole. Returns the number that could not be

@@ -14,26 +14,33 @@ namespace {
 // Element types a use accepts, in the order of accessor_use.
 struct use_rule {
     const char *name;
-    int type; // TINYGLTF_TYPE_*
-    bool floats, unsigned_bytes, unsigned_shorts, unsigned_ints;
+    int type, other_type; // TINYGLTF_TYPE_*; other_type 0 when there is one type
+    bool floats, unsigned_bytes, unsigned_shorts, unsigned_ints, signed_integers;
     bool normalised_only; // integer components must be normalised (texture coordinates, weights)
 };
 
 constexpr use_rule use_rules[] = {
-    {"POSITION", TINYGLTF_TYPE_VEC3, true, false, false, false, false},
-    {"NORMAL", TINYGLTF_TYPE_VEC3, true, false, false, false, false},
-    {"TEXCOORD", TINYGLTF_TYPE_VEC2, true, true, true, false, true},
-    {"JOINTS", TINYGLTF_TYPE_VEC4, false, true, true, false, false},
-    {"WEIGHTS", TINYGLTF_TYPE_VEC4, true, true, true, false, true},
-    {"indices", TINYGLTF_TYPE_SCALAR, false, true, true, true, false},
-    {"inverseBindMatrices", TINYGLTF_TYPE_MAT4, true, false, false, false, false},
+    {"POSITION", TINYGLTF_TYPE_VEC3, 0, true, false, false, false, false, false},
+    {"NORMAL", TINYGLTF_TYPE_VEC3, 0, true, false, false, false, false, false},
+    {"TEXCOORD", TINYGLTF_TYPE_VEC2, 0, true, true, true, false, false, true},
+    {"JOINTS", TINYGLTF_TYPE_VEC4, 0, false, true, true, false, false, false},
+    {"WEIGHTS", TINYGLTF_TYPE_VEC4, 0, true, true, true, false, false, true},
+    {"indices", TINYGLTF_TYPE_SCALAR, 0, false, true, true, true, false, false},
+    {"inverseBindMatrices", TINYGLTF_TYPE_MAT4, 0, true, false, false, false, false, false},
+    {"COLOR", TINYGLTF_TYPE_VEC3, TINYGLTF_TYPE_VEC4, true, true, true, false, false, true},
+    {"animation input", TINYGLTF_TYPE_SCALAR, 0, true, false, false, false, false, false},
+    {"animation output", TINYGLTF_TYPE_VEC3, 0, true, false, false, false, false, false},
+    {"rotation output", TINYGLTF_TYPE_VEC4, 0, true, true, true, false, true, true},
 };
 
 bool component_allowed(const use_rule &rule, int component_type) {
     return (component_type == TINYGLTF_COMPONENT_TYPE_FLOAT && rule.floats) ||
            (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE && rule.unsigned_bytes) ||
            (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT && rule.unsigned_shorts) ||
-           (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT && rule.unsigned_ints);
+           (component_type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT && rule.unsigned_ints) ||
+           ((component_type == TINYGLTF_COMPONENT_TYPE_BYTE ||
+             component_type == TINYGLTF_COMPONENT_TYPE_SHORT) &&
+            rule.signed_integers);
 }
 
 double component_at(const unsigned char *p, int component_type, bool normalised) {
@@ -42,6 +49,14 @@ double component_at(const unsigned char *p, int component_type, bool normalised)
         float f;
         std::memcpy(&f, p, 4);
         return f;
+    }
+    case TINYGLTF_COMPONENT_TYPE_BYTE: { // normalised signed: -128 counts as -127 (glTF's rule)
+        const int v = int8_t(p[0]);
+        return normalised ? std::max(v / 127.0, -1.0) : v;
+    }
+    case TINYGLTF_COMPONENT_TYPE_SHORT: {
+        const int v = int16_t(uint16_t(p[0] | unsigned(p[1]) << 8));
+        return normalised ? std::max(v / 32767.0, -1.0) : v;
     }
     case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
         return normalised ? p[0] / 255.0 : p[0];
@@ -166,7 +181,9 @@ int read_accessor(const tinygltf::Model &model, int index, accessor_use use, acc
         return gltf_bad_accessor;
     }
     const tinygltf::Accessor &accessor = model.accessors[size_t(index)];
-    if (accessor.type != rule.type || !component_allowed(rule, accessor.componentType) ||
+    const bool type_allowed =
+        accessor.type == rule.type || (rule.other_type && accessor.type == rule.other_type);
+    if (!type_allowed || !component_allowed(rule, accessor.componentType) ||
         (rule.normalised_only && accessor.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT &&
          !accessor.normalized)) {
         *why = format("accessor %d has an element type that %s cannot have", index, rule.name);
