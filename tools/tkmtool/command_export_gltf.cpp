@@ -58,13 +58,40 @@ void print_report(const gltf_export_report &report, const gltf_export_options &o
                  report.largest_deviation, vertex.c_str(), where.c_str());
 }
 
+// Where the hit colours go, by the value of --hit-colors.
+struct hit_colour_choice {
+    const char *value;
+    bool vertex_colours;
+};
+constexpr hit_colour_choice hit_colour_choices[] = {{"attribute", false}, {"vertex-colors", true}};
+
 } // namespace
 
 int command_export_gltf(const std::vector<std::string> &args) {
+    // --hit-colors=VALUE is taken as --hit-colors VALUE.
+    std::vector<std::string> split;
+    for (const std::string &arg : args) {
+        const std::string option = "--hit-colors=";
+        if (arg.rfind(option, 0) == 0) {
+            split.push_back("--hit-colors");
+            split.push_back(arg.substr(option.size()));
+        } else {
+            split.push_back(arg);
+        }
+    }
     parsed_args parsed;
-    if (parse_args(args, {}, {{"--anim", "a file"}}, &parsed) != 0) return 1;
+    if (parse_args(split, {}, {{"--anim", "a file"}, {"--hit-colors", "a value"}}, &parsed) != 0)
+        return 1;
     if (parsed.files.size() != 2 || !has_gltf_extension(parsed.files[1]))
         return usage_error("export-gltf takes MESH and OUT.glb or OUT.gltf");
+    bool vertex_colours = false;
+    if (parsed.has("--hit-colors")) {
+        const hit_colour_choice *chosen = nullptr;
+        for (const hit_colour_choice &choice : hit_colour_choices)
+            if (parsed.value("--hit-colors") == choice.value) chosen = &choice;
+        if (!chosen) return usage_error("--hit-colors takes attribute or vertex-colors");
+        vertex_colours = chosen->vertex_colours;
+    }
     const std::string &mesh_path = parsed.files[0], &out_path = parsed.files[1];
     failure failed;
     mesh_ptr mesh = load_mesh(mesh_path, &failed);
@@ -72,6 +99,7 @@ int command_export_gltf(const std::vector<std::string> &args) {
     std::vector<animation_ptr> animations;
     gltf_export_options options;
     options.texture_directory = directory_of(mesh_path);
+    options.hit_colors_as_vertex_colors = vertex_colours;
     for (const std::string &path : parsed.values("--anim")) {
         animation_ptr animation = load_animation(path, mesh.get(), &failed);
         if (!animation) return 1;

@@ -35,10 +35,13 @@ constexpr command commands[] = {
      "                                     file beside it\n",
      command_export_obj},
     {"export-gltf",
-     "  export-gltf [--anim ANIM]... MESH OUT.glb|OUT.gltf\n"
+     "  export-gltf [--anim ANIM]... [--hit-colors=attribute|vertex-colors] MESH\n"
+     "              OUT.glb|OUT.gltf\n"
      "                                     MESH with its skeleton, skin, grips and grippers and\n"
      "                                     each ANIM as glTF 2.0: OUT.glb as one file, or\n"
-     "                                     OUT.gltf with its .bin and textures beside it\n",
+     "                                     OUT.gltf with its .bin and textures beside it; hit\n"
+     "                                     colours as _HIT_COLOR, or as COLOR_0 (kept by\n"
+     "                                     Blender)\n",
      command_export_gltf},
     {"render",
      "  render [--anim ANIM] [--frame N] [--size WxH] [--bones] [--wire] [--no-textures]\n"

@@ -41,6 +41,9 @@ struct gltf_export_options {
     std::string base_name = "model";               // the output's name without its extension
     std::string texture_directory;                 // looked in first for textures; "" is "."
     std::vector<gltf_export_animation> animations; // in the order they are to appear
+    // Hit colours as COLOR_0, which Blender keeps through its import and export but which tints
+    // the model in every viewer, instead of the custom attribute _HIT_COLOR.
+    bool hit_colors_as_vertex_colors = false;
 };
 
 // Where the exported skin puts a vertex furthest from where the viewer puts it.

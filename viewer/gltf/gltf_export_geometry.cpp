@@ -179,7 +179,7 @@ void add_attributes(gltf_export_state &state, const gltf_vertices &vertices,
         add_attribute(state, normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count);
     (*attributes)["TEXCOORD_0"] =
         add_attribute(state, texcoords, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, count);
-    (*attributes)["_HIT_COLOR"] =
+    (*attributes)[state.options.hit_colors_as_vertex_colors ? "COLOR_0" : "_HIT_COLOR"] =
         add_attribute(state, hits, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count);
     if (state.skins.empty()) return;
     std::vector<uint8_t> small_joints;

@@ -193,6 +193,8 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
         {"export-gltf", mesh, dir / ".glb"},
         {"export-gltf", "--anim"},
         {"export-gltf", "--frame", "1", mesh, dir / "out.glb"},
+        {"export-gltf", "--hit-colors=rainbow", mesh, dir / "out.glb"},
+        {"export-gltf", mesh, dir / "out.glb", "--hit-colors"},
     };
     for (const auto &args : usage) {
         tool_result r = run(args);
@@ -200,9 +202,13 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
         EXPECT_NE(r.err.find("Try 'tkmtool --help'."), std::string::npos) << r.err;
     }
     tool_result r = run({"--help"});
-    EXPECT_NE(r.out.find("  export-gltf [--anim ANIM]... MESH OUT.glb|OUT.gltf\n"),
+    EXPECT_NE(r.out.find("  export-gltf [--anim ANIM]... [--hit-colors=attribute|vertex-colors] "
+                         "MESH\n              OUT.glb|OUT.gltf\n"),
               std::string::npos)
         << r.out;
+    r = run({"export-gltf", "--hit-colors=rainbow", mesh, dir / "out.glb"});
+    EXPECT_NE(r.err.find("--hit-colors takes attribute or vertex-colors"), std::string::npos)
+        << r.err;
     r = run({"export-gltf", dir / "none.tkm", dir / "out.glb"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << r.err;
@@ -284,6 +290,40 @@ std::vector<std::array<obj_corner, 3>> obj_triangles(const std::string &path) {
         }
     }
     return out;
+}
+
+// Hit colours go out as the custom attribute by default, and as COLOR_0 (with the same values)
+// when asked for.
+TEST_F(ExportGltf, HitColoursGoOutAsTheirAttributeOrAsVertexColours) {
+    const std::string rifle = samples + "/Rifle.tkm";
+    struct row {
+        std::vector<std::string> options;
+        const char *present, *absent;
+    };
+    const row rows[] = {{{}, "_HIT_COLOR", "COLOR_0"},
+                        {{"--hit-colors=attribute"}, "_HIT_COLOR", "COLOR_0"},
+                        {{"--hit-colors=vertex-colors"}, "COLOR_0", "_HIT_COLOR"}};
+    std::vector<float> first;
+    for (const row &r : rows) {
+        std::vector<std::string> args = {"export-gltf"};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        args.insert(args.end(), {rifle, dir / "rifle.glb"});
+        ASSERT_EQ(run(args).status, 0);
+        tinygltf::Model model;
+        tinygltf::TinyGLTF loader;
+        std::string error, warning;
+        ASSERT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, dir / "rifle.glb"))
+            << error;
+        for (const tinygltf::Primitive &primitive : model.meshes.at(0).primitives) {
+            EXPECT_EQ(primitive.attributes.count(r.present), 1u) << r.present;
+            EXPECT_EQ(primitive.attributes.count(r.absent), 0u) << r.absent;
+        }
+        const int accessor = model.meshes[0].primitives[0].attributes.at(r.present);
+        std::vector<float> values = rb::floats(model, accessor);
+        if (first.empty()) first = values;
+        EXPECT_EQ(values, first) << r.present;
+        EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](float v) { return v > 0; }));
+    }
 }
 
 // A model exported and converted back shows the same triangles, wound the same way, with the
@@ -379,6 +419,9 @@ TEST_F(ExportGltf, TheKhronosValidatorFindsNoErrors) {
         {"--anim", dir / "walk.tka", trooper_mesh, dir / "trooper.glb"},
         {chain, dir / "chain.gltf"},
         {"--anim", samples + "/SWT_Walk.tka", chain, dir / "chain.glb"},
+        {"--hit-colors=vertex-colors", "--anim", samples + "/SWT_Walk.tka",
+         samples + "/SWT_Officer.tkm", dir / "officer-colours.glb"},
+        {"--hit-colors", "vertex-colors", samples + "/Rifle.tkm", dir / "rifle-colours.gltf"},
     };
     std::vector<std::string> outputs;
     for (std::vector<std::string> args : exports) {
