@@ -160,7 +160,10 @@ int texture_for(gltf_export_state &state, uint16_t index, std::map<uint16_t, int
     int texture = -1;
     if (!source.empty() && encode_image(source, &image)) {
         tinygltf::Image entry;
-        entry.name = utf8_name(name.base ? name.base : name.path);
+        // The texture's own file name and then the format of the bytes: Blender drops the last
+        // extension of an image's name, and the import gives the texture back under the rest.
+        entry.name = utf8_name(name.base ? name.base : name.path) +
+                     (std::string(image.mime_type) == "image/png" ? ".png" : ".jpg");
         entry.mimeType = image.mime_type;
         if (state.options.binary) {
             entry.bufferView = add_buffer_view(state, image.bytes.data(), image.bytes.size(), 0);

@@ -1,9 +1,9 @@
 // glTF materials in the neutral model: base colour (diffuse and ambient), alpha when the material
 // blends, and the base-colour texture's image with the file name the mesh will carry. An image
-// whose name is a file name (export-gltf names each image after the texture it came from) comes
-// back under that name, whatever format its bytes are in (the writer converts them); any other is
-// named after the converted model. An image that is missing or not PNG or JPEG is reported and
-// its material keeps its colour.
+// whose name is a file name (export-gltf names each image after the texture it came from, with
+// the format of its bytes added: "skin.bmp.png") comes back under that name, whatever format its
+// bytes are in (the writer converts them); any other is named after the converted model. An
+// image that is missing or not PNG or JPEG is reported and its material keeps its colour.
 //
 // Index: image names | materials | read_scene_materials
 #include <algorithm>
@@ -102,8 +102,14 @@ struct image_files {
                       "colour\n",
                       what.c_str(), width, height, material.c_str());
         } else {
-            const std::string own =
+            std::string own =
                 file_safe(without_directory(image.name.substr(0, image.name.find('\0'))), 200);
+            // export-gltf adds the format of the bytes to the texture's name ("skin.bmp.png"),
+            // which Blender drops again.
+            const size_t last = texture_extension_at(own);
+            if (last != std::string::npos &&
+                texture_extension_at(own.substr(0, last)) != std::string::npos)
+                own = own.substr(0, last);
             const bool named = texture_extension_at(own) != std::string::npos;
             scene_image entry;
             entry.file_name =

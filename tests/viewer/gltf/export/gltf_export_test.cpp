@@ -354,7 +354,7 @@ TEST_F(GltfExport, MaterialsCarryColourOpacityAndTheFirstTexture) {
         model.textures[size_t(body.pbrMetallicRoughness.baseColorTexture.index)];
     const tinygltf::Image &image = model.images[size_t(texture.source)];
     EXPECT_EQ(image.mimeType, "image/png");
-    EXPECT_EQ(image.name, "Skin.BMP");
+    EXPECT_EQ(image.name, "Skin.BMP.png"); // the texture's name, then what the bytes are
     // The BMP became a PNG of the same picture, top row first.
     ASSERT_EQ(image.width, 8);
     ASSERT_EQ(image.height, 8);
