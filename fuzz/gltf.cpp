@@ -1,6 +1,6 @@
 // Fuzz target for the glTF import: read any bytes as a .glb or .gltf (the reader tells them
-// apart by the GLB magic) with no access to files, and convert whatever reads; every converted
-// mesh must save as a TKM file that reads back.
+// apart by the GLB magic) with no access to files, into the neutral model with its animations and
+// into the Milkshape conversion; every converted mesh must save as a TKM file that reads back.
 #include "fuzz_target.h"
 #include "round_trip.h"
 #include "tests/fixtures/gltf_import_builder.h"
@@ -9,6 +9,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
 
 namespace gf = gltf_fixture;
 
@@ -26,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 release_mesh(mesh);
         }
         release_ms3d(model);
+        scene_model scene;
+        read_gltf_scene_bytes(&scene, data, size, nullptr, "fuzz", &notes);
     }
     if (converted) check_round_trip(converted);
     release_mesh(converted);
@@ -45,6 +48,21 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
     still.primitives = gf::chain_model(1).primitives;
     still.primitives[0].material = -1;
     still.mesh_translation = {1, 2, 3};
+    gf::model animated = gf::chain_model(3);
+    animated.colour_attribute = "_HIT_COLOR";
+    animated.attachments = {{"Grip1", 2, {0, 1, 0}, {0, 0, 0, 1}, "grip"},
+                            {"Hand", 1, {1, 0, 0}, {0, 0, 0, 1}, ""}};
+    animated.primitives[0].vertices[0].joints = {0, 1, 2, 0};
+    animated.primitives[0].vertices[0].weights = {0.5f, 0.3f, 0.2f, 0};
+    animated.clips = {{"walk",
+                       {{1, "rotation", "LINEAR", {0, 0.5f}, {0, 0, 0, 1, 0, 0.38f, 0, 0.92f}},
+                        {2, "translation", "STEP", {0, 0.25f}, {1, 0, 0, 1, 1, 0}},
+                        {0, "rotation", "CUBICSPLINE", {0}, {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
+                        {0, "scale", "LINEAR", {0.1f}, {2, 2, 2}}}}};
+    gf::model coloured = gf::chain_model(2);
+    coloured.colour_attribute = "COLOR_0";
+    coloured.images = {{"swat_uniform.bmp.png", gf::png(1, 1, {1, 2, 3}), "", "image/png"}};
+    coloured.materials[0].image = 0;
     gf::document sparse = gf::build(gf::chain_model(2));
     sparse.add_sparse(sparse.attribute("POSITION"), {1, 4}, {0.5f, 0.5f, 0.5f, 7, 0, 0}, 2);
     return {gf::glb(gf::build(textured)),
@@ -52,5 +70,7 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
             gf::glb(sparse),
             gf::glb(gf::build(reordered)),
             gf::gltf(gf::build(still)),
-            gf::glb(gf::build(gf::chain_model(5)))};
+            gf::glb(gf::build(gf::chain_model(5))),
+            gf::glb(gf::build(animated)),
+            gf::gltf(gf::build(coloured))};
 }
