@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "tarvik_version.h"
 #include "tool_common.h"
 
 namespace {
@@ -62,11 +63,24 @@ void print_usage() {
     std::fputs("Usage: tkmtool COMMAND [OPTIONS] FILES\n\nCommands:\n", stdout);
     for (const command &entry : commands)
         std::fputs(entry.usage, stdout);
-    std::fputs("  --help                             this text\n"
+    std::fputs("  help [COMMAND]                     this text, or one command's usage\n"
+               "  --help                             this text\n"
+               "  --version                          the version\n"
                "\n"
                "Exit status: 0 on success, 1 on failure. With --json a failure prints\n"
-               "{\"error\": {\"stage\": S, \"code\": N}} on standard output.\n",
+               "{\"error\": {\"stage\": S, \"code\": N}} on standard output.\n"
+               "See tkmtool(1).\n",
                stdout);
+}
+
+void print_command_usage(const command &entry) {
+    std::printf("Usage: tkmtool %s [OPTIONS] FILES\n\n%s", entry.name, entry.usage);
+}
+
+const command *find_command(const std::string &name) {
+    for (const command &entry : commands)
+        if (name == entry.name) return &entry;
+    return nullptr;
 }
 
 } // namespace
@@ -76,16 +90,26 @@ int main(int argc, char **argv) {
     if (args.empty()) return usage_error("no command given");
     std::string name = args[0];
     args.erase(args.begin());
-    if (name == "--help" || name == "-h" || name == "help") {
+    if (name == "--version") {
+        std::printf("tkmtool %s\n", TARVIK_VERSION);
+        return 0;
+    }
+    if (name == "--help" || name == "-h" || (name == "help" && args.empty())) {
         print_usage();
         return 0;
     }
+    if (name == "help") {
+        const command *entry = find_command(args[0]);
+        if (!entry) return usage_error("unknown command " + args[0]);
+        print_command_usage(*entry);
+        return 0;
+    }
+    const command *entry = find_command(name);
+    if (!entry) return usage_error("unknown command " + name);
     for (const std::string &arg : args)
         if (arg == "--help") {
-            print_usage();
+            print_command_usage(*entry);
             return 0;
         }
-    for (const command &entry : commands)
-        if (name == entry.name) return entry.run(args);
-    return usage_error("unknown command " + name);
+    return entry->run(args);
 }

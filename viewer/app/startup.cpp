@@ -11,6 +11,7 @@
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
 #include "viewer/app/open_files.h"
+#include "viewer/app/program_info.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/render/draw.h"
@@ -163,6 +164,8 @@ void run_main_loop() {
 int tarvik_main(int argc, char **argv) {
     // Progress lines are meant to be watched: keep them flowing when stdout is a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (print_requested_info(argc, argv)) return 0;
+    if (!display_is_usable()) return 1;
     gui_platform_init();
     // Ctrl+C in the console or the end of the session: the same orderly end as closing the
     // window, also while a file chooser waits. Routed before SDL_Init, so that SDL keeps them
@@ -171,6 +174,7 @@ int tarvik_main(int argc, char **argv) {
 
     std::printf("Processing command line: ");
     parse_command_line(argc, argv);
+    warn_unknown_options(argc, argv);
     // Made absolute now: loading a mesh's textures changes the working directory.
     const std::vector<command_line_file> files = command_line_files(argc, argv);
     std::printf("OK\n");

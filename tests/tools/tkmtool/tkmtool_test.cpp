@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "tarvik_version.h"
 #include "json_output.h"
 #include "tests/fixtures/ms3d_builder.h"
 #include "tests/tools/tkmtool/tkmtool_run.h"
@@ -21,6 +22,29 @@ TEST_F(Tkmtool, HelpAndUsageErrors) {
     EXPECT_EQ(run({"info", "--bogus", gun}).status, 1);
     EXPECT_EQ(run({"export-obj", "--frame", "x", gun, dir / "a.obj"}).status, 1);
     EXPECT_EQ(run({"convert", gun}).status, 1);
+}
+
+TEST_F(Tkmtool, VersionAndOneCommandsUsage) {
+    run_result version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("tkmtool ") + TARVIK_VERSION + "\n");
+    // help COMMAND and COMMAND --help: that command's lines only.
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"help", "render"}, {"render", "--size", "9x9", "--help"}}) {
+        run_result help = run(args);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out.rfind("Usage: tkmtool render ", 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("--camera viewer|fit"), std::string::npos) << help.out;
+        EXPECT_EQ(help.out.find("export-obj"), std::string::npos) << help.out;
+    }
+    run_result all = run({"help"});
+    EXPECT_EQ(all.status, 0);
+    for (const char *name : {"info", "convert", "export-obj", "export-gltf", "render", "thumbnail",
+                             "help [COMMAND]", "--version"})
+        EXPECT_NE(all.out.find(name), std::string::npos) << name;
+    run_result unknown = run({"help", "frobnicate"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "tkmtool: unknown command frobnicate\nTry 'tkmtool --help'.\n");
 }
 
 TEST_F(Tkmtool, InfoSummarisesAMesh) {
