@@ -3,23 +3,30 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 REL_BUILD ?= build-release
 FUZZ_BUILD ?= build-fuzz
+DEB_BUILD ?= build-deb
+# The suite has run by then (make test): packages are built without it unless asked.
+DEB_BUILD_OPTIONS ?= nocheck
 FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-# Debian 12 packages for building, testing and running.
-PACKAGES = cmake make g++ clang pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev \
-           libgtk-3-dev libtinygltf-dev nlohmann-json3-dev libosmesa6-dev \
-           libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+# Debian 12 packages. BUILD_PACKAGES and CHECK_PACKAGES are the Build-Depends of debian/control
+# (the second marked <!nocheck>; a test keeps them equal); TOOL_PACKAGES are the compiler and make
+# (build-essential, which packages do not list), clang for fuzzing, and the packaging tools.
+BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev libgtk-3-dev \
+           libtinygltf-dev nlohmann-json3-dev libosmesa6-dev
+CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
-           desktop-file-utils libxml2-utils shared-mime-info python3
+           desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
+TOOL_PACKAGES = make g++ dpkg-dev clang libclang-rt-14-dev debhelper lintian
+PACKAGES = $(BUILD_PACKAGES) $(CHECK_PACKAGES) $(TOOL_PACKAGES)
 # node and npm run the Khronos glTF Validator in the tests; a system with its own npm (one that
 # bundles it with node conflicts with Debian's npm package) keeps it.
 NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
-        validator
+        validator deb print-build-depends
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -104,5 +111,21 @@ blender-addon: deps
 	cmake --build $(BUILD) --target blender-addon
 	@echo "Blender add-on: $(CURDIR)/$(BUILD)/io_scene_tkm.zip"
 
+# Debian packages from a copy of the tree (dpkg-buildpackage writes beside its source), checked
+# by lintian: $(DEB_BUILD)/*.deb.
+deb: export DEB_BUILD_OPTIONS := $(DEB_BUILD_OPTIONS)
+deb: deps
+	rm -rf $(DEB_BUILD)
+	mkdir -p $(DEB_BUILD)/src
+	tar -c --exclude-vcs --exclude='./build*' --exclude=./tools/gltf-validator/node_modules \
+	  --exclude=./samples/preview.png -f - . | tar -x -C $(DEB_BUILD)/src
+	cd $(DEB_BUILD)/src && dpkg-buildpackage -b -us -uc -j$(JOBS) \
+	  $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),-Pnocheck)
+	lintian --fail-on error $(DEB_BUILD)/*.changes
+	@ls $(DEB_BUILD)/*.deb
+
+print-build-depends:
+	@echo $(BUILD_PACKAGES) '|' $(CHECK_PACKAGES)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Usage: thumbnailer_check.sh BUILD_DIR SAMPLEGEN
-# Installs into a scratch prefix and runs the installed thumbnailer entry as a file manager does:
+#        thumbnailer_check.sh --system SAMPLEGEN
+# Installs into a scratch prefix (or, with --system, takes the entry installed on this system by
+# its package) and runs the installed thumbnailer entry as a file manager does:
 # TryExec must be there, Exec is split into words and %s, %i and %o each become one argument
 # (paths with spaces included), with no display and no standard input. Each thumbnail must be a
 # SIZE x SIZE PNG with alpha, transparent in its corners and showing the model in between.
@@ -8,9 +10,13 @@ set -eu
 build=$1 samplegen=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" > "$prefix/install.log"
-entry="$prefix/share/thumbnailers/tarvik.thumbnailer"
-[ -f "$entry" ] || { echo "missing after install: share/thumbnailers/tarvik.thumbnailer"; exit 1; }
+if [ "$build" = --system ]; then
+    entry=/usr/share/thumbnailers/tarvik.thumbnailer
+else
+    cmake --install "$build" --prefix "$prefix" > "$prefix/install.log"
+    entry="$prefix/share/thumbnailers/tarvik.thumbnailer"
+fi
+[ -f "$entry" ] || { echo "missing after install: $entry"; exit 1; }
 grep -qx '\[Thumbnailer Entry\]' "$entry" || { echo "no [Thumbnailer Entry] group"; exit 1; }
 tryexec=$(sed -n 's/^TryExec=//p' "$entry")
 [ -x "$tryexec" ] || { echo "TryExec '$tryexec' is not an installed program"; exit 1; }
