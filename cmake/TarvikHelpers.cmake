@@ -68,7 +68,9 @@ function(tarvik_test name)
     # Discovered tests lose all but the first entry of a list property on this CMake, so they
     # get the one that matters to them; they open no windows.
     list(GET env 2 leak_settings)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    # Cases are named by the suites' name generators alone: CMake would otherwise append the
+    # printed parameter (raw bytes and addresses for a record) to every parameterised name.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES NO_PRETTY_TYPES
                          PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${leak_settings}")
   endif()
 endfunction()
