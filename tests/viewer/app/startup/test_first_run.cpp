@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tarvik_version.h"
+#include "exec_viewer.h"
 #include "tests/common/temp_dir.h"
 #include "viewer/app/program_info.h"
 
@@ -39,14 +40,7 @@ terminal_run run_in_terminal(const std::vector<std::string> &args,
     if (child == 0) {
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XAUTHORITY"})
             unsetenv(name);
-        for (const auto &setting : env)
-            putenv(const_cast<char *>(setting.c_str()));
-        std::vector<char *> argv{const_cast<char *>(TARVIK_BINARY)};
-        for (const auto &arg : args)
-            argv.push_back(const_cast<char *>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(TARVIK_BINARY, argv.data());
-        _exit(127);
+        exec_viewer(args, env);
     }
     termios before{};
     tcgetattr(master, &before);

@@ -13,6 +13,7 @@
 
 #include "tests/common/temp_dir.h"
 #include "tests/fixtures/tkm_builder.h"
+#include "exec_viewer.h"
 #include "x11_window.h"
 
 namespace {
@@ -34,17 +35,10 @@ run_result run_viewer(const std::vector<std::string> &args, const std::vector<st
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
-        for (const auto &setting : env)
-            putenv(const_cast<char *>(setting.c_str()));
         // As started from a console: the quit signals at their defaults.
         signal(SIGINT, SIG_DFL);
         signal(SIGTERM, SIG_DFL);
-        std::vector<char *> argv{const_cast<char *>(TARVIK_BINARY)};
-        for (const auto &arg : args)
-            argv.push_back(const_cast<char *>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(TARVIK_BINARY, argv.data());
-        _exit(127);
+        exec_viewer(args, env);
     }
     close(out[1]);
     // Read to the end; while the viewer runs, close its window the way a user would, again
