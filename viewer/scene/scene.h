@@ -18,9 +18,9 @@
 
 // A joint of the skeleton, in its bind pose.
 struct scene_joint {
-    std::string name;   // as the source names it; never empty once a reader succeeded
+    std::string name;    // as the source names it; never empty once a reader succeeded
     int32_t parent = -1; // index of an earlier joint; -1 for a root
-    float local[16];    // bind pose relative to the parent: rotation and translation, no scale
+    float local[16];     // bind pose relative to the parent: rotation and translation, no scale
 };
 
 // One joint's share of a vertex.
@@ -115,7 +115,7 @@ struct scene_animation {
 
 // A whole model as read from a file.
 struct scene_model {
-    std::string name; // the model's name ("Milkshape" for a Milkshape file)
+    std::string name; // the model's name ("Milkshape" for a Milkshape file); never empty
     std::vector<scene_joint> joints;
     std::vector<scene_vertex> vertices;
     std::vector<scene_triangle> triangles;

@@ -10,6 +10,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
 
 struct model_deleter {
     void operator()(ms3d_model *model) const { release_ms3d(model); }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "viewer/ms3d/reference_skeletons.h"
+#include "viewer/scene/reference_skeletons.h"
 #include "viewer/render/math3d.h"
 
 namespace fx = ms3d_fixture;
@@ -186,9 +186,11 @@ TEST(convert_bones, two_joints_follow_their_names) {
     fx::model m = joints_model({make_joint("base", "", {0, 0, 0}, {1, 2, 3}),
                                 make_joint("tip", "base", {90, 0, 0}, {4, 0, 0})});
     model_ptr model = read_fixture(m);
+    scene_model scene;
+    ASSERT_EQ(ms3d_to_scene(model.get(), &scene), 0);
     mesh_ptr mesh(create_mesh());
     testing::internal::CaptureStdout();
-    ASSERT_EQ(convert_bones(mesh.get(), model.get()), 0);
+    ASSERT_EQ(convert_bones(mesh.get(), &scene), 0);
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(mesh->num_bones, 2);
     const tkm_bone &base = mesh->bones[0];

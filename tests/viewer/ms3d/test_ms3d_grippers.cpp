@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "viewer/ms3d/default_grippers.h"
+#include "viewer/scene/default_grippers.h"
 #include "viewer/render/math3d.h"
 
 namespace fx = ms3d_fixture;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "viewer/ms3d/point_merge.h"
+#include "viewer/scene/point_merge.h"
 
 namespace fx = ms3d_fixture;
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "viewer/render/math3d.h"
+#include "viewer/scene/point_merge.h"
 
 namespace fx = ms3d_fixture;
 
@@ -231,16 +232,19 @@ TEST(assign_vertices, a_triangle_listed_twice_is_renumbered_once) {
     m.groups.push_back({"again", {0}, 0});
     for (merge_method method : {merge_method::grid, merge_method::scan}) {
         model_ptr model = read_fixture(m);
+        scene_model scene;
+        ASSERT_EQ(ms3d_to_scene(model.get(), &scene), 0);
         mesh_ptr mesh(create_mesh());
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        ASSERT_EQ(convert_bones(mesh.get(), model.get()), 0);
-        ASSERT_EQ(assign_vertices(mesh.get(), model.get(), method), 0);
+        ASSERT_EQ(convert_bones(mesh.get(), &scene), 0);
+        ASSERT_EQ(assign_vertices(mesh.get(), &scene, method), 0);
         testing::internal::GetCapturedStdout();
         testing::internal::GetCapturedStderr();
         const float expected[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
         for (int k = 0; k < 3; k++) {
-            const uint16_t v = model->triangles[0].vertex_indices[k];
+            // The scene holds the corners in the TKM's winding, the reverse of Milkshape's.
+            const uint32_t v = scene.triangles[0].corners[2 - k].vertex;
             ASSERT_LT(v, mesh->num_vertices);
             for (int axis = 0; axis < 3; axis++)
                 EXPECT_EQ(mesh->vertices[v].world[12 + axis], expected[k][axis]) << k;
@@ -254,13 +258,15 @@ TEST(merge_vertex, renumbers_and_removes) {
     add_triangle(m, 0, 2, 3);
     add_triangle(m, 2, 1, 3);
     model_ptr model = read_fixture(m);
-    merge_vertex(model.get(), 2, 1);
-    ASSERT_EQ(model->num_vertices, 3);
-    EXPECT_EQ(model->vertices[2].position[0], 3.0f);
-    const uint16_t first[] = {0, 1, 2}, second[] = {1, 1, 2};
+    scene_model scene;
+    ASSERT_EQ(ms3d_to_scene(model.get(), &scene), 0);
+    merge_vertex(&scene, 2, 1);
+    ASSERT_EQ(scene.vertices.size(), 3u);
+    EXPECT_EQ(scene.vertices[2].position[0], 3.0f);
+    const uint32_t first[] = {0, 1, 2}, second[] = {1, 1, 2};
     for (int k = 0; k < 3; k++) {
-        EXPECT_EQ(model->triangles[0].vertex_indices[k], first[k]);
-        EXPECT_EQ(model->triangles[1].vertex_indices[k], second[k]);
+        EXPECT_EQ(scene.triangles[0].corners[2 - k].vertex, first[k]);
+        EXPECT_EQ(scene.triangles[1].corners[2 - k].vertex, second[k]);
     }
 }
 

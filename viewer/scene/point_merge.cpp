@@ -3,7 +3,7 @@
 // neighbours across the boundaries it is near (one cell for most points, at most 27).
 // Points with a coordinate that is infinite or not a number can match points far away (their
 // differences are not numbers), so they are kept apart and compared the slow way.
-#include "viewer/ms3d/point_merge.h"
+#include "viewer/scene/point_merge.h"
 
 #include <cmath>
 #include <unordered_map>
@@ -42,10 +42,11 @@ axis_cells cells_of(float coordinate) {
 }
 
 // Cells that collide in the hash only add candidates: every candidate is tested exactly.
-uint64_t cell_hash(int64_t x, int64_t y, int64_t z) {
+uint64_t cell_hash(int64_t x, int64_t y, int64_t z, uint32_t kind) {
     uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
     h ^= static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
     h ^= static_cast<uint64_t>(z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    h ^= uint64_t{kind} * 0xD6E8FEB86659FD93ull + (h << 6) + (h >> 2);
     return h;
 }
 
@@ -55,16 +56,29 @@ bool is_finite_point(const float *p) {
 
 constexpr uint32_t none = UINT32_MAX;
 
-// The first entry of an ascending list of kept points that matches p, or none.
-uint32_t first_match(const std::vector<uint32_t> &kept, const float *points, const float *p) {
+// Points of different classes never merge; without classes every point is of class 0.
+struct point_set {
+    const float *points;
+    const uint32_t *classes; // null: all of class 0
+
+    uint32_t kind(uint32_t i) const { return classes ? classes[i] : 0; }
+    bool match(uint32_t i, uint32_t j) const {
+        return kind(i) == kind(j) && vec3_nearly_equal(&points[3 * i], &points[3 * j]);
+    }
+};
+
+// The first entry of an ascending list of kept points that matches point i, or none.
+uint32_t first_match(const std::vector<uint32_t> &kept, const point_set &set, uint32_t i) {
     for (uint32_t j : kept)
-        if (vec3_nearly_equal(p, &points[3 * j])) return j;
+        if (set.match(i, j)) return j;
     return none;
 }
 
 } // namespace
 
-point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
+point_merge merge_nearly_equal_points(const float *points, uint32_t count,
+                                      const uint32_t *classes) {
+    const point_set set{points, classes};
     point_merge result{0, std::vector<uint32_t>(count)};
     std::unordered_map<uint64_t, std::vector<uint32_t>> grid;
     std::vector<uint32_t> all_kept; // every kept point, ascending
@@ -74,18 +88,18 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
         const float *p = &points[3 * i];
         uint32_t match = none;
         if (!is_finite_point(p)) {
-            match = first_match(all_kept, points, p);
+            match = first_match(all_kept, set, i);
         } else {
-            match = first_match(odd_kept, points, p);
+            match = first_match(odd_kept, set, i);
             const axis_cells x = cells_of(p[0]), y = cells_of(p[1]), z = cells_of(p[2]);
             for (int64_t cx = x.first; cx <= x.last; cx++)
                 for (int64_t cy = y.first; cy <= y.last; cy++)
                     for (int64_t cz = z.first; cz <= z.last; cz++) {
-                        auto cell = grid.find(cell_hash(cx, cy, cz));
+                        auto cell = grid.find(cell_hash(cx, cy, cz, set.kind(i)));
                         if (cell == grid.end()) continue;
                         for (uint32_t j : cell->second) {
                             if (j >= match) break;
-                            if (vec3_nearly_equal(p, &points[3 * j])) {
+                            if (set.match(i, j)) {
                                 match = j;
                                 break;
                             }
@@ -100,7 +114,8 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count) {
         result.new_index[i] = result.num_kept++;
         all_kept.push_back(i);
         if (is_finite_point(p))
-            grid[cell_hash(cells_of(p[0]).cell, cells_of(p[1]).cell, cells_of(p[2]).cell)]
+            grid[cell_hash(cells_of(p[0]).cell, cells_of(p[1]).cell, cells_of(p[2]).cell,
+                           set.kind(i))]
                 .push_back(i);
         else
             odd_kept.push_back(i);

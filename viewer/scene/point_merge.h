@@ -1,5 +1,5 @@
-// Finding nearly coincident points in one pass: the grid behind the Milkshape vertex and texture
-// coordinate merges.
+// Finding nearly coincident points in one pass: the grid behind the TKM builder's vertex and
+// texture coordinate merges.
 #pragma once
 
 #include <cstdint>
@@ -18,5 +18,7 @@ struct point_merge {
 // Walks the points in order and lets each one join the earliest point kept so far that is nearly
 // equal to it (vec3_nearly_equal), else keeps it: the result of comparing every point with every
 // earlier kept point, at the cost of a grid lookup for points with finite coordinates. points
-// holds 3 floats per point, count points.
-point_merge merge_nearly_equal_points(const float *points, uint32_t count);
+// holds 3 floats per point, count points; classes (count entries, or null for one class) keeps
+// points of different classes apart.
+point_merge merge_nearly_equal_points(const float *points, uint32_t count,
+                                      const uint32_t *classes = nullptr);

@@ -1,7 +1,7 @@
 // Default grippers and grips of converted Milkshape models.
 //
 // Sections: tables, make_gripper and the makers, make_default_grippers.
-#include "viewer/ms3d/default_grippers.h"
+#include "viewer/scene/default_grippers.h"
 
 #include <cstring>
 #include <iterator>

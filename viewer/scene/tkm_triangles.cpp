@@ -1,5 +1,5 @@
-// The triangle step of the Milkshape conversion: material runs, triangles with their corners and
-// texture coordinates, the merge of equal texture coordinates, and the triangle list.
+// The triangle step of the TKM builder: material runs, triangles with their corners, hit colours
+// and texture coordinates, the merge of equal texture coordinates, and the triangle list.
 //
 // Sections: checks, material runs, triangles and corners, texture coordinate merging,
 // convert_triangles.
@@ -8,54 +8,54 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/ms3d/ms3d_convert.h"
-#include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/point_merge.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tkm_builder.h"
 
 namespace {
-
-// Three corners per triangle with 16-bit corner counts.
-constexpr uint16_t max_triangles = 21845;
 
 // ---- checks
 
 // Everything the triangle arrays are sized and indexed by, checked before anything is written.
-int check_triangle_sources(const tkm_mesh *mesh, const ms3d_model *model) {
-    if (model->num_triangles > max_triangles) {
-        real_meow("Milkshape model has %u triangles, more than the %u a mesh can hold.  Can't use "
+int check_triangle_sources(const tkm_mesh *mesh, const scene_model *scene, const char *source) {
+    if (scene->triangles.size() > tkm_most_triangles) {
+        real_meow("%s model has %zu triangles, more than the %u a mesh can hold.  Can't use "
                   "this model!\n",
-                  unsigned{model->num_triangles}, unsigned{max_triangles});
+                  source, scene->triangles.size(), unsigned{tkm_most_triangles});
         return 1;
     }
-    uint32_t listed = 0;
-    for (uint16_t g = 0; g < model->num_groups; g++) {
-        const ms3d_group &group = model->groups[g];
-        if (!std::memchr(group.name, 0, ms3d_name_size)) {
-            real_meow("Group %u has a name longer than its field.  Can't use this model!\n",
-                      unsigned{g});
-            return 1;
-        }
-        listed += group.num_triangles;
-        for (uint16_t k = 0; k < group.num_triangles; k++) {
-            const uint16_t t = group.triangle_indices[k];
-            if (t >= model->num_triangles) {
-                real_meow("Group '%s' lists triangle %u, but the model has only %u triangles.  "
+    if (scene->groups.size() > tkm_most_elements) {
+        real_meow("%s model has %zu groups, more than the %u a mesh can hold.  Can't use this "
+                  "model!\n",
+                  source, scene->groups.size(), unsigned{tkm_most_elements});
+        return 1;
+    }
+    const uint32_t num_vertices = uint32_t{mesh->num_vertices} + mesh->num_blends;
+    size_t listed = 0;
+    for (const scene_group &group : scene->groups) {
+        listed += group.triangles.size();
+        for (uint32_t t : group.triangles) {
+            if (t >= scene->triangles.size()) {
+                real_meow("Group '%s' lists triangle %u, but the model has only %zu triangles.  "
                           "Can't use this model!\n",
-                          group.name, unsigned{t}, unsigned{model->num_triangles});
+                          group.name.c_str(), unsigned{t}, scene->triangles.size());
                 return 1;
             }
-            for (uint16_t v : model->triangles[t].vertex_indices)
-                if (v >= mesh->num_vertices) {
+            for (int k = 2; k >= 0; k--) {
+                const uint32_t v = scene->triangles[t].corners[k].vertex;
+                if (v >= num_vertices) {
                     real_meow("Triangle %u uses vertex %u, but the model has only %u vertices.  "
                               "Can't use this model!\n",
-                              unsigned{t}, unsigned{v}, unsigned{mesh->num_vertices});
+                              unsigned{t}, unsigned{v}, unsigned{num_vertices});
                     return 1;
                 }
+            }
         }
     }
-    if (listed > model->num_triangles) {
-        real_meow("Milkshape groups list %u triangles, but the model has only %u.  Can't use this "
+    if (listed > scene->triangles.size()) {
+        real_meow("%s groups list %zu triangles, but the model has only %zu.  Can't use this "
                   "model!\n",
-                  unsigned{listed}, unsigned{model->num_triangles});
+                  source, listed, scene->triangles.size());
         return 1;
     }
     return 0;
@@ -66,34 +66,35 @@ int check_triangle_sources(const tkm_mesh *mesh, const ms3d_model *model) {
 // One run per group that has triangles. A group without any draws nothing, and a run of none
 // after the last triangle cannot be stored in a TKM file (its reader refuses it), so such a group
 // gets no run; its material is checked all the same.
-int build_material_runs(tkm_mesh *mesh, const ms3d_model *model) {
-    mesh->material_runs = alloc_elements<material_run>(model->num_groups);
+int build_material_runs(tkm_mesh *mesh, const scene_model *scene) {
+    mesh->material_runs = alloc_elements<material_run>(uint32_t(scene->groups.size()));
     if (!mesh->material_runs) return 1;
     uint16_t first = 0;
-    for (uint16_t g = 0; g < model->num_groups; g++) {
-        const ms3d_group &group = model->groups[g];
-        if (group.material_index < 0) {
-            real_meow("Group '%s' has no material assigned.  Can't use this model!\n", group.name);
+    for (const scene_group &group : scene->groups) {
+        if (group.material < 0) {
+            real_meow("Group '%s' has no material assigned.  Can't use this model!\n",
+                      group.name.c_str());
             return 1;
         }
-        if (group.material_index >= model->num_materials) {
-            real_meow("Group '%s' uses material %d, but the model has only %u materials.  Can't "
+        if (size_t(group.material) >= scene->materials.size()) {
+            real_meow("Group '%s' uses material %d, but the model has only %zu materials.  Can't "
                       "use this model!\n",
-                      group.name, int{group.material_index}, unsigned{model->num_materials});
+                      group.name.c_str(), int{group.material}, scene->materials.size());
             return 1;
         }
-        if (group.num_triangles == 0) continue;
-        mesh->material_runs[mesh->num_material_runs++] = {
-            static_cast<uint16_t>(group.material_index), first, group.num_triangles};
-        first = static_cast<uint16_t>(first + group.num_triangles);
+        if (group.triangles.empty()) continue;
+        const uint16_t count = static_cast<uint16_t>(group.triangles.size());
+        mesh->material_runs[mesh->num_material_runs++] = {static_cast<uint16_t>(group.material),
+                                                          first, count};
+        first = static_cast<uint16_t>(first + count);
     }
     return 0;
 }
 
 // ---- triangles and corners
 
-int fill_triangles(tkm_mesh *mesh, const ms3d_model *model) {
-    const uint16_t count = model->num_triangles;
+int fill_triangles(tkm_mesh *mesh, const scene_model *scene) {
+    const uint16_t count = static_cast<uint16_t>(scene->triangles.size());
     const uint16_t corners = static_cast<uint16_t>(3 * count);
     mesh->triangles = alloc_elements<tkm_triangle>(count);
     mesh->corners = alloc_elements<tkm_corner>(corners);
@@ -105,16 +106,18 @@ int fill_triangles(tkm_mesh *mesh, const ms3d_model *model) {
     uint16_t written = 0; // triangles
     uint16_t n = 0;       // corners
     std::vector<bool> listed(count);
-    for (uint16_t g = 0; g < model->num_groups; g++) {
-        const ms3d_group &group = model->groups[g];
-        for (uint16_t k = 0; k < group.num_triangles; k++) {
-            const ms3d_triangle &source = model->triangles[group.triangle_indices[k]];
-            listed[group.triangle_indices[k]] = true;
+    for (const scene_group &group : scene->groups) {
+        for (uint32_t t : group.triangles) {
+            const scene_triangle &source = scene->triangles[t];
+            listed[t] = true;
+            // Each triangle's corners are stored last one first, which keeps the meshes converted
+            // before blend vertices and hit colours came along byte for byte the same.
             for (uint16_t c = 0; c < 3; c++) {
                 const uint16_t at = static_cast<uint16_t>(n + c);
-                mesh->texcoords[at] = {source.s[c], source.t[c]};
-                mesh->corners[at] = {at, source.vertex_indices[c], 0, 0};
-                // Milkshape winds the other way round: the corner order is reversed.
+                const scene_corner &corner = source.corners[2 - c];
+                mesh->texcoords[at] = {corner.uv[0], corner.uv[1]};
+                mesh->corners[at] = {at, static_cast<uint16_t>(corner.vertex), 0,
+                                     static_cast<uint16_t>(corner.hit_color & 0x7FFF)};
                 mesh->triangles[written].corners[2 - c] = at;
             }
             written++;
@@ -214,10 +217,11 @@ void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop) {
     mesh->num_texcoords--;
 }
 
-int convert_triangles(tkm_mesh *mesh, const ms3d_model *model, merge_method method) {
-    if (check_triangle_sources(mesh, model)) return 1;
-    if (build_material_runs(mesh, model)) return 1;
-    const int filled = fill_triangles(mesh, model);
+int convert_triangles(tkm_mesh *mesh, const scene_model *scene, merge_method method,
+                      const char *source) {
+    if (check_triangle_sources(mesh, scene, source)) return 1;
+    if (build_material_runs(mesh, scene)) return 1;
+    const int filled = fill_triangles(mesh, scene);
     if (filled) return filled;
     if (method == merge_method::scan)
         merge_texcoords_by_scan(mesh);

@@ -1,33 +1,40 @@
-// The material step of the Milkshape conversion: materials and the texture names they use.
+// The material step of the TKM builder: materials and the texture names they use.
 #include <cstring>
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
-#include "viewer/ms3d/ms3d_convert.h"
-#include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tkm_builder.h"
 
 namespace {
 
-// A Milkshape colour (0..1 with its own alpha) as a mesh colour (0..255, alpha applied).
+// A colour in 0..1 with its own alpha as a mesh colour (0..255, alpha applied).
 void scale_colour(float *out, const float *colour) {
     for (int i = 0; i < 3; i++)
         out[i] = colour[i] * 255.0f * colour[3];
 }
 
-// Names are copied as zero-terminated text: each must end inside its field. A TKM file cannot
-// hold an empty material name, so a model with one could be shown but never saved.
-int check_material_names(const ms3d_model *model) {
-    for (uint16_t i = 0; i < model->num_materials; i++) {
-        const ms3d_material &material = model->materials[i];
-        if (!std::memchr(material.name, 0, ms3d_name_size) ||
-            !std::memchr(material.texture, 0, ms3d_texture_size)) {
-            real_meow("Material %u has a name longer than its field.  Can't use this model!\n",
-                      unsigned{i});
+// A TKM file stores names with a 16-bit length and cannot hold an empty material name, so a model
+// with one could be shown but never saved.
+int check_materials(const scene_model *scene) {
+    if (scene->materials.size() > tkm_most_elements) {
+        real_meow("The model has %zu materials, more than the %u a TKM can hold.  Can't use this "
+                  "model!\n",
+                  scene->materials.size(), unsigned{tkm_most_elements});
+        return 1;
+    }
+    for (size_t i = 0; i < scene->materials.size(); i++) {
+        const scene_material &material = scene->materials[i];
+        if (material.name.size() > tkm_most_elements ||
+            material.texture.size() > tkm_most_elements) {
+            real_meow("Material %zu has a name longer than a TKM can hold.  Can't use this "
+                      "model!\n",
+                      i);
             return 1;
         }
-        if (material.name[0] == 0) {
-            real_meow("Material %u has no name.  Can't use this model!\n", unsigned{i});
+        if (material.name.empty()) {
+            real_meow("Material %zu has no name.  Can't use this model!\n", i);
             return 1;
         }
     }
@@ -36,9 +43,9 @@ int check_material_names(const ms3d_model *model) {
 
 } // namespace
 
-int convert_materials(tkm_mesh *mesh, const ms3d_model *model) {
-    if (check_material_names(model)) return 1;
-    const uint16_t count = model->num_materials;
+int convert_materials(tkm_mesh *mesh, const scene_model *scene) {
+    if (check_materials(scene)) return 1;
+    const uint16_t count = static_cast<uint16_t>(scene->materials.size());
     mesh->texture_names = alloc_elements<texture_name>(count);
     mesh->materials = alloc_elements<tkm_material>(count);
     if (!mesh->texture_names || !mesh->materials) return 1;
@@ -46,10 +53,10 @@ int convert_materials(tkm_mesh *mesh, const ms3d_model *model) {
     mesh->num_materials = count;
     uint16_t used = 0;
     for (uint16_t i = 0; i < count; i++) {
-        const ms3d_material &source = model->materials[i];
+        const scene_material &source = scene->materials[i];
         tkm_material &material = mesh->materials[i];
-        const uint16_t name_length = static_cast<uint16_t>(std::strlen(source.name));
-        material.name = alloc_counted_string(source.name, name_length);
+        const uint16_t name_length = static_cast<uint16_t>(source.name.size());
+        material.name = alloc_counted_string(source.name.data(), name_length);
         if (!material.name) return 1;
         material.name_length = name_length;
         material.aux_word = 3;
@@ -61,10 +68,10 @@ int convert_materials(tkm_mesh *mesh, const ms3d_model *model) {
         material.shininess = source.shininess * 0.0078125f;
         material.aux_float2 = 0.05f;
         derive_material_values(&material);
-        if (source.texture[0] == 0) continue;
+        if (source.texture.empty()) continue;
         texture_name &name = mesh->texture_names[used];
-        const uint16_t path_length = static_cast<uint16_t>(std::strlen(source.texture));
-        name.path = alloc_counted_string(source.texture, path_length);
+        const uint16_t path_length = static_cast<uint16_t>(source.texture.size());
+        name.path = alloc_counted_string(source.texture.data(), path_length);
         material.texture_refs = alloc_elements<texture_ref>(1);
         if (!name.path || !material.texture_refs) return 1;
         name.length = path_length;

@@ -8,7 +8,7 @@
 // the floor), y up and facing +z, each bone's x axis along the bone towards its child, the known
 // rows placed by forward kinematics so that their children sit where the layout puts them. The
 // rows below are that script's output.
-#include "viewer/ms3d/reference_skeletons.h"
+#include "viewer/scene/reference_skeletons.h"
 
 #include <iterator>
 

@@ -1,0 +1,70 @@
+// Building a tkm_mesh from the neutral model: bones, attachment points, vertices, triangles and
+// materials, with the rules the game's models need (reference skeletons, default grippers).
+#pragma once
+
+#include <cstdint>
+
+struct tkm_mesh;
+struct tkm_bone;
+struct scene_model;
+
+// How coincident vertices and texture coordinates are found: with the grid (the normal way), or
+// by comparing each with every earlier one and merging one at a time (the plain scan, kept to
+// check the grid against and to measure it).
+enum class merge_method { grid, scan };
+
+// What a build needs to know about its source.
+struct tkm_build_options {
+    merge_method method = merge_method::grid;
+    const char *source = "Milkshape"; // the format's name in messages ("Milkshape model has ...")
+};
+
+// The limits of a TKM file: 16-bit counts and indices, three corners per triangle.
+inline constexpr uint32_t tkm_most_elements = 65535;
+inline constexpr uint32_t tkm_most_triangles = 21845;
+
+// Fills the empty mesh from the scene, which it changes on the way (vertices merged, corners
+// renumbered), so a scene serves one build. 0, or the failed step: 1 bones, 2 vertices,
+// 3 triangles, 4 materials; each failing step prints why. Prints nothing on success (the caller
+// says what it converted). A failed mesh is only fit for release.
+int build_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options = {});
+
+// ---- bones and attachment points
+
+// One bone per joint, the reference pose for the known character counts, world matrices, then the
+// scene's attachments as grips or grippers, or the default ones when it has none. 0, or 1 when a
+// joint's name is empty or too long, a bone's parent is not an earlier bone, or there are more
+// joints than a TKM holds (all printed).
+int convert_bones(tkm_mesh *mesh, const scene_model *scene);
+// Copies row i of the reference skeleton for bone_count into the bone (parent, position, rotation,
+// local); warns for counts other than 2 that have no table. 0, or 1 when i is beyond the table.
+int apply_reference_bone(tkm_bone *bone, int i, uint16_t bone_count);
+// The quaternion, in tkm_bone::rotation's convention, whose quat_to_mat4 is the rotation part of
+// the pure rotation m.
+void matrix_to_bone_rotation(float *q, const float *m);
+
+// ---- vertices
+
+// Checks the vertices' joints, merges coincident vertices (those with one joint by place alone,
+// blended ones only with the same weights), sorts the stored vertices by bone, renumbers the
+// corners and builds the runs, the stored vertices (relative to their bones) and the blend
+// vertices. 0, 1 (bad joint assignment, indices or counts, printed) or 2 (more bone values than
+// runs, printed).
+int assign_vertices(tkm_mesh *mesh, scene_model *scene, merge_method method = merge_method::grid,
+                    const char *source = "Milkshape");
+// Removes vertex drop (keep < drop): every corner naming drop names keep instead, and every index
+// above drop moves down by one.
+void merge_vertex(scene_model *scene, uint32_t drop, uint32_t keep);
+
+// ---- triangles and materials
+
+// Material runs (one per group with triangles), triangles, corners with their hit colours and
+// texture coordinates (merged), the single triangle list. 0; 1 when a group has no material (or an
+// index or count is out of range, printed); 2 when the groups leave triangles out.
+int convert_triangles(tkm_mesh *mesh, const scene_model *scene,
+                      merge_method method = merge_method::grid, const char *source = "Milkshape");
+// Removes texture coordinate drop (keep < drop), pointing its corners at keep.
+void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop);
+// One material per scene material and one texture name per material with a texture. 0, or 1 when
+// a material's name is empty or too long, there are too many (printed) or memory runs out.
+int convert_materials(tkm_mesh *mesh, const scene_model *scene);
