@@ -32,6 +32,10 @@ def _run_operator(operator, what, **options):
     numpy_compat()
     try:
         result = operator(**options)
+    except AttributeError:
+        # bpy.ops says so when the operator is not registered.
+        raise ToolError("Blender's glTF %s is not there: enable the add-on \"Import-Export: "
+                        "glTF 2.0 format\" in the preferences" % what) from None
     except RuntimeError as error:
         raise ToolError("Blender's glTF %s failed: %s" % (what, str(error).strip())) from None
     if "FINISHED" not in result:

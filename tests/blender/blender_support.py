@@ -96,6 +96,7 @@ def scene_fingerprint():
         "colors": sorted((mesh.name, tuple(a.name for a in mesh.color_attributes))
                          for mesh in bpy.data.meshes),
         "mode": bpy.context.mode,
+        "frame": bpy.context.scene.frame_current,
     }
 
 

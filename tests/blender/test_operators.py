@@ -9,6 +9,7 @@ import stat
 import subprocess
 import sys
 
+import addon_utils
 import bpy
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -176,5 +177,14 @@ support.expect_report(checks, lambda: bpy.ops.export_scene.tka(filepath=out_tka,
 checks.check(support.scene_fingerprint() == before, "refused TKA export: the scene is as it was")
 checks.equal(support.scratch_leftovers(), [], "refused TKA export: scratch folders left")
 
-support.set_tool(tkmtool)
+# Blender's glTF add-on switched off: the import says which add-on it needs.
+addon_utils.disable("io_scene_gltf2", default_set=True)
+support.set_tool(garbage_tool)
+select_only(cube)
+before = support.scene_fingerprint()
+support.expect_report(checks, lambda: bpy.ops.import_scene.tkm(filepath=broken_tkm),
+                      "glTF 2.0 format", "import without Blender's glTF add-on")
+checks.check(support.scene_fingerprint() == before, "import without the glTF add-on: the scene "
+             "is as it was")
+checks.equal(support.scratch_leftovers(), [], "import without the glTF add-on: scratch folders")
 checks.finish()
