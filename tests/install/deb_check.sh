@@ -51,6 +51,18 @@ done
 "$here/man_lint.sh" "$work/tarvik.1" "$work/tkmtool.1" || fail "installed manual pages"
 [ -f /usr/share/bash-completion/completions/tkmtool ] || fail "no bash completion"
 desktop-file-validate /usr/share/applications/tarvik.desktop || fail "desktop entry"
+# The Blender add-on sits in Blender's system add-on folder; where Blender is installed, it
+# enables the add-on from there (user folders of its own, so no user copy can stand in).
+addon=/usr/share/blender/scripts/addons/io_scene_tkm
+[ -f "$addon/__init__.py" ] || fail "no Blender add-on in $addon"
+if command -v blender >/dev/null 2>&1; then
+    mkdir "$work/blender-user"
+    BLENDER_USER_SCRIPTS="$work/blender-user" BLENDER_USER_CONFIG="$work/blender-user" \
+        blender -b --factory-startup --python-exit-code 1 --python-expr "import addon_utils
+module = addon_utils.enable('io_scene_tkm', handle_error=None)
+assert module and module.__file__ == '$addon/__init__.py', module" >"$work/blender.log" 2>&1 ||
+        { cat "$work/blender.log"; fail "Blender does not enable the installed add-on"; }
+fi
 
 # The package's trigger has updated the MIME database: it knows the game's extensions.
 grep -qx 'model/x-tarvik-mesh:\*\.tkm' /usr/share/mime/globs || fail "MIME database lacks .tkm"
