@@ -10,9 +10,10 @@
 #include "tests/fixtures/tkm_builder.h"
 #include "tests/viewer/gltf/export/character_fixture.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/gltf/gltf_export.h"
 #include "viewer/mesh/tkm_reader.h"
+#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ namespace {
 void export_forms(const tkm_mesh &mesh, const tka_animation *rest, bool text) {
     gltf_export_options options;
     options.texture_directory = fuzz_scratch_path("no-such-directory");
+    options.read_image = read_image_with_devil;
     if (rest) options.animations.push_back({rest, "rest"});
     for (bool binary : {true, false}) {
         if (!binary && !text) continue;

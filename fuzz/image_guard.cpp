@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_target.h"
-#include "viewer/textures/image_guard.h"
+#include "viewer/files/image_guard.h"
 
 namespace {
 

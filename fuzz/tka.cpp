@@ -8,7 +8,7 @@
 #include "fuzz_target.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/anim/tka_writer.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/tkm_reader.h"

@@ -7,7 +7,7 @@
 #include "round_trip.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/mesh/tkm_reader.h"
 
 namespace {

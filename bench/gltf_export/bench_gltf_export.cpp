@@ -11,7 +11,8 @@
 #include "common/temp_dir.h"
 #include "fixtures/mesh_loading.h"
 #include "viewer/gltf/gltf_export.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
+#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -102,6 +103,7 @@ void encode(benchmark::State &state, bool animated, bool binary) {
     gltf_export_options options;
     options.binary = binary;
     options.texture_directory = m.dir.path.string();
+    options.read_image = read_image_with_devil;
     if (animated) options.animations.push_back({m.animation.get(), "largest"});
     size_t bytes = 0;
     for (auto _ : state) {
@@ -132,6 +134,7 @@ void export_mesh_and_largest_animation_to_disk(benchmark::State &state) {
     models &m = shared();
     gltf_export_options options;
     options.texture_directory = m.dir.path.string();
+    options.read_image = read_image_with_devil;
     options.animations.push_back({m.animation.get(), "largest"});
     for (auto _ : state) {
         gltf_export_report report;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/bone_frames.h"

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "parts.h"
 #include "tool_common.h"
 #include "viewer/gltf/gltf_export.h"
 
@@ -100,6 +101,11 @@ int command_export_gltf(const std::vector<std::string> &args) {
     gltf_export_options options;
     options.texture_directory = directory_of(mesh_path);
     options.hit_colors_as_vertex_colors = vertex_colours;
+    // The image library is loaded only for a mesh that names textures.
+    if (mesh->num_texture_names > 0) {
+        options.read_image = image_reader();
+        if (!options.read_image) return 1;
+    }
     for (const std::string &path : parsed.values("--anim")) {
         animation_ptr animation = load_animation(path, mesh.get(), &failed);
         if (!animation) return 1;

@@ -5,7 +5,6 @@
 #include "obj_export.h"
 #include "tool_common.h"
 #include "viewer/anim/pose.h"
-#include "viewer/app/app_state.h"
 
 int command_export_obj(const std::vector<std::string> &args) {
     parsed_args parsed;
@@ -28,9 +27,7 @@ int command_export_obj(const std::vector<std::string> &args) {
                      frame, unsigned{animation->num_frames});
         return 1;
     }
-    app_state.weapon_mesh = nullptr;
-    app_state.current_frame = static_cast<int32_t>(frame);
-    pose_mesh(mesh.get(), animation.get());
+    pose_mesh_in_frame(mesh.get(), animation.get(), static_cast<int32_t>(frame), nullptr);
     std::string error;
     if (export_obj(*mesh, parsed.files[1], &error) != 0) {
         std::fprintf(stderr, "tkmtool: %s\n", error.c_str());

@@ -109,7 +109,7 @@ animation_ptr load_pose_animation(const std::string &anim_path, const tkm_mesh *
         return load_animation(anim_path, mesh, &failed);
     }
     animation_ptr animation(create_animation());
-    if (!animation || build_rest_pose(mesh, animation.get()) != 0) {
+    if (!animation || fill_rest_pose(mesh, animation.get()) != 0) {
         std::fprintf(stderr, "tkmtool: out of memory\n");
         return nullptr;
     }

@@ -1,12 +1,10 @@
-// Posing meshes, the rest pose, and frame stepping.
+// Posing meshes in a frame, and the rest pose.
 #include "viewer/anim/pose.h"
 
 #include <cstring>
 
 #include "viewer/anim/animation.h"
-#include "viewer/app/app_state.h"
-#include "viewer/gui/dialog.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 
@@ -25,20 +23,16 @@ const float *bone_world(const tkm_mesh *mesh, const tka_animation *animation, in
 
 } // namespace
 
-int32_t frame_in_use(const tkm_mesh *mesh, const tka_animation *animation) {
+int32_t checked_frame(const tka_animation *animation, int32_t frame) {
     if (!animation || animation->num_frames == 0) return -1;
-    int32_t frame = (mesh && mesh == app_state.weapon_mesh) ? 0 : app_state.current_frame;
     if (frame < 0 || frame >= animation->num_frames) return -1;
     return frame;
 }
 
-void pose_mesh(tkm_mesh *mesh, const tka_animation *animation) {
-    pose_mesh_positions(mesh, animation, nullptr);
-}
-
-void pose_mesh_positions(tkm_mesh *mesh, const tka_animation *animation, float *positions) {
+void pose_mesh_in_frame(tkm_mesh *mesh, const tka_animation *animation, int32_t frame,
+                        float *positions) {
     if (!mesh || !mesh->vertices) return;
-    int32_t frame = frame_in_use(mesh, animation);
+    frame = checked_frame(animation, frame);
     for (uint32_t i = 0; i < mesh->num_vertices; ++i) {
         tkm_vertex &vertex = mesh->vertices[i];
         const float *world = bone_world(mesh, animation, frame, vertex.bone);
@@ -50,8 +44,7 @@ void pose_mesh_positions(tkm_mesh *mesh, const tka_animation *animation, float *
     }
 }
 
-int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation) {
-    app_state.rest_pose_animation = 1;
+int fill_rest_pose(const tkm_mesh *mesh, tka_animation *animation) {
     animation->num_frames = 1;
     animation->name_length = mesh->name_length;
     animation->name = alloc_counted_string(mesh->name, mesh->name_length);
@@ -79,31 +72,6 @@ int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation) {
         std::memcpy(bone.frame_worlds, source.world, sizeof source.world);
     }
     return 0;
-}
-
-void show_current_frame() {
-    set_dlg_item_int(app_state.animation_window, current_frame_field_id,
-                     app_state.current_frame + 1);
-}
-
-void next_frame() {
-    const tka_animation *animation = app_state.animation;
-    if (!animation) return;
-    // A frameless animation has nothing to step through; frame 0 keeps drawing in the bind pose.
-    int32_t frame = app_state.current_frame + 1;
-    if (frame >= animation->num_frames || frame < 0) frame = 0;
-    app_state.current_frame = frame;
-    show_current_frame();
-}
-
-void previous_frame() {
-    const tka_animation *animation = app_state.animation;
-    if (!animation) return;
-    int32_t frame = app_state.current_frame - 1;
-    if (frame < 0 || frame >= animation->num_frames) frame = animation->num_frames - 1;
-    if (frame < 0) frame = 0;
-    app_state.current_frame = frame;
-    show_current_frame();
 }
 
 void blend_position(const tkm_mesh *mesh, uint16_t index, float *out) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "viewer/app/paths.h"
+#include "viewer/files/paths.h"
 
 struct tkm_mesh;
 struct tka_animation;

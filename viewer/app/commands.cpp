@@ -14,7 +14,7 @@
 
 #include "support/file.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/file_chooser.h"

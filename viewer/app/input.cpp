@@ -1,10 +1,10 @@
 // Camera and animation input: key table, the two mouse modes, and the joystick poll.
 #include "viewer/app/input.h"
 
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/command_keys.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "support/memory.h"
 #include "viewer/app/commands.h"
-#include "viewer/app/paths.h"
+#include "viewer/files/paths.h"
 #include "viewer/app/startup.h"
 
 namespace {

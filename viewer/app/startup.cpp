@@ -7,7 +7,7 @@
 
 #include "support/messages.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
 #include "viewer/app/open_files.h"

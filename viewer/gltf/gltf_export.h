@@ -36,6 +36,11 @@ struct gltf_export_animation {
     std::string name;                         // the glTF animation's name (UTF-8 or Latin-1)
 };
 
+// Decodes the image file at path (already read once and header-checked); true when it decodes.
+// With convert, the image is re-encoded as 8-bit RGB or RGBA PNG into *png. The program supplies
+// it (with DevIL: viewer/textures/image_png.h), so the model code links no image library.
+using gltf_image_reader = bool (*)(const char *path, bool convert, std::vector<uint8_t> *png);
+
 struct gltf_export_options {
     bool binary = true;                            // .glb (true) or .gltf with files beside it
     std::string base_name = "model";               // the output's name without its extension
@@ -44,6 +49,7 @@ struct gltf_export_options {
     // Hit colours as COLOR_0, which Blender keeps through its import and export but which tints
     // the model in every viewer, instead of the custom attribute _HIT_COLOR.
     bool hit_colors_as_vertex_colors = false;
+    gltf_image_reader read_image = nullptr; // null: every texture is reported missing
 };
 
 // Where the exported skin puts a vertex furthest from where the viewer puts it.
@@ -64,7 +70,8 @@ struct gltf_file {
 };
 
 // Builds the whole export in memory: the .glb, or the .gltf followed by its .bin and images.
-// Textures are looked for (and decoded by DevIL) as the options say. Returns a result code.
+// Textures are looked for (and decoded by the options' image reader) as the options say. Returns a
+// result code.
 int32_t encode_gltf(const tkm_mesh &mesh, const gltf_export_options &options,
                     std::vector<gltf_file> *files, gltf_export_report *report);
 

@@ -3,13 +3,11 @@
 // Index: finding a texture - reading and converting an image - images and textures - materials
 //
 // A texture is looked for as the viewer looks: its base name beside the mesh in any letter case,
-// then its stored path. DevIL decodes it (what DevIL cannot show, the viewer cannot either); a PNG
-// or JPEG file is then taken as it is, any other format is converted to PNG, the formats glTF
-// allows. DevIL's PNG writer stores the rows top first whatever the source's row order, and the
-// texture coordinates are kept as stored: the viewer negates v for OpenGL, whose images start at
-// the bottom row, so both show the same texel.
-#include <IL/il.h>
-
+// then its stored path. The options' image reader decodes it (what the viewer's image library
+// cannot show, the viewer cannot either); a PNG or JPEG file is then taken as it is, any other
+// format is converted to PNG, the formats glTF allows. The PNG writer stores the rows top first
+// whatever the source's row order, and the texture coordinates are kept as stored: the viewer
+// negates v for OpenGL, whose images start at the bottom row, so both show the same texel.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -20,9 +18,9 @@
 #include "support/memory.h"
 #include "viewer/gltf/gltf_export_internal.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/textures/directory_search.h"
-#include "viewer/textures/image_guard.h"
-#include "viewer/textures/texture_paths.h"
+#include "viewer/files/directory_search.h"
+#include "viewer/files/image_guard.h"
+#include "viewer/files/texture_paths.h"
 
 namespace {
 
@@ -66,61 +64,24 @@ bool starts_with(const std::vector<uint8_t> &bytes, std::initializer_list<uint8_
            std::equal(signature.begin(), signature.end(), bytes.begin());
 }
 
-void forget_devil_errors() {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-}
-
-// The current DevIL image as PNG bytes in 8-bit RGB or RGBA; false when DevIL cannot.
-bool save_png(std::vector<uint8_t> *out) {
-    ILint format = ilGetInteger(IL_IMAGE_FORMAT);
-    ILint palette = ilGetInteger(IL_PALETTE_TYPE);
-    bool alpha =
-        format == IL_RGBA || format == IL_BGRA || format == IL_LUMINANCE_ALPHA ||
-        (format == IL_COLOUR_INDEX && (palette == IL_PAL_RGBA32 || palette == IL_PAL_BGRA32));
-    if (!ilConvertImage(alpha ? IL_RGBA : IL_RGB, IL_UNSIGNED_BYTE)) return false;
-    ILuint size = ilSaveL(IL_PNG, nullptr, 0);
-    if (size == 0) return false;
-    out->resize(size);
-    ILuint written = ilSaveL(IL_PNG, out->data(), size);
-    if (written == 0 || written > size) return false;
-    out->resize(written);
-    return true;
-}
-
-// Reads and checks the image at path: PNG and JPEG as they are, anything else DevIL reads as
-// PNG. False when it cannot be read or decoded.
-bool encode_image(const std::string &path, encoded_image *out) {
-    // DevIL overruns its buffers on some absurd BMP and TGA headers: those never reach it.
-    if (check_image_file(path.c_str()) != image_ok) return false;
+// Reads and checks the image at path: PNG and JPEG as they are, anything else re-encoded as PNG
+// by the reader. False when it cannot be read or decoded.
+bool encode_image(const std::string &path, gltf_image_reader read_image, encoded_image *out) {
+    // The image library overruns its buffers on some absurd BMP and TGA headers: those never
+    // reach it.
+    if (!read_image || check_image_file(path.c_str()) != image_ok) return false;
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     if (!in.good() && !in.eof()) return false;
-    static bool devil_ready = false;
-    if (!devil_ready) {
-        ilInit();
-        devil_ready = true;
-    }
-    forget_devil_errors();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool decoded = ilLoadImage(path.c_str()) == IL_TRUE;
-    bool ok = decoded;
-    if (decoded && starts_with(bytes, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) {
+    const bool png = starts_with(bytes, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    const bool jpeg = !png && starts_with(bytes, {0xFF, 0xD8, 0xFF});
+    out->mime_type = jpeg ? "image/jpeg" : "image/png";
+    if (png || jpeg) {
+        if (!read_image(path.c_str(), false, nullptr)) return false;
         out->bytes = std::move(bytes);
-        out->mime_type = "image/png";
-    } else if (decoded && starts_with(bytes, {0xFF, 0xD8, 0xFF})) {
-        out->bytes = std::move(bytes);
-        out->mime_type = "image/jpeg";
-    } else if (decoded) {
-        ok = save_png(&out->bytes);
-        out->mime_type = "image/png";
+        return true;
     }
-    ilBindImage(0);
-    ilDeleteImages(1, &image);
-    forget_devil_errors();
-    return ok;
+    return read_image(path.c_str(), true, &out->bytes);
 }
 
 // ---- images and textures
@@ -158,7 +119,7 @@ int texture_for(gltf_export_state &state, uint16_t index, std::map<uint16_t, int
     std::string source = find_texture_image(state.options.texture_directory, name);
     encoded_image image;
     int texture = -1;
-    if (!source.empty() && encode_image(source, &image)) {
+    if (!source.empty() && encode_image(source, state.options.read_image, &image)) {
         tinygltf::Image entry;
         // The texture's own file name and then the format of the bytes: Blender drops the last
         // extension of an image's name, and the import gives the texture back under the rest.

@@ -9,7 +9,7 @@
 
 #include "viewer/gltf/gltf_export_internal.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "support/messages.h"
 #include "viewer/gltf/gltf_import_internal.h"
-#include "viewer/textures/image_guard.h"
+#include "viewer/files/image_guard.h"
 
 namespace gltf_import {
 

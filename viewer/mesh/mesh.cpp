@@ -1,14 +1,14 @@
 // Creating, classifying and releasing meshes.
 #include "viewer/mesh/mesh.h"
 
-#include <GL/gl.h>
-
 #include <atomic>
 #include <cstring>
 
 namespace {
 
 std::atomic<uint32_t> models_changed{0};
+// Installed by the drawing layer when it makes the first texture; the model code calls no GL.
+texture_release texture_releaser = nullptr;
 
 } // namespace
 
@@ -92,14 +92,16 @@ void release_bones(uint16_t count, tkm_bone *bones, uint32_t with_frames) {
     cleanup_one(bones);
 }
 
+void set_texture_release(texture_release release) {
+    texture_releaser = release;
+}
+
 void release_gl_textures(gl_texture_table *table) {
     if (table->num_textures == 0) return;
     // One at a time: a table only partly filled by a failed load still holds valid names first.
     for (uint32_t i = 0; i < table->num_textures; ++i) {
-        if (table->textures && table->textures[i] != 0) {
-            GLuint name = table->textures[i];
-            glDeleteTextures(1, &name);
-        }
+        if (table->textures && table->textures[i] != 0 && texture_releaser)
+            texture_releaser(table->textures[i]);
     }
     cleanup_one(table->textures);
     cleanup_one(table->loaded);

@@ -221,8 +221,12 @@ const char *model_class_name(const tkm_mesh *mesh);
 void release_mesh(tkm_mesh *mesh);
 // Frees count bones and the array; with_frames non-zero also frees each bone's frame arrays.
 void release_bones(uint16_t count, tkm_bone *bones, uint32_t with_frames);
-// Deletes the table's OpenGL textures (needs a current GL context when num_textures is non-zero)
-// and frees its arrays; the table is left empty.
+// Deletes one OpenGL texture name; the drawing layer supplies it.
+using texture_release = void (*)(uint32_t name);
+// Installs how release_gl_textures deletes a texture (the drawing layer does before it makes one).
+void set_texture_release(texture_release release);
+// Deletes the table's OpenGL textures through the installed release (needs a current GL context
+// when num_textures is non-zero) and frees its arrays; the table is left empty.
 void release_gl_textures(gl_texture_table *table);
 // Element-array releases: free each element's owned strings and arrays, then the array.
 void release_blend_vertices(uint16_t count, blend_vertex *blends);

@@ -31,7 +31,7 @@
 
 #include "support/file.h"
 #include "viewer/mesh/binary_read.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

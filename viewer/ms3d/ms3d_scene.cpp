@@ -7,7 +7,7 @@
 #include "support/messages.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/scene_math.h"
 

@@ -15,12 +15,12 @@
 
 #include "support/memory.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/background.h"
 #include "viewer/render/bone_frames.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/render/mesh_arrays.h"
 #include "viewer/render/run_state.h"
 

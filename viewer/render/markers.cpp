@@ -10,7 +10,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/bone_frames.h"
 #include "viewer/render/draw.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

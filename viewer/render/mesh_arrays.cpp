@@ -22,11 +22,11 @@
 #include <cstring>
 #include <vector>
 
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/render/run_state.h"
 
 namespace {

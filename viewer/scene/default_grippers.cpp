@@ -8,7 +8,7 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

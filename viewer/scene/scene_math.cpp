@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/tkm_builder.h"
 
 void matrix_to_scene_quat(float *q, const float *m) {

@@ -5,7 +5,7 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/default_grippers.h"
 #include "viewer/scene/reference_skeletons.h"
 #include "viewer/scene/scene.h"

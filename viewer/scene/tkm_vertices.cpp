@@ -9,7 +9,7 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/point_merge.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/tkm_builder.h"

@@ -16,18 +16,18 @@
 #include "support/file.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/textures/image_guard.h"
-#include "viewer/textures/texture_paths.h"
+#include "viewer/files/image_guard.h"
+#include "viewer/files/texture_paths.h"
+#include "viewer/textures/image_png.h"
 
 int32_t reloading_textures = 0;
 
 namespace {
 
-// DevIL keeps failed operations on an error stack; a code left from an earlier failure must not be
-// taken for the result of the next call.
-void forget_devil_errors() {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
+// How a mesh's textures go when it is released: the model code itself calls no GL.
+void delete_texture(uint32_t name) {
+    GLuint texture = name;
+    glDeleteTextures(1, &texture);
 }
 
 // A block path as its own string: path may lack its terminator within length, or be null.
@@ -39,6 +39,7 @@ std::string stored_path(const texture_name &name) {
 } // namespace
 
 int32_t load_image_texture(uint32_t *slot, const char *path) {
+    set_texture_release(delete_texture);
     // DevIL overruns its buffers on some absurd BMP and TGA headers: those never reach it.
     if (!path) return 1;
     if (int32_t check = check_image_file(path); check != image_ok) {

@@ -11,7 +11,7 @@
 #include "tests/common/temp_dir.h"
 #include "tests/tools/tkmtool/png_picture.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/commands.h"
 #include "viewer/app/open_files.h"
 #include "viewer/app/startup.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/gui/dialog.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/mesh_loading.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 
 namespace {

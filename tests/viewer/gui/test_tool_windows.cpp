@@ -4,7 +4,7 @@
 
 #include "tests/viewer/gui/gui_fixture.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/startup.h"
 
 // X11 last: its macros (None, Bool) collide with GoogleTest's names.

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tests/fixtures/mesh_loading.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/mesh/tkm_writer.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "viewer/scene/reference_skeletons.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace fx = ms3d_fixture;
 

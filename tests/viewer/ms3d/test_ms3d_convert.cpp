@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/ms3d/ms3d_load.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "viewer/scene/default_grippers.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace fx = ms3d_fixture;
 

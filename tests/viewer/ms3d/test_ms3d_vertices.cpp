@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/point_merge.h"
 
 namespace fx = ms3d_fixture;

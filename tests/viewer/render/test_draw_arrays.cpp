@@ -16,8 +16,8 @@
 #include "common/temp_dir.h"
 #include "render_test.h"
 #include "scene_builder.h"
-#include "viewer/anim/pose.h"
-#include "viewer/render/math3d.h"
+#include "viewer/app/posing.h"
+#include "viewer/math/math3d.h"
 #include "viewer/render/mesh_arrays.h"
 #include "viewer/textures/texture_loading.h"
 

@@ -8,7 +8,7 @@
 #include "common/temp_dir.h"
 #include "render_test.h"
 #include "scene_builder.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/textures/texture_loading.h"
 
 namespace {

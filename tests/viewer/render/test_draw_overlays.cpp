@@ -7,7 +7,7 @@
 #include "render_test.h"
 #include "scene_builder.h"
 #include "viewer/app/startup.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "tests/fixtures/mesh_loading.h"
 #include "tests/fixtures/scene_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 #include "viewer/scene/tkm_builder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "viewer/textures/image_guard.h"
+#include "viewer/files/image_guard.h"
 #include "viewer/textures/test_images.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/temp_dir.h"
-#include "viewer/textures/texture_paths.h"
+#include "viewer/files/texture_paths.h"
 
 namespace {
 

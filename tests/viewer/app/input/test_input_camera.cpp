@@ -8,7 +8,7 @@
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace character_fixture {
 

@@ -10,9 +10,10 @@
 #include "tests/viewer/gltf/export/character_fixture.h"
 #include "tests/viewer/gltf/export/gltf_read_back.h"
 #include "tests/viewer/textures/test_images.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/gltf/gltf_export_internal.h"
+#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ struct GltfExport : testing::Test {
         mesh = read_mesh_bytes(dir, build_tkm(description), &code);
         ASSERT_EQ(code, 0);
         options.texture_directory = dir.path.string();
+        options.read_image = read_image_with_devil;
     }
     void add_animation(const tka_description &description) {
         int code = -1;

@@ -10,6 +10,7 @@
 #include "tests/viewer/render/render_test.h"
 #include "tests/viewer/render/scene_builder.h"
 #include "viewer/gltf/gltf_export.h"
+#include "viewer/textures/image_png.h"
 #include "viewer/textures/texture_loading.h"
 
 namespace {
@@ -81,6 +82,7 @@ class exported_texture : public scene_test {
         draw_scene();
         gltf_export_options options;
         options.texture_directory = files.path.string();
+        options.read_image = read_image_with_devil;
         std::vector<gltf_file> out;
         gltf_export_report report;
         ASSERT_EQ(encode_gltf(*app_state.mesh, options, &out, &report), gltf_export_ok);
@@ -131,6 +133,7 @@ TEST_F(exported_texture, a_png_taken_as_it_is_shows_the_same_texel_too) {
     app_state.mesh = textured_triangle("source.bmp");
     gltf_export_options options;
     options.texture_directory = files.path.string();
+    options.read_image = read_image_with_devil;
     options.binary = false;
     std::vector<gltf_file> out;
     gltf_export_report report;

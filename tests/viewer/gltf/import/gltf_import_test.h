@@ -13,7 +13,7 @@
 #include "fixtures/gltf_import_builder.h"
 #include "fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_writer.h"

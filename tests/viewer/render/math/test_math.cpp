@@ -5,27 +5,25 @@
 #include <random>
 #include <vector>
 
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 namespace {
 
 constexpr float tolerance = 1e-6f;
 
-void expect_vec3(const float *actual, float x, float y, float z, float eps = tolerance)
-{
+void expect_vec3(const float *actual, float x, float y, float z, float eps = tolerance) {
     EXPECT_NEAR(actual[0], x, eps);
     EXPECT_NEAR(actual[1], y, eps);
     EXPECT_NEAR(actual[2], z, eps);
 }
 
-void expect_identity(const float *m, float eps)
-{
-    for (int i = 0; i < 16; i++) EXPECT_NEAR(m[i], (i % 5 == 0) ? 1.0f : 0.0f, eps) << "element " << i;
+void expect_identity(const float *m, float eps) {
+    for (int i = 0; i < 16; i++)
+        EXPECT_NEAR(m[i], (i % 5 == 0) ? 1.0f : 0.0f, eps) << "element " << i;
 }
 
 // The textbook Hamilton product with sixteen multiplications, scalar last.
-void hamilton(float *out, const float *p, const float *q)
-{
+void hamilton(float *out, const float *p, const float *q) {
     out[0] = p[3] * q[0] + p[0] * q[3] + p[1] * q[2] - p[2] * q[1];
     out[1] = p[3] * q[1] - p[0] * q[2] + p[1] * q[3] + p[2] * q[0];
     out[2] = p[3] * q[2] + p[0] * q[1] - p[1] * q[0] + p[2] * q[3];
@@ -34,16 +32,14 @@ void hamilton(float *out, const float *p, const float *q)
 
 } // namespace
 
-TEST(math, angle_constants_are_the_stored_single_precision_values)
-{
+TEST(math, angle_constants_are_the_stored_single_precision_values) {
     EXPECT_EQ(degrees_to_radians, 0.01745329238474369f);
     EXPECT_EQ(radians_to_degrees, 57.2957763671875f);
     // One ulp below the float nearest 180/pi.
     EXPECT_EQ(std::nextafter(radians_to_degrees, 100.0f), 57.295780181884766f);
 }
 
-TEST(math, vectors_normalise_cross_and_average)
-{
+TEST(math, vectors_normalise_cross_and_average) {
     float v[3] = {3, 0, 4};
     vec3_normalize(v);
     expect_vec3(v, 0.6f, 0.0f, 0.8f);
@@ -63,8 +59,7 @@ TEST(math, vectors_normalise_cross_and_average)
     expect_vec3(out, 0, -0.4472136f, 0.8944272f);
 }
 
-TEST(math, euler_matrix_turns_about_z_then_x_then_y)
-{
+TEST(math, euler_matrix_turns_about_z_then_x_then_y) {
     float m[16], out[3];
     const float px[3] = {1, 0, 0}, py[3] = {0, 1, 0}, pz[3] = {0, 0, 1};
     euler_matrix(m, 0, 0, 0, 90, 0, 0);
@@ -78,15 +73,16 @@ TEST(math, euler_matrix_turns_about_z_then_x_then_y)
     expect_vec3(out, 1, 0, 0);
     // Zero angles are exact, and the translation lands in 12..14.
     euler_matrix(m, 5, 6, 7, 0, 0, 0);
-    for (int i : {0, 5, 10, 15}) EXPECT_EQ(m[i], 1.0f);
-    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 11}) EXPECT_EQ(m[i], 0.0f);
+    for (int i : {0, 5, 10, 15})
+        EXPECT_EQ(m[i], 1.0f);
+    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 11})
+        EXPECT_EQ(m[i], 0.0f);
     EXPECT_EQ(m[12], 5.0f);
     EXPECT_EQ(m[13], 6.0f);
     EXPECT_EQ(m[14], 7.0f);
 }
 
-TEST(math, multiply_applies_the_right_matrix_first)
-{
+TEST(math, multiply_applies_the_right_matrix_first) {
     float t[16], r[16], tr[16], rt[16], out[3];
     euler_matrix(t, 10, 0, 0, 0, 0, 0);
     euler_matrix(r, 0, 0, 0, 90, 0, 0);
@@ -100,7 +96,8 @@ TEST(math, multiply_applies_the_right_matrix_first)
     float id[16], same[16];
     mat4_identity(id);
     mat4_multiply(same, tr, id);
-    for (int i = 0; i < 16; i++) EXPECT_EQ(same[i], tr[i]);
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(same[i], tr[i]);
 }
 
 // Each element as a sum from 0 of the four products, added one at a time in index order.
@@ -180,8 +177,7 @@ TEST(math, normals_of_many_triangles_are_those_of_one_at_a_time) {
     }
 }
 
-TEST(math, rigid_inverse_undoes_the_matrix)
-{
+TEST(math, rigid_inverse_undoes_the_matrix) {
     float m[16], inverse[16], product[16];
     euler_matrix(m, 1.5f, -2.0f, 30.0f, 33.0f, -71.0f, 12.5f);
     mat4_rigid_inverse(inverse, m);
@@ -191,8 +187,7 @@ TEST(math, rigid_inverse_undoes_the_matrix)
     expect_identity(product, 1e-5f);
 }
 
-TEST(math, rotate_vector_ignores_translation_and_may_work_in_place)
-{
+TEST(math, rotate_vector_ignores_translation_and_may_work_in_place) {
     float m[16];
     euler_matrix(m, 100, 100, 100, 90, 0, 0);
     float v[3] = {1, 0, 0};
@@ -202,8 +197,7 @@ TEST(math, rotate_vector_ignores_translation_and_may_work_in_place)
     expect_vec3(v, 99, 100, 100, 1e-5f);
 }
 
-TEST(math, axis_angle_quaternion_negates_its_vector_part)
-{
+TEST(math, axis_angle_quaternion_negates_its_vector_part) {
     float q[4];
     const float axis[3] = {0, 0, 2};
     quat_from_axis_angle(q, 90, axis);
@@ -219,12 +213,12 @@ TEST(math, axis_angle_quaternion_negates_its_vector_part)
     expect_vec3(out, 0, 1, 0);
 }
 
-TEST(math, quaternion_normalise_and_axis_angle_edge_cases)
-{
+TEST(math, quaternion_normalise_and_axis_angle_edge_cases) {
     const float zero[4] = {0, 0, 0, 0}, two[4] = {0, 0, 0, 2};
     float out[4];
     quat_normalize(out, zero);
-    for (float c : out) EXPECT_EQ(c, 0.0f);
+    for (float c : out)
+        EXPECT_EQ(c, 0.0f);
     quat_normalize(out, two);
     EXPECT_EQ(out[3], 1.0f);
     float angle, axis[3];
@@ -241,8 +235,7 @@ TEST(math, quaternion_normalise_and_axis_angle_edge_cases)
     expect_identity(m, 0.0f);
 }
 
-TEST(math, eight_multiplication_product_matches_hamilton)
-{
+TEST(math, eight_multiplication_product_matches_hamilton) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> component(-1.0f, 1.0f);
     for (int n = 0; n < 1000; n++) {
@@ -253,19 +246,21 @@ TEST(math, eight_multiplication_product_matches_hamilton)
         }
         quat_multiply(fast, p, q);
         hamilton(slow, p, q);
-        for (int i = 0; i < 4; i++) EXPECT_NEAR(fast[i], slow[i], 2e-6f);
+        for (int i = 0; i < 4; i++)
+            EXPECT_NEAR(fast[i], slow[i], 2e-6f);
         // In place on either side.
         float left[4] = {p[0], p[1], p[2], p[3]};
         quat_multiply(left, left, q);
-        for (int i = 0; i < 4; i++) EXPECT_EQ(left[i], fast[i]);
+        for (int i = 0; i < 4; i++)
+            EXPECT_EQ(left[i], fast[i]);
         float right[4] = {q[0], q[1], q[2], q[3]};
         quat_multiply(right, p, right);
-        for (int i = 0; i < 4; i++) EXPECT_EQ(right[i], fast[i]);
+        for (int i = 0; i < 4; i++)
+            EXPECT_EQ(right[i], fast[i]);
     }
 }
 
-TEST(math, rotate_composes_on_the_right_and_stays_unit)
-{
+TEST(math, rotate_composes_on_the_right_and_stays_unit) {
     float q[4] = {0, 0, 0, 1};
     quat_rotate_xyz(q, 90, 0, 0, 1);
     quat_rotate_xyz(q, 90, 1, 0, 0);

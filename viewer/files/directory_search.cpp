@@ -1,5 +1,5 @@
 // POSIX directory services for texture discovery; the viewer's only readdir/chdir user.
-#include "viewer/textures/directory_search.h"
+#include "viewer/files/directory_search.h"
 
 #include <dirent.h>
 #include <strings.h>

@@ -1,6 +1,6 @@
 // Texture path handling: absolute-path test, bounded joining, the case-blind search in the mesh's
 // directory and the resolution of stored game paths. Directory services are in directory_search.
-#include "viewer/textures/texture_paths.h"
+#include "viewer/files/texture_paths.h"
 
 #include <unistd.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "support/messages.h"
-#include "viewer/app/paths.h"
-#include "viewer/textures/directory_search.h"
+#include "viewer/files/paths.h"
+#include "viewer/files/directory_search.h"
 
 namespace {
 

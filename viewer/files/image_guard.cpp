@@ -11,7 +11,7 @@
 //   TGA header (18): 0 id length u8, 1 colour map type u8, 2 image type u8 (1, 2, 3 plain; 9, 10,
 //   11 RLE), 3 first map entry u16, 5 map length u16, 7 map entry bits u8, 8 x/y origin u16 each,
 //   12 width u16, 14 height u16, 16 bits per pixel u8, 17 descriptor u8.
-#include "viewer/textures/image_guard.h"
+#include "viewer/files/image_guard.h"
 
 #include <strings.h>
 

@@ -1,5 +1,5 @@
 // Vector, matrix and quaternion math in single precision (every intermediate rounded to float).
-#include "viewer/render/math3d.h"
+#include "viewer/math/math3d.h"
 
 #include <cmath>
 #include <cstddef>
@@ -11,13 +11,16 @@
 
 namespace {
 
-float sinf_(float x) { return static_cast<float>(std::sin(x)); }
-float cosf_(float x) { return static_cast<float>(std::cos(x)); }
+float sinf_(float x) {
+    return static_cast<float>(std::sin(x));
+}
+float cosf_(float x) {
+    return static_cast<float>(std::cos(x));
+}
 
 } // namespace
 
-void vec3_normalized(float *out, const float *v)
-{
+void vec3_normalized(float *out, const float *v) {
     float s = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
     float r = std::sqrt(s);
     float f = 1.0f / r;
@@ -26,17 +29,17 @@ void vec3_normalized(float *out, const float *v)
     out[2] = v[2] * f;
 }
 
-void vec3_normalize(float *v) { vec3_normalized(v, v); }
+void vec3_normalize(float *v) {
+    vec3_normalized(v, v);
+}
 
-void vec3_cross(float *out, const float *a, const float *b)
-{
+void vec3_cross(float *out, const float *a, const float *b) {
     out[0] = a[1] * b[2] - a[2] * b[1];
     out[1] = a[2] * b[0] - a[0] * b[2];
     out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
-void triangle_normal(float *out, const float *a, const float *b, const float *c)
-{
+void triangle_normal(float *out, const float *a, const float *b, const float *c) {
     const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     vec3_cross(out, e1, e2);
@@ -71,13 +74,12 @@ void triangle_normals(float *out, const float *points, const uint32_t *corners, 
                         points + 3 * std::size_t{corners[3 * i + 2]});
 }
 
-void triangle_centroid(float *out, const float *a, const float *b, const float *c)
-{
-    for (int i = 0; i < 3; i++) out[i] = (a[i] + b[i] + c[i]) / 3.0f;
+void triangle_centroid(float *out, const float *a, const float *b, const float *c) {
+    for (int i = 0; i < 3; i++)
+        out[i] = (a[i] + b[i] + c[i]) / 3.0f;
 }
 
-void euler_matrix(float *out, float tx, float ty, float tz, float a, float b, float c)
-{
+void euler_matrix(float *out, float tx, float ty, float tz, float a, float b, float c) {
     // An angle of exactly 0 skips the trigonometry so that rest poses stay exact.
     auto sin_cos = [](float degrees, float &s, float &co) {
         if (degrees == 0.0f) {
@@ -111,8 +113,7 @@ void euler_matrix(float *out, float tx, float ty, float tz, float a, float b, fl
     out[15] = 1.0f;
 }
 
-void mat4_multiply(float *out, const float *a, const float *b)
-{
+void mat4_multiply(float *out, const float *a, const float *b) {
     // Each element is 0 + a0 b0 + a1 b1 + a2 b2 + a3 b3, added in that order; a column at a time
     // the compiler does four elements in one vector instruction, with the same roundings.
     float result[16];
@@ -127,8 +128,7 @@ void mat4_multiply(float *out, const float *a, const float *b)
     std::memcpy(out, result, sizeof result);
 }
 
-void mat4_rigid_inverse(float *out, const float *m)
-{
+void mat4_rigid_inverse(float *out, const float *m) {
     const float tx = m[12], ty = m[13], tz = m[14];
     out[0] = m[0];
     out[4] = m[1];
@@ -146,24 +146,21 @@ void mat4_rigid_inverse(float *out, const float *m)
     out[15] = 1.0f;
 }
 
-void mat4_rotate_vector(float *out, const float *v, const float *m)
-{
+void mat4_rotate_vector(float *out, const float *v, const float *m) {
     const float x = v[0], y = v[1], z = v[2];
     out[0] = m[0] * x + m[4] * y + m[8] * z;
     out[1] = m[1] * x + m[5] * y + m[9] * z;
     out[2] = m[2] * x + m[6] * y + m[10] * z;
 }
 
-void mat4_transform_point(float *out, const float *v, const float *m)
-{
+void mat4_transform_point(float *out, const float *v, const float *m) {
     mat4_rotate_vector(out, v, m);
     out[0] += m[12];
     out[1] += m[13];
     out[2] += m[14];
 }
 
-void quat_from_axis_angle(float *out, float angle, const float *axis)
-{
+void quat_from_axis_angle(float *out, float angle, const float *axis) {
     float n[3];
     vec3_normalized(n, axis);
     float h = angle * degrees_to_radians * 0.5f;
@@ -174,8 +171,7 @@ void quat_from_axis_angle(float *out, float angle, const float *axis)
     out[2] = n[2] * s;
 }
 
-void quat_multiply(float *out, const float *p, const float *q)
-{
+void quat_multiply(float *out, const float *p, const float *q) {
     // The eight-multiplication factorisation of the Hamilton product.
     const float px = p[0], py = p[1], pz = p[2], pw = p[3];
     const float qx = q[0], qy = q[1], qz = q[2], qw = q[3];
@@ -193,19 +189,18 @@ void quat_multiply(float *out, const float *p, const float *q)
     out[2] = d + (e - f - g + h) * 0.5f;
 }
 
-void quat_normalize(float *out, const float *q)
-{
+void quat_normalize(float *out, const float *q) {
     float s = q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3];
     float f = 1.0f;
     if (s > 0.0f) {
         float r = std::sqrt(s);
         f = 1.0f / r;
     }
-    for (int i = 0; i < 4; i++) out[i] = q[i] * f;
+    for (int i = 0; i < 4; i++)
+        out[i] = q[i] * f;
 }
 
-void quat_rotate(float *q, float angle, const float *axis)
-{
+void quat_rotate(float *q, float angle, const float *axis) {
     float r[4], copy[4];
     quat_from_axis_angle(r, angle, axis);
     std::memcpy(copy, q, sizeof copy);
@@ -213,14 +208,12 @@ void quat_rotate(float *q, float angle, const float *axis)
     quat_normalize(q, q);
 }
 
-void quat_rotate_xyz(float *q, float angle, float ax, float ay, float az)
-{
+void quat_rotate_xyz(float *q, float angle, float ax, float ay, float az) {
     const float axis[3] = {ax, ay, az};
     quat_rotate(q, angle, axis);
 }
 
-void quat_to_axis_angle(float *angle, float *axis, const float *q)
-{
+void quat_to_axis_angle(float *angle, float *axis, const float *q) {
     float h = static_cast<float>(std::acos(q[3]));
     float s = sinf_(h);
     *angle = h * radians_to_degrees * 2.0f;
@@ -236,8 +229,7 @@ void quat_to_axis_angle(float *angle, float *axis, const float *q)
     axis[2] = q[2] * f;
 }
 
-void quat_to_mat4(float *out, const float *q)
-{
+void quat_to_mat4(float *out, const float *q) {
     const float x = q[0], y = q[1], z = q[2], w = q[3];
     const float x2 = 2.0f * x, y2 = 2.0f * y, z2 = 2.0f * z, w2 = 2.0f * w;
     out[0] = 1.0f - (z2 * z + y2 * y);
@@ -253,7 +245,7 @@ void quat_to_mat4(float *out, const float *q)
     out[15] = 1.0f;
 }
 
-void mat4_identity(float *out)
-{
-    for (int i = 0; i < 16; i++) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+void mat4_identity(float *out) {
+    for (int i = 0; i < 16; i++)
+        out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }

@@ -1,0 +1,94 @@
+// tkmtool's layering: the program loads no display, GUI or image library at start-up, the model
+// code includes no header of the layers above it, and a command whose part cannot be loaded says
+// which Debian package brings it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "tests/tools/tkmtool/tkmtool_run.h"
+
+namespace fs = std::filesystem;
+
+TEST_F(Tkmtool, LoadsNoDisplayGuiOrImageLibraryAtStartUp) {
+    run_result r = run_tool(dir, "ldd", {TKMTOOL_PATH});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_NE(r.out.find("libc.so"), std::string::npos) << r.out;
+    const std::regex display(R"(lib(gtk-3|gdk-3|SDL|OSMesa|GL|IL|X11|xcb)[^ ]*\.so)");
+    std::smatch found;
+    EXPECT_FALSE(std::regex_search(r.out, found, display)) << found.str() << " in\n" << r.out;
+}
+
+TEST(ModelCode, IncludesNoHeaderOfTheLayersAbove) {
+    const std::regex upward(
+        R"re(#\s*include\s*["<](viewer/(app|render|textures|gui)/|GL/|SDL|gtk/|IL/|X11/))re");
+    int files = 0;
+    for (const char *part : {"mesh", "anim", "ms3d", "gltf", "scene", "math", "files"}) {
+        const fs::path directory = fs::path(TARVIK_SOURCE_DIR) / "viewer" / part;
+        ASSERT_TRUE(fs::is_directory(directory)) << directory;
+        for (const auto &entry : fs::recursive_directory_iterator(directory)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h") continue;
+            std::ifstream in(entry.path());
+            std::string line;
+            for (int number = 1; std::getline(in, line); ++number)
+                EXPECT_FALSE(std::regex_search(line, upward))
+                    << entry.path().string() << ":" << number << ": " << line;
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 20);
+}
+
+// tkmtool copied into a directory of its own, where its parts are not beside it.
+struct TkmtoolWithoutParts : Tkmtool {
+    std::string alone;
+    void SetUp() override {
+        Tkmtool::SetUp();
+        if (fs::exists(fs::path(TARVIK_PARTS_DIR) / "tarvik_drawing.so") ||
+            fs::exists(fs::path(TARVIK_PARTS_DIR) / "tarvik_images.so"))
+            GTEST_SKIP() << "tkmtool's parts are installed in " << TARVIK_PARTS_DIR;
+        fs::create_directory(dir / "alone");
+        alone = dir / "alone/tkmtool";
+        fs::copy_file(TKMTOOL_PATH, alone);
+    }
+};
+
+TEST_F(TkmtoolWithoutParts, ACommandNeedingAPartNamesThePackageAndFails) {
+    struct case_ {
+        std::vector<std::string> args;
+        const char *message;
+        const char *out;
+    } cases[] = {
+        {{"render", gun, dir / "gun.png"},
+         "tkmtool: render needs OSMesa to draw without a "
+         "display: install the Debian package libosmesa6 (",
+         "gun.png"},
+        {{"thumbnail", gun, dir / "thumb.png"},
+         "tkmtool: thumbnail needs OSMesa to draw without "
+         "a display: install the Debian package libosmesa6 (",
+         "thumb.png"},
+        // The gun names a texture, so its export needs the image library.
+        {{"export-gltf", gun, dir / "gun.glb"},
+         "tkmtool: export-gltf needs DevIL to read "
+         "textures: install the Debian package libdevil1c2 (",
+         "gun.glb"},
+    };
+    for (const case_ &c : cases) {
+        run_result r = run_tool(dir, alone, c.args);
+        EXPECT_EQ(r.status, 1) << c.args[0];
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        EXPECT_FALSE(fs::exists(dir / c.out)) << c.out;
+    }
+}
+
+TEST_F(TkmtoolWithoutParts, CommandsOfTheModelAloneNeedNoPart) {
+    EXPECT_EQ(run_tool(dir, alone, {"info", gun}).status, 0);
+    EXPECT_EQ(run_tool(dir, alone, {"convert", gun, dir / "copy.tkm"}).status, 0);
+    EXPECT_EQ(run_tool(dir, alone, {"export-obj", "--anim", swing, gun, dir / "gun.obj"}).status,
+              0);
+    EXPECT_TRUE(fs::exists(dir / "gun.obj"));
+}
