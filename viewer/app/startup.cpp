@@ -16,6 +16,7 @@
 #include "viewer/gui/tool_windows.h"
 #include "viewer/render/draw.h"
 #include "viewer/render/gl_window.h"
+#include "viewer/render/redraw.h"
 #include "viewer/textures/image_loading.h"
 
 app_state_record app_state;
@@ -103,7 +104,10 @@ int32_t dispatch_event(const SDL_Event *event) {
     switch (event->type) {
     case SDL_ACTIVEEVENT:
         // X11 reports an unmap as APPACTIVE together with input focus: the bit decides.
-        if (event->active.state & SDL_APPACTIVE) app_state.window_active = event->active.gain;
+        if (event->active.state & SDL_APPACTIVE) {
+            app_state.window_active = event->active.gain;
+            if (event->active.gain) note_picture_change();
+        }
         return 0;
     case SDL_KEYDOWN:
         return on_key_down(event);
@@ -122,6 +126,10 @@ int32_t dispatch_event(const SDL_Event *event) {
         return 0;
     case SDL_VIDEOEXPOSE:
         app_state.window_active = 1;
+        note_picture_change();
+        return 0;
+    case SDL_VIDEORESIZE:
+        note_picture_change();
         return 0;
     default:
         return 0;
@@ -133,6 +141,12 @@ Uint32 animation_timer(Uint32 interval) {
     pending_ticks.fetch_add(1, std::memory_order_acq_rel);
     wake_gui_loop();
     return interval;
+}
+
+void start_animation_timer() {
+    if (add_gui_timer(100, [] { animation_timer(100); })) return;
+    SDL_InitSubSystem(SDL_INIT_TIMER);
+    SDL_SetTimer(100, animation_timer);
 }
 
 void service_animation_timer() {
@@ -151,11 +165,13 @@ void run_main_loop() {
         pump_gui_events();
         handle_pending_events();
         service_animation_timer();
-        if (app_state.window_active) {
-            if (app_state.joystick_enabled) poll_joysticks();
+        if (app_state.window_active && app_state.joystick_enabled) poll_joysticks();
+        if (app_state.window_active && picture_needs_drawing()) {
             draw_frame();
+            note_picture_drawn();
         } else if (!app_state.quit_requested) {
-            // Nothing to draw: sleep until an event, a GUI event or a timer tick.
+            // Nothing new to show: sleep until an event, a GUI event or a timer tick (which also
+            // brings the next look at a joystick held aside).
             wait_for_input(sdl_event_connection());
         }
     }
@@ -181,7 +197,9 @@ int tarvik_main(int argc, char **argv) {
 
     std::printf("SDL initialisation: ");
     SDL_VERSION(&app_state.wm_info.version);
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
+    // No SDL timer: SDL 1.2's timer thread wakes the process every millisecond, for good. The
+    // animation's tick is a source of the loop's own wait (start_animation_timer).
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
         std::printf("failed!\n");
         return 1;
     }
@@ -220,7 +238,7 @@ int tarvik_main(int argc, char **argv) {
     open_command_line_files(files);
 
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
-    SDL_SetTimer(100, animation_timer);
+    start_animation_timer();
 
     run_main_loop();
 

@@ -13,14 +13,17 @@ int32_t dispatch_event(const SDL_Event *event);
 // Start-up's joystick step: the count, then each joystick's name ("(unknown)" when SDL has
 // none) and whether it opens, through the joystick calls in use.
 void check_joysticks();
-// SDL timer callback (SDL's thread): counts a tick for the main loop and wakes it; returns
-// interval.
+// The animation's timer callback (on the main thread from a GLib source, or on SDL's timer
+// thread without GTK): counts a tick for the main loop and wakes it; returns interval.
 Uint32 animation_timer(Uint32 interval);
+// Calls animation_timer every 100 ms: a GLib source woken in the main loop's wait, or without
+// GTK SDL's timer.
+void start_animation_timer();
 // Steps the frame once for every tick counted since the last call, with wrap-around, while
 // playing; ticks that arrive while paused are dropped.
 void service_animation_timer();
 // Runs until quit_requested is set: pump GUI, every pending event, the ticks, then a frame while
-// the window is active, else a sleep until there is input.
+// the window is active and the picture has changed, else a sleep until there is input.
 void run_main_loop();
 // The whole program: start-up, the files named on the command line, loop, shut-down; returns the
 // process exit code (0, 1 or 2).

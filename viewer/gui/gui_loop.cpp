@@ -73,6 +73,18 @@ void wait_for_input(int fd) {
     g_main_context_release(context);
 }
 
+int add_gui_timer(unsigned interval_ms, void (*tick)()) {
+    if (!gtk_ready || !tick) return 0;
+    g_timeout_add(
+        interval_ms,
+        [](gpointer data) -> gboolean {
+            reinterpret_cast<void (*)()>(data)();
+            return G_SOURCE_CONTINUE;
+        },
+        reinterpret_cast<gpointer>(tick));
+    return 1;
+}
+
 void wake_gui_loop() {
     g_main_context_wakeup(nullptr);
 }

@@ -13,6 +13,9 @@ void pump_gui_events();
 // X connection; -1 for none), or wake_gui_loop is called. Without GTK it sleeps 10 ms instead.
 // Runs nothing itself: the caller pumps the GUI and polls SDL afterwards.
 void wait_for_input(int fd);
+// Calls tick every interval_ms on the main thread, from inside the GUI's pumping and waits, for
+// the rest of the run; 1 when installed, 0 without GTK.
+int add_gui_timer(unsigned interval_ms, void (*tick)());
 // Ends a wait_for_input in progress or the next one. Safe from any thread.
 void wake_gui_loop();
 // From now on SIGINT and SIGTERM call quit on the main thread, from inside the GUI loop, a file

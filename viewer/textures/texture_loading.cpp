@@ -16,6 +16,7 @@
 #include "support/file.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
+#include "viewer/render/redraw.h"
 #include "viewer/files/image_guard.h"
 #include "viewer/files/texture_paths.h"
 #include "viewer/textures/image_png.h"
@@ -28,6 +29,7 @@ namespace {
 void delete_texture(uint32_t name) {
     GLuint texture = name;
     glDeleteTextures(1, &texture);
+    note_picture_change();
 }
 
 // A block path as its own string: path may lack its terminator within length, or be null.
@@ -71,6 +73,7 @@ int32_t load_image_texture(uint32_t *slot, const char *path) {
     forget_devil_errors();
     glBindTexture(GL_TEXTURE_2D, texture);
     *slot = texture;
+    note_picture_change();
     return 0;
 }
 
