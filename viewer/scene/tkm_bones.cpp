@@ -157,13 +157,13 @@ int apply_reference_bone(tkm_bone *bone, int i, uint16_t bone_count) {
     return 0;
 }
 
-int convert_bones(tkm_mesh *mesh, const scene_model *scene) {
+int convert_bones(tkm_mesh *mesh, const scene_model *scene, bool reference_skeletons) {
     if (check_joints(scene)) return 1;
     const uint16_t count = static_cast<uint16_t>(scene->joints.size());
     mesh->bones = alloc_elements<tkm_bone>(count);
     if (!mesh->bones) return 1;
     mesh->num_bones = count;
-    const bool has_reference = find_reference_skeleton(count) != nullptr;
+    const bool has_reference = reference_skeletons && find_reference_skeleton(count) != nullptr;
     for (uint16_t i = 0; i < count; i++) {
         const scene_joint &joint = scene->joints[i];
         tkm_bone &bone = mesh->bones[i];
@@ -175,7 +175,7 @@ int convert_bones(tkm_mesh *mesh, const scene_model *scene) {
                           ? no_parent
                           : static_cast<uint16_t>(joint.parent);
         std::memcpy(bone.local, joint.local, sizeof bone.local);
-        apply_reference_bone(&bone, i, count);
+        if (reference_skeletons) apply_reference_bone(&bone, i, count);
         if (!has_reference) {
             // A saved mesh keeps only position and rotation: they must give this local back.
             std::memcpy(bone.position, &bone.local[12], sizeof bone.position);

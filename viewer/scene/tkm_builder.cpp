@@ -18,7 +18,7 @@ int build_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &optio
     mesh->name_length = length;
     mesh->num_blends = 0;
     mesh->blends = nullptr;
-    if (convert_bones(mesh, scene)) return 1;
+    if (convert_bones(mesh, scene, options.reference_skeletons)) return 1;
     if (assign_vertices(mesh, scene, options.method, options.source)) return 2;
     if (convert_triangles(mesh, scene, options.method, options.source)) return 3;
     if (convert_materials(mesh, scene)) return 4;

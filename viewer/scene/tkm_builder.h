@@ -17,6 +17,10 @@ enum class merge_method { grid, scan };
 struct tkm_build_options {
     merge_method method = merge_method::grid;
     const char *source = "Milkshape"; // the format's name in messages ("Milkshape model has ...")
+    // The game's known skeletons (52, 40, 37, 34 bones) take the reference pose instead of the
+    // model's own: right for Milkshape files, whose joint placements the game does not use, wrong
+    // for a format that carries a true bind pose (glTF), whose bones must come back as they were.
+    bool reference_skeletons = false;
 };
 
 // The limits of a TKM file: 16-bit counts and indices, three corners per triangle.
@@ -35,7 +39,8 @@ int build_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &optio
 // scene's attachments as grips or grippers, or the default ones when it has none. 0, or 1 when a
 // joint's name is empty or too long, a bone's parent is not an earlier bone, or there are more
 // joints than a TKM holds (all printed).
-int convert_bones(tkm_mesh *mesh, const scene_model *scene);
+// reference_skeletons: see tkm_build_options.
+int convert_bones(tkm_mesh *mesh, const scene_model *scene, bool reference_skeletons = true);
 // Copies row i of the reference skeleton for bone_count into the bone (parent, position, rotation,
 // local); warns for counts other than 2 that have no table. 0, or 1 when i is beyond the table.
 int apply_reference_bone(tkm_bone *bone, int i, uint16_t bone_count);

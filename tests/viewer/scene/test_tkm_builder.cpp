@@ -268,3 +268,28 @@ TEST(build_tkm, limits_are_the_tkm_ones) {
 }
 
 } // namespace
+
+namespace {
+
+// A true bind pose comes back as it was; Milkshape's joint placements give way to the game's.
+TEST(build_tkm, reference_skeletons_only_when_asked) {
+    for (bool reference : {false, true}) {
+        scene_model m = fx::chain("officer", 52);
+        mesh_ptr mesh(create_mesh());
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(build_tkm(mesh.get(), &m, {merge_method::grid, "glTF", reference}), 0);
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        const tkm_bone &bone = mesh->bones[5];
+        if (reference) {
+            EXPECT_NE(bone.position[1], 1.0f);
+        } else {
+            EXPECT_EQ(bone.parent, 4);
+            EXPECT_EQ(bone.position[1], 1.0f) << "the chain's own placement";
+            EXPECT_EQ(bone.world[13], 5.0f);
+        }
+    }
+}
+
+} // namespace
