@@ -1,14 +1,25 @@
-// tkmtool convert: any model the tool reads, written as a TKM file.
+// tkmtool convert: any model the tool reads, written as a TKM file (or, to OUT.tka, one of its
+// animations as a TKA file).
 #include <cstdio>
 
 #include "commands.h"
 #include "support/file.h"
+#include "support/memory.h"
 #include "support/scratch.h"
 #include "tool_common.h"
 #include "viewer/mesh/tkm_writer.h"
 
-int command_convert(const std::vector<std::string> &args) {
+int command_convert(const std::vector<std::string> &arguments) {
+    parsed_args parsed;
+    if (parse_args(arguments, {}, {{"--mesh", "a file"}, {"--animation", "a name"}}, &parsed) != 0)
+        return 1;
+    const std::vector<std::string> &args = parsed.files;
     if (args.size() != 2) return usage_error("convert takes IN and OUT");
+    if (str_equiv(file_extension(args[1].c_str()), "tka"))
+        return convert_animation(args[0], args[1], parsed.value("--mesh"),
+                                 parsed.value("--animation"));
+    if (parsed.has("--mesh") || parsed.has("--animation"))
+        return usage_error("--mesh and --animation are for an animation (OUT.tka)");
     failure failed;
     load_context context;
     context.output_path = args[1];

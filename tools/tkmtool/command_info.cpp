@@ -4,7 +4,10 @@
 
 #include "commands.h"
 #include "json_output.h"
+#include "scene_load.h"
 #include "tool_common.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tka_builder.h"
 
 namespace {
 
@@ -45,6 +48,24 @@ void print_dropped_animations(const load_context &context, bool json) {
                  context.num_animations);
 }
 
+// Every animation of a model read into the neutral model, with how long it lasts (on standard
+// error under --json).
+void print_animations(const std::string &path, bool json) {
+    if (!has_scene_reader(path)) return;
+    scene_model scene;
+    failure failed;
+    {
+        progress_to_stderr quiet(true);
+        if (!load_scene(path, &scene, &failed)) return;
+    }
+    for (const scene_animation &animation : scene.animations) {
+        float first = 0, last = 0;
+        const bool keyed = animation_time_span(animation, &first, &last);
+        std::fprintf(json ? stderr : stdout, "animation: %s (%.2f s)\n", animation.name.c_str(),
+                     keyed ? double{last} - first : 0.0);
+    }
+}
+
 int report_failure(const failure &failed, bool json) {
     if (json) std::printf("%s\n", error_json(failed.stage, failed.code).c_str());
     return 1;
@@ -74,6 +95,7 @@ int command_info(const std::vector<std::string> &args) {
             std::printf("%s\n", mesh_json(*mesh).c_str());
         else
             print_mesh_summary(*mesh);
+        print_animations(parsed.files[0], json);
         print_dropped_animations(context, json);
         return 0;
     }

@@ -7,6 +7,10 @@
 
 int command_info(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
+// convert's TKA branch: animation name (empty: the first) of the model in, for the skeleton of the
+// mesh at mesh_path (empty: the model's own), written to out.
+int convert_animation(const std::string &in, const std::string &out, const std::string &mesh_path,
+                      const std::string &name);
 int command_export_obj(const std::vector<std::string> &args);
 int command_export_gltf(const std::vector<std::string> &args);
 int command_render(const std::vector<std::string> &args);

@@ -27,7 +27,12 @@ constexpr command commands[] = {
     {"convert",
      "  convert IN OUT                     IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
      "                                     file OUT; a glTF model's textures are written\n"
-     "                                     beside OUT\n",
+     "                                     beside OUT\n"
+     "  convert [--mesh MESH] [--animation NAME] IN OUT.tka\n"
+     "                                     the animation NAME (default: the first) of the\n"
+     "                                     Milkshape or glTF model IN as the TKA file OUT, for\n"
+     "                                     the skeleton of MESH (bones matched by name) or of\n"
+     "                                     IN itself\n",
      command_convert},
     {"export-obj",
      "  export-obj [--anim ANIM] [--frame N] MESH OUT.obj\n"

@@ -4,6 +4,7 @@
 #include "support/messages.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
 
 int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage) {
     const char *unused_stage = nullptr;
@@ -28,4 +29,21 @@ int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage) 
 
 int load_ms3d_mesh(const char *path, tkm_mesh *mesh) {
     return load_ms3d_mesh_staged(path, mesh, nullptr);
+}
+
+int load_ms3d_scene(const char *path, scene_model *scene, const char **stage) {
+    const char *unused_stage = nullptr;
+    const char **at = stage ? stage : &unused_stage;
+    *at = "read_ms3d";
+    ms3d_model *model = create_ms3d();
+    int result = model ? read_ms3d(model, path) : 1;
+    if (result) {
+        real_meow("Error loading Milkshape model: %d\n", result);
+    } else {
+        *at = "convert_ms3d";
+        result = ms3d_to_scene(model, scene);
+        if (result) real_meow("Can't convert Milkshape model: %d\n", result);
+    }
+    release_ms3d(model);
+    return result;
 }

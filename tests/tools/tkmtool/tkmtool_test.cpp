@@ -236,3 +236,61 @@ TEST(JsonForms, StringsStopAtZeroAndEscapeOddBytes) {
 }
 
 } // namespace
+
+namespace {
+
+// A Milkshape chain of three joints whose middle one turns over 1.5 s.
+std::string keyed_model(const temp_dir &dir) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(3);
+    m.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1.5f, {90, 0, 0}}};
+    std::string path = dir / "arm.ms3d";
+    write_fixture(path, ms3d_fixture::bytes(m));
+    return path;
+}
+
+TEST_F(Tkmtool, ConvertWritesAnAnimationAsTka) {
+    const std::string model = keyed_model(dir);
+    const std::string mesh = dir / "arm.tkm", tka = dir / "arm.tka";
+    ASSERT_EQ(run({"convert", model, mesh}).status, 0);
+    run_result r = run({"convert", model, tka});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Wrote TKA " + tka + " (16 frames)\n"), std::string::npos) << r.out;
+    r = run({"info", "--mesh", mesh, tka});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("frames: 16\n"), std::string::npos);
+    // The model's own skeleton and the TKM built from it are one: --mesh gives the same bytes.
+    const std::string again = dir / "again.tka";
+    ASSERT_EQ(run({"convert", "--mesh", mesh, "--animation", "Milkshape", model, again}).status, 0);
+    EXPECT_EQ(read_all(again), read_all(tka));
+    r = run({"info", model});
+    EXPECT_NE(r.out.find("animation: Milkshape (1.50 s)\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
+    const std::string model = keyed_model(dir);
+    const std::string target = dir / "old.tka";
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    ASSERT_TRUE(write_fixture(target, old));
+    std::string still = dir / "still.ms3d";
+    ASSERT_TRUE(write_fixture(still, ms3d_fixture::bytes(ms3d_fixture::chain_model(3))));
+    struct failing {
+        std::vector<std::string> args;
+        const char *message;
+    };
+    const failing cases[] = {
+        {{"convert", "--mesh", gun, model, target}, "No bone of the skeleton is named"},
+        {{"convert", "--animation", "run", model, target}, "has no animation named 'run'"},
+        {{"convert", still, target}, "has no animations"},
+        {{"convert", gun, target}, "is not a model with animations"},
+        {{"convert", "--mesh", gun, model, dir / "x.tkm"}, "are for an animation"},
+    };
+    for (const failing &c : cases) {
+        run_result r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << ": " << r.err;
+        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
+            << c.message;
+    }
+}
+
+} // namespace
