@@ -33,10 +33,10 @@ def chosen_armature(context):
     return found[0]
 
 
-def _model_objects(context, armature):
-    """The armature with its skinned meshes and the empties on its bones (grips and grippers)."""
-    parts = [armature] + [obj for obj in armature.children_recursive
-                          if obj.type in ('MESH', 'EMPTY')]
+def _model_objects(context, armature, kinds):
+    """The armature with its skinned meshes and, where kinds holds 'EMPTY', the empties on its
+    bones (grips and grippers)."""
+    parts = [armature] + [obj for obj in armature.children_recursive if obj.type in kinds]
     for obj in context.view_layer.objects:
         if obj.type == 'MESH' and obj not in parts and any(
                 modifier.type == 'ARMATURE' and modifier.object == armature
@@ -45,9 +45,9 @@ def _model_objects(context, armature):
     return [obj for obj in parts if obj.name in context.view_layer.objects]
 
 
-def _export(op, context, make_args, **gltf_options):
-    """Exports the chosen armature as glTF into a scratch folder and runs tkmtool with
-    make_args(armature, glb) on it; reports and cancels on any failure."""
+def _export(op, context, make_args, kinds, **gltf_options):
+    """Exports the chosen armature with its children of the given kinds as glTF into a scratch
+    folder and runs tkmtool with make_args(armature) on it; reports and cancels on any failure."""
     from . import preferences
     try:
         armature = chosen_armature(context)
@@ -56,7 +56,8 @@ def _export(op, context, make_args, **gltf_options):
         with tool.scratch_folder() as folder:
             glb = os.path.join(folder, tool.file_stem(op.filepath) + ".glb")
             gltf_bridge.ensure_object_mode(context)
-            with gltf_bridge.only_selected(context, _model_objects(context, armature), armature):
+            with gltf_bridge.only_selected(context, _model_objects(context, armature, kinds),
+                                           armature):
                 # Custom properties carry the grips' and grippers' kind (tarvik_attachment).
                 gltf_bridge.export_gltf(glb, export_extras=True, export_current_frame=False,
                                         **gltf_options)
@@ -95,7 +96,7 @@ class ExportTKM(bpy.types.Operator, _ArmatureExport):
 
     def execute(self, context):
         return _export(self, context, lambda armature: ["convert", self.filepath],
-                       export_animations=False)
+                       ('MESH', 'EMPTY'), export_animations=False)
 
 
 class ExportTKA(bpy.types.Operator, _ArmatureExport):
@@ -124,6 +125,7 @@ class ExportTKA(bpy.types.Operator, _ArmatureExport):
             mesh = ["--mesh", bpy.path.abspath(self.mesh)] if self.mesh else []
             return ["convert", "--animation", action.name] + mesh + [self.filepath]
 
-        # The action's own frame range, not the scene's playback range.
-        return _export(self, context, args, export_animations=True,
+        # The action's own frame range, not the scene's playback range. Empties stay out: a
+        # sampled export animates them too, and a TKA moves only bones.
+        return _export(self, context, args, ('MESH',), export_animations=True,
                        export_force_sampling=self.bake, export_frame_range=False)
