@@ -1,6 +1,11 @@
 // Scratch files: the temporary name, replacing the target, abandoning, and failed renames.
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
 
 #include "support_test.h"
 
@@ -13,36 +18,56 @@ struct in_directory {
     ~in_directory() { std::filesystem::current_path(old); }
 };
 
-std::string text_of(const std::string &path)
-{
+std::string text_of(const std::string &path) {
     auto bytes = read_all(path);
     return std::string(bytes.begin(), bytes.end());
 }
 
-void write_text(scratch_file *file, const std::string &text)
-{
+using names = std::set<std::string>;
+
+// The names in dir, without "." and "..".
+names names_in(const std::filesystem::path &dir) {
+    names found;
+    for (const auto &entry : std::filesystem::directory_iterator(dir))
+        found.insert(entry.path().filename().string());
+    return found;
+}
+
+// Whether the filesystem under dir keeps files without a name (O_TMPFILE).
+bool unnamed_files_work(const std::filesystem::path &dir) {
+    int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+void write_text(scratch_file *file, const std::string &text) {
     ASSERT_EQ(write_arbitrary(file->stream, text.data(), static_cast<uint32_t>(text.size())), 0);
 }
 
 } // namespace
 
-TEST(scratch, temporary_name_lies_beside_the_target)
-{
+TEST(scratch, temporary_name_lies_beside_the_target_and_stands_only_once_complete) {
     temp_dir dir;
     std::string target = dir / "model.tkm";
     scratch_file *file = open_scratch_file(target.c_str());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(std::string(file->target_name), target);
-    std::string pattern = "^" + dir.path.string() + "/-?[0-9]+\\." + std::to_string(getpid()) +
-                          "\\.model\\.tkm$";
+    std::string pattern =
+        "^" + dir.path.string() + "/-?[0-9]+\\." + std::to_string(getpid()) + "\\.model\\.tkm$";
     EXPECT_TRUE(std::regex_match(std::string(file->temp_name), std::regex(pattern)))
         << file->temp_name;
-    EXPECT_TRUE(std::filesystem::exists(file->temp_name));
+    write_text(file, "data");
+    ASSERT_EQ(fflush(file->stream), 0);
+    // Where the filesystem keeps unnamed files, a process killed now leaves nothing behind.
+    if (unnamed_files_work(dir.path)) {
+        EXPECT_EQ(names_in(dir.path), names{});
+    }
     cleanup_scratch_file(file);
+    EXPECT_EQ(names_in(dir.path), names{});
 }
 
-TEST(scratch, target_without_directory_uses_the_current_one)
-{
+TEST(scratch, target_without_directory_uses_the_current_one) {
     temp_dir dir;
     in_directory here(dir.path);
     scratch_file *file = open_scratch_file("model.tkm");
@@ -57,8 +82,7 @@ TEST(scratch, target_without_directory_uses_the_current_one)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
 }
 
-TEST(scratch, close_creates_or_replaces_the_target_and_a_second_close_is_refused)
-{
+TEST(scratch, close_creates_or_replaces_the_target_and_a_second_close_is_refused) {
     temp_dir dir;
     std::string target = dir / "out.bin";
     for (const char *content : {"first", "second"}) {
@@ -78,8 +102,7 @@ TEST(scratch, close_creates_or_replaces_the_target_and_a_second_close_is_refused
     EXPECT_EQ(close_scratch_file(nullptr), 1);
 }
 
-TEST(scratch, records_without_names_give_their_codes)
-{
+TEST(scratch, records_without_names_give_their_codes) {
     temp_dir dir;
     std::string target = dir / "t";
     scratch_file *file = open_scratch_file(target.c_str());
@@ -102,44 +125,72 @@ TEST(scratch, records_without_names_give_their_codes)
     std::filesystem::remove(temp2);
 }
 
-TEST(scratch, abandoning_keeps_the_target_and_leaves_the_complete_temporary_file)
-{
+TEST(scratch, abandoning_keeps_the_target_and_leaves_nothing_else) {
     temp_dir dir;
     std::string target = dir / "keep.tkm";
     write_all(target, {'o', 'l', 'd'});
     scratch_file *file = open_scratch_file(target.c_str());
     ASSERT_NE(file, nullptr);
-    std::string temp = file->temp_name;
     write_text(file, "partial data");
     cleanup_scratch_file(file);
     cleanup_scratch_file(nullptr);
     EXPECT_EQ(text_of(target), "old");
-    EXPECT_EQ(text_of(temp), "partial data");
+    EXPECT_EQ(names_in(dir.path), names{"keep.tkm"});
 }
 
-TEST(scratch, failed_rename_keeps_the_target_and_says_where_the_data_are)
-{
+TEST(scratch, failed_rename_keeps_the_target_says_why_and_leaves_nothing_else) {
     temp_dir dir;
-    // A non-empty directory cannot be replaced by a file.
     std::string target = dir / "busy";
-    std::filesystem::create_directory(target);
-    write_all(target + "/inside", {1});
     scratch_file *file = open_scratch_file(target.c_str());
     ASSERT_NE(file, nullptr);
-    std::string temp = file->temp_name;
     write_text(file, "precious");
+    // A non-empty directory that appears meanwhile cannot be replaced by a file.
+    std::filesystem::create_directory(target);
+    write_all(target + "/inside", {1});
     testing::internal::CaptureStderr();
     EXPECT_EQ(close_scratch_file(file), 1);
     std::string err = testing::internal::GetCapturedStderr();
     cleanup_scratch_file(file);
-    EXPECT_REPORT(err, report_pattern("close_scratch_file", "scratch\\.c",
-                                      "Can't rename scratch file\\.  Data saved in " + temp));
-    EXPECT_EQ(text_of(temp), "precious");
+    EXPECT_REPORT(err,
+                  report_pattern("close_scratch_file", "scratch\\.c",
+                                 "Can't rename scratch file over " + target + ": Is a directory"));
     EXPECT_TRUE(std::filesystem::exists(target + "/inside"));
+    EXPECT_EQ(names_in(dir.path), names{"busy"});
 }
 
-TEST(scratch, unopenable_temporary_file_gives_null)
-{
+TEST(scratch, a_directory_is_no_target) {
+    temp_dir dir;
+    std::string target = dir / "folder";
+    std::filesystem::create_directory(target);
+    testing::internal::CaptureStderr();
+    errno = 0;
+    EXPECT_EQ(open_scratch_file(target.c_str()), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    std::string err = testing::internal::GetCapturedStderr();
+    if (shared_build)
+        EXPECT_NE(err.find("for writing: Is a directory"), std::string::npos) << err;
+    else
+        EXPECT_EQ(err, "");
+    EXPECT_EQ(names_in(dir.path), names{"folder"});
+}
+
+TEST(scratch, the_new_file_keeps_the_old_ones_permissions) {
+    temp_dir dir;
+    std::string target = dir / "private.tkm";
+    write_all(target, {'o'});
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    write_text(file, "new");
+    EXPECT_EQ(close_scratch_file(file), 0);
+    cleanup_scratch_file(file);
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(text_of(target), "new");
+}
+
+TEST(scratch, unopenable_temporary_file_gives_null) {
     temp_dir dir;
     std::string target = dir / "missing/dir/model.tkm";
     testing::internal::CaptureStderr();

@@ -41,5 +41,6 @@ struct byte_writer {
     std::size_t size() const { return bytes.size(); }
 };
 
-// Writes bytes to path in one go; 0 on success, 1 when the file cannot be written whole.
+// Writes bytes to path through a scratch file that replaces it only when complete; 0 on success,
+// 1 when the file cannot be written whole (path is then as it was).
 int write_bytes(const std::string &path, const std::vector<uint8_t> &bytes);

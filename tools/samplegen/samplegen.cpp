@@ -3,7 +3,6 @@
 // directory never see half a file.
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "tools/samplegen/byte_writer.h"
 #include "tools/samplegen/images.h"
@@ -13,25 +12,10 @@
 
 namespace {
 
-std::string scratch_name(const std::string &path) {
-    return path + ".part" + std::to_string(static_cast<long>(getpid()));
-}
-
-int publish(const std::string &scratch, const std::string &path) {
-    if (std::rename(scratch.c_str(), path.c_str()) == 0) return 0;
-    std::remove(scratch.c_str());
+int write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+    if (write_bytes(path, bytes) == 0) return 0;
     std::fprintf(stderr, "samplegen: cannot write %s\n", path.c_str());
     return 1;
-}
-
-int write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
-    const std::string scratch = scratch_name(path);
-    if (write_bytes(scratch, bytes) != 0) {
-        std::remove(scratch.c_str());
-        std::fprintf(stderr, "samplegen: cannot write %s\n", path.c_str());
-        return 1;
-    }
-    return publish(scratch, path);
 }
 
 int write_mesh(const std::string &path, tkm_mesh *mesh) {
@@ -39,15 +23,13 @@ int write_mesh(const std::string &path, tkm_mesh *mesh) {
         std::fprintf(stderr, "samplegen: out of memory building %s\n", path.c_str());
         return 1;
     }
-    const std::string scratch = scratch_name(path);
-    int code = write_tkm(mesh, scratch.c_str());
+    int code = write_tkm(mesh, path.c_str());
     release_mesh(mesh);
     if (code != 0) {
-        std::remove(scratch.c_str());
         std::fprintf(stderr, "samplegen: writing %s failed with code %d\n", path.c_str(), code);
         return 1;
     }
-    return publish(scratch, path);
+    return 0;
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 // tkmtool convert: any model the tool reads, written as a TKM file (or, to OUT.tka, one of its
 // animations as a TKA file).
+#include <cerrno>
 #include <cstdio>
 
 #include "commands.h"
 #include "support/file.h"
 #include "support/memory.h"
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "tool_common.h"
 #include "viewer/mesh/tkm_writer.h"
 
@@ -26,23 +27,11 @@ int command_convert(const std::vector<std::string> &arguments) {
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     // The target is replaced only by a complete file; a failed write leaves it as it was.
-    scratch_file *file = open_scratch_file(args[1].c_str());
-    if (!file) {
-        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", 1);
-        return 1;
-    }
-    int code = write_tkm_stream(mesh.get(), file->stream);
-    if (code == 0 && fflush(file->stream) != 0) code = 67;
+    int code = write_tkm(mesh.get(), args[1].c_str());
     if (code != 0) {
-        std::remove(file->temp_name);
-        cleanup_scratch_file(file);
-        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", code);
-        return 1;
-    }
-    int closed = close_scratch_file(file);
-    cleanup_scratch_file(file);
-    if (closed != 0) {
-        std::fprintf(stderr, "Error writing TarvikMesh: %d\n", 1);
+        const int reason = errno;
+        std::fprintf(stderr, "Error writing TarvikMesh: %d%s\n", code,
+                     bracketed_reason(reason).c_str());
         return 1;
     }
     std::printf("Wrote TKM %s\n", args[1].c_str());

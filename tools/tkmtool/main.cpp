@@ -1,5 +1,6 @@
 // tkmtool: summaries, JSON dumps, TKM conversion, exports and pictures of SWAT models for modders.
 // Each command lives in its own file (commands.h); this file holds the command table.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -91,6 +92,8 @@ const command *find_command(const std::string &name) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // A file-size limit (ulimit -f) then fails the write, which says so, instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage_error("no command given");
     std::string name = args[0];

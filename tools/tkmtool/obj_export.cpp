@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "support/file.h"
+#include "support/scratch_write.h"
 #include "viewer/anim/pose.h"
 #include "viewer/mesh/mesh.h"
 
@@ -86,27 +87,10 @@ std::string mtl_text(const tkm_mesh &mesh) {
 
 // Writes text to a scratch file that replaces path only when all of it reached the disk.
 int replace_file(const std::string &path, const std::string &text, std::string *error) {
-    scratch_file *file = open_scratch_file(path.c_str());
-    if (!file) {
-        *error = "cannot create a scratch file beside " + path;
-        return 1;
-    }
-    bool written = text.empty() || write_arbitrary(file->stream, text.data(),
-                                                   static_cast<uint32_t>(text.size())) == 0;
-    written = fflush(file->stream) == 0 && written;
-    if (!written) {
-        std::remove(file->temp_name);
-        cleanup_scratch_file(file);
-        *error = "cannot write " + path;
-        return 1;
-    }
-    int closed = close_scratch_file(file);
-    cleanup_scratch_file(file);
-    if (closed != 0) {
-        *error = "cannot replace " + path;
-        return 1;
-    }
-    return 0;
+    int reason = replace_file_bytes(path.c_str(), text.data(), text.size());
+    if (reason == 0) return 0;
+    *error = "cannot write " + path + colon_reason(reason);
+    return 1;
 }
 
 } // namespace

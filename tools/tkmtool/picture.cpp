@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "camera_fit.h"
+#include "support/scratch_write.h"
 #include "tool_common.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
@@ -118,7 +119,9 @@ int make_picture(const picture_request &request) {
             std::printf("Wrote PNG %s\n", request.out_path.c_str());
             status = 0;
         } else {
-            std::fprintf(stderr, "Error writing PNG %s: %d\n", request.out_path.c_str(), code);
+            const int reason = code == offscreen_not_saved ? errno : 0;
+            std::fprintf(stderr, "Error writing PNG %s: %d%s\n", request.out_path.c_str(), code,
+                         bracketed_reason(reason).c_str());
         }
     }
     release_models();

@@ -7,12 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "support/file.h"
+#include "support/scratch_write.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
@@ -94,15 +94,6 @@ void show_save_notice(const char *text, const char *caption) {
         show_message_box(text, caption);
 }
 
-// The millisecond tick count that makes scratch names unique between saves of one process.
-int32_t tick_count() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms =
-        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<int32_t>(static_cast<uint32_t>(ms));
-}
-
 // Reads the file into the new mesh by its kind; 0 on success (failures are reported).
 int read_mesh_file(tkm_mesh *mesh, const char *path, const char *name) {
     const char *dot = std::strrchr(name, '.');
@@ -132,17 +123,6 @@ tka_animation *new_rest_pose(const tkm_mesh *mesh) {
 }
 
 } // namespace
-
-std::string save_scratch_path(const char *path, uint16_t name_offset, int32_t ticks, int32_t pid) {
-    const std::size_t length = std::strlen(path);
-    if (name_offset > length) name_offset = static_cast<uint16_t>(length);
-    // Room for the path, two decimal 32-bit numbers and two dots: 32 spare bytes always suffice.
-    std::vector<char> buffer(length + 32);
-    std::memcpy(buffer.data(), path, name_offset);
-    std::snprintf(buffer.data() + name_offset, buffer.size() - name_offset, "%d.%d.%s", ticks, pid,
-                  path + name_offset);
-    return buffer.data();
-}
 
 void set_save_notice_hook(notice_fn notice) {
     save_notice_hook = notice;
@@ -302,14 +282,15 @@ void save_mesh_command() {
         return;
     }
     const std::string target = app_state.chosen_path;
-    save_mesh_file(mesh, target.c_str(), app_state.chosen_name_offset);
+    save_mesh_file(mesh, target.c_str());
 }
 
-int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset) {
+int save_mesh_file(const tkm_mesh *mesh, const char *path) {
     const std::string target = path;
     if (!mesh || target.empty()) return 1;
-    // A write-protected model stays as it is: the rename below would replace it regardless of
-    // its mode. A file marked read-only for everyone counts as protected for root as well.
+    // A write-protected model stays as it is: the scratch file's rename would replace it
+    // regardless of its mode. A file marked read-only for everyone counts as protected for root as
+    // well.
     struct stat old_file {};
     const bool replacing = stat(target.c_str(), &old_file) == 0;
     if (replacing && (access(target.c_str(), W_OK) != 0 || (old_file.st_mode & 0222) == 0)) {
@@ -319,25 +300,14 @@ int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset)
         return 1;
     }
 
-    const std::string scratch = save_scratch_path(target.c_str(), name_offset, tick_count(),
-                                                  static_cast<int32_t>(getpid()));
-    int code = write_tkm(mesh, scratch.c_str());
+    // The writer's scratch file replaces the target in one step and only when complete, with the
+    // old file's permissions: there is never a moment without the user's file.
+    int code = write_tkm(mesh, target.c_str());
     if (code) {
-        char text[32];
-        std::snprintf(text, sizeof text, "Error code: %d!", code);
-        // An incomplete file is of no use to anyone; the target was never touched.
-        std::remove(scratch.c_str());
-        show_save_notice(text, "Failed to write TKM");
+        const std::string text =
+            "Error code: " + std::to_string(code) + "!" + bracketed_reason(errno);
+        show_save_notice(text.c_str(), "Failed to write TKM");
         return code;
-    }
-
-    // The new file takes the old one's permissions, as if it had been written in place.
-    if (replacing) chmod(scratch.c_str(), old_file.st_mode & 07777);
-
-    // rename replaces the target in one step: there is never a moment without the user's file.
-    if (std::rename(scratch.c_str(), target.c_str()) != 0) {
-        real_meow("Failed to rename %s to %s: %d!\n", scratch.c_str(), target.c_str(), errno);
-        return 1;
     }
     real_purr("Wrote TKM %s\n", target.c_str());
     return 0;

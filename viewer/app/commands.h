@@ -24,21 +24,16 @@ int load_animation_file(const char *path, uint16_t name_offset);
 // loaded!" without either), is written under a chosen name by save_mesh_file. Refused with a
 // message when that mesh was removed or replaced while the chooser was open.
 void save_mesh_command();
-// Writes mesh as a TKM file beside path (name_offset: where the file name starts), then renames
-// it over path in one step, so the old file stays whole until the new one is complete. A target
-// that is write-protected is kept and refused with the failure notice. 0 when written; otherwise
-// non-zero, reported, with the target as it was (or, after a failed rename, the new file beside
-// it under its scratch name).
-int save_mesh_file(const tkm_mesh *mesh, const char *path, uint16_t name_offset);
+// Writes mesh as a TKM file through a scratch file that replaces path in one step once complete,
+// so the old file stays whole until then. A target that is write-protected is kept and refused
+// with the failure notice. 0 when written; otherwise non-zero, reported with the system's reason
+// where there is one, with the target as it was and nothing else left beside it.
+int save_mesh_file(const tkm_mesh *mesh, const char *path);
 
 // Releases the character and weapon meshes and their animations that app_state owns and clears
 // those fields. The viewer keeps them to the end of the process; tools and tests that load models
 // through the commands call this, with the GL context that holds the textures still current.
 void release_models();
-
-// The scratch name a save writes first: the directory part of path (its first name_offset
-// characters) followed by "<ticks>.<pid>.<file name>".
-std::string save_scratch_path(const char *path, uint16_t name_offset, int32_t ticks, int32_t pid);
 
 // ---- test seam: the modal notice of a failed write
 

@@ -21,7 +21,7 @@
 
 #include "support/file.h"
 #include "support/memory.h"
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "viewer/gltf/gltf_export_internal.h"
 #include "viewer/mesh/mesh.h"
 
@@ -248,16 +248,9 @@ int32_t encode_gltf(const tkm_mesh &mesh, const gltf_export_options &options,
 
 namespace {
 
+// An open scratch file, abandoned (its data removed) unless it was put in place.
 struct scratch_closer {
-    void operator()(scratch_file *file) const {
-        if (!file) return;
-        if (file->stream) {
-            std::fclose(file->stream);
-            file->stream = nullptr;
-            std::remove(file->temp_name);
-        }
-        cleanup_scratch_file(file);
-    }
+    void operator()(scratch_file *file) const { finish_scratch_file(file, 0); }
 };
 using scratch_ptr = std::unique_ptr<scratch_file, scratch_closer>;
 
@@ -282,11 +275,12 @@ int32_t write_gltf_files(const std::string &directory, const std::vector<gltf_fi
                                                        : directory + "/" + file.name;
         scratch_ptr open(open_scratch_file(target.c_str()));
         if (!open) {
-            *error = "cannot create a scratch file beside " + target;
+            const int reason = errno;
+            *error = "cannot write " + target + colon_reason(reason);
             return gltf_export_write_failed;
         }
         if (!write_all_bytes(open->stream, file.bytes)) {
-            *error = "cannot write " + target;
+            *error = "cannot write " + target + colon_reason(scratch_file_error(open.get()));
             return gltf_export_write_failed;
         }
         scratch.push_back(std::move(open));
@@ -295,12 +289,8 @@ int32_t write_gltf_files(const std::string &directory, const std::vector<gltf_fi
     // Every file is complete: put them in place, the document that names the others last.
     for (size_t n = 1; n <= scratch.size(); ++n) {
         size_t i = n % scratch.size();
-        scratch_file *file = scratch[i].release();
-        int closed = close_scratch_file(file);
-        if (closed != 0 && file->temp_name) std::remove(file->temp_name);
-        cleanup_scratch_file(file);
-        if (closed != 0) {
-            *error = "cannot replace " + targets[i];
+        if (int reason = finish_scratch_file(scratch[i].release(), 1)) {
+            *error = "cannot write " + targets[i] + colon_reason(reason);
             return gltf_export_write_failed;
         }
     }

@@ -14,7 +14,7 @@
 #include <iterator>
 
 #include "support/messages.h"
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "viewer/gltf/gltf_import_internal.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
@@ -239,20 +239,12 @@ int write_gltf_textures(const gltf_import_notes &notes, const std::string &direc
             directory.empty() ? texture.name
                               : directory + (directory.back() == '/' ? "" : "/") + texture.name;
         if (same_content(target, texture.bytes)) continue;
-        scratch_file *file = open_scratch_file(target.c_str());
-        bool written = file != nullptr;
-        if (file) {
-            written = std::fwrite(texture.bytes.data(), 1, texture.bytes.size(), file->stream) ==
-                          texture.bytes.size() &&
-                      std::fflush(file->stream) == 0;
-            if (!written) std::remove(file->temp_name);
-            written = written && close_scratch_file(file) == 0;
-            cleanup_scratch_file(file);
-        }
-        if (written) {
+        const int reason =
+            replace_file_bytes(target.c_str(), texture.bytes.data(), texture.bytes.size());
+        if (reason == 0) {
             real_purr("Wrote texture %s\n", target.c_str());
         } else {
-            real_meow("Can't write texture %s\n", target.c_str());
+            real_meow("Can't write texture %s%s\n", target.c_str(), colon_reason(reason).c_str());
             failed++;
         }
     }

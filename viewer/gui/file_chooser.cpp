@@ -6,9 +6,11 @@
 #include <gtk/gtk.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #include "support/messages.h"
+#include "support/scratch_write.h"
 #include "viewer/app/app_state.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/gui_loop.h"
@@ -228,7 +230,8 @@ void screenshot_command() {
         return;
     int32_t code = take_screenshot(app_state.chosen_path);
     if (code != 0) {
-        real_meow("Error taking screenshot: %d\n", code);
+        const int reason = code == screenshot_save_failed ? errno : 0;
+        real_meow("Error taking screenshot: %d%s\n", code, bracketed_reason(reason).c_str());
         return;
     }
     real_purr("Saved screenshot at %s\n", app_state.chosen_path);

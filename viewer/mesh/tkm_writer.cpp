@@ -4,7 +4,10 @@
 // each material's own index, pads of 0, and the end marker's vertex and blend counts.
 #include "viewer/mesh/tkm_writer.h"
 
+#include <cerrno>
+
 #include "support/file.h"
+#include "support/scratch_write.h"
 
 namespace {
 
@@ -239,12 +242,12 @@ int write_tkm_stream(const tkm_mesh *mesh, FILE *stream) {
 }
 
 int write_tkm(const tkm_mesh *mesh, const char *path) {
-    FILE *stream = open_write(path);
-    if (!stream) return 1;
-    int code = write_sections(stream, mesh);
-    // Buffered octets reach the disk only now; a full disk shows up here, not in the writes.
-    bool flushed = fflush(stream) == 0;
-    bool closed = close_file(stream) == 0;
-    if (code == 0 && !(flushed && closed)) code = 67;
+    scratch_file *file = open_scratch_file(path);
+    if (!file) return 1;
+    int code = write_sections(file->stream, mesh);
+    // Buffered octets reach the disk only now; a full disk may show up here, not in the writes.
+    int reason = finish_scratch_file(file, code == 0);
+    if (code == 0 && reason != 0) code = 67;
+    errno = code ? reason : 0;
     return code;
 }

@@ -6,8 +6,10 @@
 
 #include "viewer/mesh/mesh.h"
 
-// Writes mesh to path (created or truncated); 0 on success, else the failing field's code, 1 to
-// 66, or 67 when the finished file could not be flushed and closed. What was written stays.
+// Writes mesh to path through a scratch file that replaces it only when complete; 0 on success,
+// else 1 when no file could be made, the failing field's code (2 to 66), or 67 when the finished
+// file could not be put in place. On failure path is as it was, nothing else is left beside it,
+// and errno holds the system's reason (0 when the failure was not the system's).
 int write_tkm(const tkm_mesh *mesh, const char *path);
 
 // Writes mesh into an open binary stream (left open, not flushed); 0, or 2 to 66 as write_tkm.

@@ -14,7 +14,8 @@ enum screenshot_result : int32_t {
     screenshot_saved = 0,
     screenshot_no_image = 1,    // no DevIL image could be made for the capture
     screenshot_no_capture = 2,  // the window could not be read
-    screenshot_save_failed = 4, // DevIL reported an error while saving (the old file is kept)
+    screenshot_save_failed = 4, // the file could not be written (the old file is kept; errno says
+                                // why, 0 when the system did not refuse)
 };
 
 // Makes the image at path the background texture (app_state owns it) and deletes the old one;

@@ -7,9 +7,10 @@
 #include <GL/osmesa.h>
 #include <IL/il.h>
 
+#include <cerrno>
 #include <cstdio>
 
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "viewer/render/gl_window.h"
 
 namespace {
@@ -23,20 +24,15 @@ void forget_devil_errors() {
     }
 }
 
-// Writes the bound DevIL image as PNG to a scratch file beside path, then renames it over path.
+// Writes the bound DevIL image as PNG to a scratch file that replaces path once complete; errno
+// holds the system's reason for a failure (0 when it was DevIL's).
 int32_t write_png_beside(const char *path) {
     scratch_file *file = open_scratch_file(path);
     if (!file) return offscreen_not_saved;
-    ILuint written = ilSaveF(IL_PNG, file->stream);
-    bool complete = written != 0 && ilGetError() == IL_NO_ERROR && std::fflush(file->stream) == 0;
-    if (!complete) {
-        std::remove(file->temp_name);
-        cleanup_scratch_file(file);
-        return offscreen_not_saved;
-    }
-    int closed = close_scratch_file(file);
-    cleanup_scratch_file(file);
-    return closed == 0 ? offscreen_ok : offscreen_not_saved;
+    bool complete = ilSaveF(IL_PNG, file->stream) != 0 && ilGetError() == IL_NO_ERROR;
+    int reason = finish_scratch_file(file, complete);
+    errno = reason;
+    return complete && reason == 0 ? offscreen_ok : offscreen_not_saved;
 }
 
 } // namespace
@@ -95,11 +91,15 @@ int32_t save_offscreen_png(const offscreen_target *target, const char *path, int
     ilBindImage(image);
     // A new DevIL image counts its rows from the bottom, as OpenGL hands them over.
     int32_t result = offscreen_no_image;
+    int reason = 0;
     if (ilTexImage(static_cast<ILuint>(target->width), static_cast<ILuint>(target->height), 1,
                    static_cast<ILubyte>(channels), channels == 4 ? IL_RGBA : IL_RGB,
-                   IL_UNSIGNED_BYTE, pixels.data()))
+                   IL_UNSIGNED_BYTE, pixels.data())) {
         result = write_png_beside(path);
+        reason = errno;
+    }
     ilDeleteImages(1, &image);
     forget_devil_errors();
+    errno = reason;
     return result;
 }

@@ -1,16 +1,14 @@
 // Screenshots: the frame is drawn again into the back buffer, read with ILUT and saved by DevIL
-// beside the target first, so a failed save leaves an existing file as it was.
+// through a scratch file, so a failed save leaves an existing file as it was.
 #include "viewer/render/background.h"
 
 #define ILUT_USE_OPENGL
 #include <IL/il.h>
 #include <IL/ilut.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <ctime>
-#include <string>
+#include <cerrno>
 
+#include "support/scratch_write.h"
 #include "viewer/render/draw.h"
 
 namespace {
@@ -20,13 +18,18 @@ void forget_devil_errors() {
     }
 }
 
-// A name beside target that keeps its extension, since DevIL picks the format by the extension.
-std::string scratch_name_for(const std::string &target) {
-    std::size_t slash = target.find_last_of('/');
-    std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    return directory + "." + std::to_string(static_cast<long>(std::time(nullptr))) + "." +
-           std::to_string(static_cast<long>(getpid())) + "." + base;
+// Saves the bound image to a scratch file that replaces path once complete, in the format its
+// extension names; errno holds the system's reason for a failure (0 when it was DevIL's).
+bool save_bound_image(const char *path) {
+    errno = 0;
+    const ILenum type = ilTypeFromExt(path);
+    if (type == IL_TYPE_UNKNOWN) return false;
+    scratch_file *file = open_scratch_file(path);
+    if (!file) return false;
+    bool complete = ilSaveF(type, file->stream) != 0 && ilGetError() == IL_NO_ERROR;
+    int reason = finish_scratch_file(file, complete);
+    errno = reason;
+    return complete && reason == 0;
 }
 
 } // namespace
@@ -45,22 +48,10 @@ int32_t take_screenshot(const char *path) {
         forget_devil_errors();
         return screenshot_no_capture;
     }
-
-    ilEnable(IL_FILE_OVERWRITE);
-    std::string target = path ? path : "";
-    std::string scratch = scratch_name_for(target);
-    ILboolean saved = ilSaveImage(scratch.c_str());
-    ILenum error = ilGetError();
+    bool saved = save_bound_image(path ? path : "");
+    const int reason = errno;
     ilDeleteImages(1, &image);
     forget_devil_errors();
-    if (!saved || error != IL_NO_ERROR) {
-        std::remove(scratch.c_str());
-        return screenshot_save_failed;
-    }
-    if (std::rename(scratch.c_str(), target.c_str()) != 0) {
-        std::fprintf(stderr, "Can't replace %s: the screenshot is kept in %s\n", target.c_str(),
-                     scratch.c_str());
-        return screenshot_save_failed;
-    }
-    return screenshot_saved;
+    errno = reason;
+    return saved ? screenshot_saved : screenshot_save_failed;
 }

@@ -1,10 +1,16 @@
-// The mesh save command: the scratch name, the target replaced whole, and failures that leave
-// the user's file as it was.
+// The mesh save command: the target replaced whole, and failures that say why and leave the
+// user's file as it was.
 #include "command_fixture.h"
 
-#include <filesystem>
-#include <set>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "support/scratch_write.h"
 
 #include "viewer/mesh/tkm_reader.h"
 
@@ -31,16 +37,6 @@ std::pair<int, int> read_back(const std::string &path) {
 }
 
 } // namespace
-
-TEST(save_scratch_path, puts_tick_count_and_process_id_before_the_file_name) {
-    EXPECT_EQ(save_scratch_path("D:\\models\\a.tkm", 10, 1000, 42), "D:\\models\\1000.42.a.tkm");
-    EXPECT_EQ(save_scratch_path("/m/b.tkm", 3, -5, 7), "/m/-5.7.b.tkm");
-    EXPECT_EQ(save_scratch_path("c.tkm", 0, 2147483647, 2147483647), "2147483647.2147483647.c.tkm");
-    // A long path is never cut.
-    std::string deep = "/" + std::string(3000, 'd') + "/model.tkm";
-    EXPECT_EQ(save_scratch_path(deep.c_str(), 3002, 1, 2),
-              "/" + std::string(3000, 'd') + "/1.2.model.tkm");
-}
 
 TEST_F(command_test, save_chooser_is_a_save_chooser_for_tkm_files) {
     load_mesh(character_file("source.tkm", 3));
@@ -112,24 +108,44 @@ TEST_F(command_test, a_failed_write_leaves_the_target_untouched_and_says_so) {
     EXPECT_EQ(out.find("Wrote TKM"), std::string::npos);
 }
 
-TEST_F(command_test, a_failed_rename_names_the_file_that_holds_the_new_data) {
+TEST_F(command_test, a_directory_as_target_is_refused_with_the_reason) {
     load_mesh(character_file("source.tkm", 3));
     std::filesystem::create_directory(dir.path / "taken.tkm");
     choose(dir / "taken.tkm");
     auto [out, err] = run([] { save_mesh_command(); });
 
     EXPECT_EQ(out.find("Wrote TKM"), std::string::npos) << out;
-    std::set<std::string> names = files_in(dir.path);
-    ASSERT_EQ(names.size(), 3u);
-    names.erase("source.tkm");
-    names.erase("taken.tkm");
-    ASSERT_EQ(names.size(), 1u);
-    const std::string scratch = dir / *names.begin();
-    EXPECT_NE(err.find("Failed to rename " + scratch + " to " + (dir / "taken.tkm") + ": "),
-              std::string::npos)
-        << err;
-    EXPECT_EQ(read_back(scratch), (std::pair{3, 3}));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].first, "Error code: 1! (Is a directory)");
+    EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm", "taken.tkm"}));
     EXPECT_TRUE(std::filesystem::is_directory(dir.path / "taken.tkm"));
+}
+
+TEST_F(command_test, a_refused_write_says_why_and_leaves_the_old_file_alone) {
+    load_mesh(character_file("source.tkm", 52));
+    const std::vector<uint8_t> old_bytes = {'o', 'l', 'd'};
+    std::string target = write_file("keep.tkm", old_bytes);
+    struct fault {
+        int error;
+        uint64_t after;
+    };
+    for (const fault &row : {fault{ENOSPC, 0}, fault{EDQUOT, 100}, fault{EIO, 2000}}) {
+        SCOPED_TRACE(std::strerror(row.error));
+        notices.clear();
+        scratch_faults faults{row.after, row.error, 0, nullptr, nullptr};
+        set_scratch_faults(&faults);
+        choose(target);
+        auto [out, err] = run([] { save_mesh_command(); });
+        set_scratch_faults(nullptr);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_TRUE(std::regex_match(
+            notices[0].first,
+            std::regex("Error code: [0-9]+! \\(" + std::string(std::strerror(row.error)) + "\\)")))
+            << notices[0].first;
+        EXPECT_EQ(out.find("Wrote TKM"), std::string::npos) << out;
+        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old_bytes.begin(), old_bytes.end()));
+        EXPECT_EQ(files_in(dir.path), (std::set<std::string>{"source.tkm", "keep.tkm"}));
+    }
 }
 
 TEST_F(command_test, without_a_mesh_save_says_so_before_any_chooser) {
