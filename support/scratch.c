@@ -34,6 +34,7 @@ typedef struct scratch_state {
     int slot;         /* place of disk_name in the registry, -1 when not there */
     uint64_t written; /* octets the system has taken so far */
     int direct;       /* the target is a device or pipe, written in place */
+    int quiet;        /* the caller reports failures itself, with the reason */
 } scratch_state;
 
 static scratch_faults faults; /* all zero: the system's own behaviour */
@@ -417,7 +418,7 @@ int close_scratch_file(scratch_file *file) {
         int step;
         int error = replace_target(state, &step);
         if (error) {
-            LK_REPORT(failure_reports[step], file->target_name, strerror(error));
+            if (!state->quiet) LK_REPORT(failure_reports[step], file->target_name, strerror(error));
             result = 1;
         }
     }
@@ -449,6 +450,7 @@ int scratch_file_error(const scratch_file *file) {
 int finish_scratch_file(scratch_file *file, int complete) {
     if (!file) return EINVAL;
     int error = scratch_file_error(file);
+    state_of(file)->quiet = 1;
     if (complete && close_scratch_file(file) != 0) {
         error = scratch_file_error(file);
         if (!error) error = EIO;
@@ -457,17 +459,54 @@ int finish_scratch_file(scratch_file *file, int complete) {
     return error;
 }
 
-int replace_file_bytes(const char *path, const void *bytes, size_t size) {
-    scratch_file *file = open_scratch_file(path);
-    if (!file) return errno ? errno : EIO;
+/* Writes size octets in pieces a typed write takes; nonzero when all went through. */
+static int write_whole(FILE *stream, const void *bytes, size_t size) {
     const unsigned char *at = (const unsigned char *)bytes;
-    int written = 1;
-    while (written && size > 0) {
+    while (size > 0) {
         uint32_t piece = size > (1u << 30) ? (1u << 30) : (uint32_t)size;
-        written = write_arbitrary(file->stream, at, piece) == 0;
+        if (write_arbitrary(stream, at, piece) != 0) return 0;
         at += piece;
         size -= piece;
     }
-    int error = finish_scratch_file(file, written);
-    return error ? error : (written ? 0 : EIO);
+    return fflush(stream) == 0;
+}
+
+int replace_file_bytes(const char *path, const void *bytes, size_t size) {
+    size_t failed;
+    return replace_files_bytes(1, &path, &bytes, &size, &failed);
+}
+
+int replace_files_bytes(size_t count, const char *const *paths, const void *const *bytes,
+                        const size_t *sizes, size_t *failed) {
+    *failed = 0;
+    if (count > UINT32_MAX / sizeof(scratch_file *)) return ENOMEM;
+    scratch_file **files = (scratch_file **)alloc_one((uint32_t)(count * sizeof *files));
+    if (!files) return ENOMEM;
+    int error = 0;
+    size_t i = 0;
+    for (; i < count && !error; i++) {
+        files[i] = open_scratch_file(paths[i]);
+        if (!files[i])
+            error = errno ? errno : EIO;
+        else if (!write_whole(files[i]->stream, bytes[i], sizes[i]))
+            error = scratch_file_error(files[i]) ? scratch_file_error(files[i]) : EIO;
+    }
+    if (error) {
+        *failed = i - 1;
+        for (size_t k = 0; k < i; k++)
+            finish_scratch_file(files[k], 0);
+        cleanup_one(files);
+        return error;
+    }
+    for (size_t n = 1; n <= count; n++) {
+        size_t k = n % count;
+        int reason =
+            error ? (finish_scratch_file(files[k], 0), 0) : finish_scratch_file(files[k], 1);
+        if (reason) {
+            error = reason;
+            *failed = k;
+        }
+    }
+    cleanup_one(files);
+    return error;
 }

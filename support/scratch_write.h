@@ -24,11 +24,18 @@ void set_scratch_faults(const scratch_faults *faults);
    0 while none. */
 int scratch_file_error(const scratch_file *file);
 /* Puts file in its target's place when complete is nonzero, else abandons it; releases the record
-   either way. 0 when the target now holds the data; otherwise the system's error number (EIO
-   when it gave none), or 0 for an abandoned file whose writes the system never refused. */
+   either way and reports nothing (the caller's message gives the reason). 0 when the target now
+   holds the data; otherwise the system's error number (EIO when it gave none), or 0 for an
+   abandoned file whose writes the system never refused. */
 int finish_scratch_file(scratch_file *file, int complete);
 /* Replaces path with size octets through a scratch file: 0, or the system's error number. */
 int replace_file_bytes(const char *path, const void *bytes, size_t size);
+/* Replaces count files as one (paths[i] with sizes[i] octets from bytes[i]): every file is
+   written whole before any is put in place, the first one (that names the others) last. 0, or
+   the system's error number with *failed set to the index of the file it concerns; a failure
+   before the first rename leaves every target as it was. */
+int replace_files_bytes(size_t count, const char *const *paths, const void *const *bytes,
+                        const size_t *sizes, size_t *failed);
 
 LARKSPUR_END_C
 

@@ -85,14 +85,6 @@ std::string mtl_text(const tkm_mesh &mesh) {
     return out;
 }
 
-// Writes text to a scratch file that replaces path only when all of it reached the disk.
-int replace_file(const std::string &path, const std::string &text, std::string *error) {
-    int reason = replace_file_bytes(path.c_str(), text.data(), text.size());
-    if (reason == 0) return 0;
-    *error = "cannot write " + path + colon_reason(reason);
-    return 1;
-}
-
 } // namespace
 
 std::string mtl_path_for(const std::string &obj_path) {
@@ -107,6 +99,15 @@ int export_obj(const tkm_mesh &mesh, const std::string &obj_path, std::string *e
     std::string mtl_path = mtl_path_for(obj_path);
     size_t slash = mtl_path.find_last_of("/\\");
     std::string mtl_name = slash == std::string::npos ? mtl_path : mtl_path.substr(slash + 1);
-    if (replace_file(mtl_path, mtl_text(mesh), error)) return 1;
-    return replace_file(obj_path, obj_text(mesh, mtl_name), error);
+    // Both files are written whole before either replaces its target, the OBJ that names the
+    // MTL last.
+    const std::string texts[2] = {obj_text(mesh, mtl_name), mtl_text(mesh)};
+    const char *paths[2] = {obj_path.c_str(), mtl_path.c_str()};
+    const void *bytes[2] = {texts[0].data(), texts[1].data()};
+    const size_t sizes[2] = {texts[0].size(), texts[1].size()};
+    size_t failed = 0;
+    int reason = replace_files_bytes(2, paths, bytes, sizes, &failed);
+    if (reason == 0) return 0;
+    *error = "cannot write " + std::string(paths[failed]) + colon_reason(reason);
+    return 1;
 }

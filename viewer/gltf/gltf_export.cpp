@@ -246,53 +246,27 @@ int32_t encode_gltf(const tkm_mesh &mesh, const gltf_export_options &options,
 
 // ---- writing the files
 
-namespace {
-
-// An open scratch file, abandoned (its data removed) unless it was put in place.
-struct scratch_closer {
-    void operator()(scratch_file *file) const { finish_scratch_file(file, 0); }
-};
-using scratch_ptr = std::unique_ptr<scratch_file, scratch_closer>;
-
-bool write_all_bytes(std::FILE *stream, const std::vector<uint8_t> &bytes) {
-    constexpr size_t piece = 1u << 30;
-    for (size_t done = 0; done < bytes.size(); done += piece) {
-        uint32_t size = static_cast<uint32_t>(std::min(piece, bytes.size() - done));
-        if (write_arbitrary(stream, bytes.data() + done, size) != 0) return false;
-    }
-    return std::fflush(stream) == 0;
-}
-
-} // namespace
-
 int32_t write_gltf_files(const std::string &directory, const std::vector<gltf_file> &files,
                          std::string *error) {
-    std::vector<scratch_ptr> scratch;
     std::vector<std::string> targets;
+    std::vector<const char *> paths;
+    std::vector<const void *> bytes;
+    std::vector<size_t> sizes;
     for (const gltf_file &file : files) {
-        std::string target = directory.empty()         ? file.name
-                             : directory.back() == '/' ? directory + file.name
-                                                       : directory + "/" + file.name;
-        scratch_ptr open(open_scratch_file(target.c_str()));
-        if (!open) {
-            const int reason = errno;
-            *error = "cannot write " + target + colon_reason(reason);
-            return gltf_export_write_failed;
-        }
-        if (!write_all_bytes(open->stream, file.bytes)) {
-            *error = "cannot write " + target + colon_reason(scratch_file_error(open.get()));
-            return gltf_export_write_failed;
-        }
-        scratch.push_back(std::move(open));
-        targets.push_back(target);
+        targets.push_back(directory.empty()         ? file.name
+                          : directory.back() == '/' ? directory + file.name
+                                                    : directory + "/" + file.name);
+        bytes.push_back(file.bytes.data());
+        sizes.push_back(file.bytes.size());
     }
-    // Every file is complete: put them in place, the document that names the others last.
-    for (size_t n = 1; n <= scratch.size(); ++n) {
-        size_t i = n % scratch.size();
-        if (int reason = finish_scratch_file(scratch[i].release(), 1)) {
-            *error = "cannot write " + targets[i] + colon_reason(reason);
-            return gltf_export_write_failed;
-        }
+    for (const std::string &target : targets)
+        paths.push_back(target.c_str());
+    // Every file is complete before any is put in place, the document that names the others last.
+    size_t failed = 0;
+    if (int reason =
+            replace_files_bytes(files.size(), paths.data(), bytes.data(), sizes.data(), &failed)) {
+        *error = "cannot write " + targets[failed] + colon_reason(reason);
+        return gltf_export_write_failed;
     }
     return gltf_export_ok;
 }

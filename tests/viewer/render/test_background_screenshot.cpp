@@ -1,6 +1,8 @@
 // The background image stretched over the window, and screenshots equal to the pixels shown.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "common/temp_dir.h"
 #include "render_test.h"
 #include "scene_builder.h"
+#include "support/scratch_write.h"
 #include "viewer/render/background.h"
 
 namespace {
@@ -220,7 +223,31 @@ TEST_F(background_test, a_failed_save_reports_4_and_keeps_the_users_file) {
     EXPECT_EQ(std::distance(fs::directory_iterator(files.path), fs::directory_iterator{}), 1);
     std::string nowhere = files / "no-such-directory/shot.bmp";
     EXPECT_EQ(take_screenshot(nowhere.c_str()), 4);
+    EXPECT_EQ(errno, ENOENT);
     EXPECT_FALSE(fs::exists(nowhere));
+}
+
+TEST_F(background_test, a_refused_write_gives_the_reason_and_keeps_the_users_file) {
+    std::string path = files / "shot.bmp";
+    write_all(path, {'k', 'e', 'e', 'p'});
+    draw_frame();
+    for (int reason : {ENOSPC, EFBIG, EIO})
+        for (uint64_t limit : {uint64_t(0), uint64_t(5000), uint64_t(640 * 480 * 3)}) {
+            SCOPED_TRACE(std::string(std::strerror(reason)) + " after " + std::to_string(limit));
+            scratch_faults faults{limit, reason, 0, nullptr, nullptr};
+            set_scratch_faults(&faults);
+            int32_t result = take_screenshot(path.c_str());
+            const int said = errno;
+            set_scratch_faults(nullptr);
+            EXPECT_EQ(result, 4);
+            EXPECT_EQ(said, reason);
+            EXPECT_EQ(read_all(path), (std::vector<unsigned char>{'k', 'e', 'e', 'p'}));
+            EXPECT_EQ(std::distance(fs::directory_iterator(files.path), fs::directory_iterator{}),
+                      1);
+        }
+    fs::create_directory(files / "folder.bmp");
+    EXPECT_EQ(take_screenshot((files / "folder.bmp").c_str()), 4);
+    EXPECT_EQ(errno, EISDIR);
 }
 
 } // namespace

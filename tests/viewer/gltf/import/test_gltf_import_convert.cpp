@@ -3,8 +3,11 @@
 // base-colour image is written beside the output and named in the texture list.
 #include "gltf_import_test.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+#include "support/scratch_write.h"
 
 namespace {
 
@@ -92,6 +95,31 @@ TEST(gltf_import_convert, an_unchanged_image_is_not_rewritten_and_a_changed_one_
     loaded changed = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(blue))), "a.glb");
     EXPECT_NE(changed.out.find("Wrote texture"), std::string::npos) << changed.out;
     EXPECT_EQ(read_all(dir / "a_skin.png"), blue);
+}
+
+TEST(gltf_import_convert, an_image_that_cannot_be_written_says_why_and_keeps_the_old_one) {
+    temp_dir dir;
+    const std::vector<uint8_t> red = gf::png(1, 1, {255, 0, 0}), blue = gf::png(1, 1, {0, 0, 255});
+    write_all(dir / "a_skin.png", red);
+    const std::vector<uint8_t> model = gf::glb(gf::build(textured_weapon(blue)));
+    for (int reason : {ENOSPC, EDQUOT, EIO}) {
+        SCOPED_TRACE(std::strerror(reason));
+        scratch_faults faults{10, reason, 0, nullptr, nullptr};
+        set_scratch_faults(&faults);
+        loaded got = load_file(dir, "a.glb", model, "a.glb");
+        set_scratch_faults(nullptr);
+        EXPECT_NE(got.err.find("Can't write texture " + (dir / "a_skin.png") + ": " +
+                               std::strerror(reason) + "\n"),
+                  std::string::npos)
+            << got.err;
+        EXPECT_EQ(read_all(dir / "a_skin.png"), red);
+        size_t files = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(dir.path))
+            files += entry.path().filename() == "a.glb" || entry.path().filename() == "a_skin.png"
+                         ? 1
+                         : 100;
+        EXPECT_EQ(files, 2u) << "a file beside the model and its image";
+    }
 }
 
 // The attachment points the conversion makes for each of the game's skeleton sizes.
