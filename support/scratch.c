@@ -312,25 +312,16 @@ scratch_file *open_scratch_file(const char *target) {
         return abandon(file, NULL, NULL);
     }
     hairball("temp filename: %s\n", file->temp_name);
-    if (create_file(state) != 0) {
-        int error = errno;
-        LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", file->temp_name,
-                         strerror(error));
-        abandon(file, NULL, NULL);
-        errno = error;
-        return NULL;
+    if (create_file(state) == 0) {
+        cookie_io_functions_t through = {NULL, write_through, seek_through, keep_descriptor};
+        file->stream = fopencookie(state, "wb", through);
+        if (file->stream) return file;
     }
-    cookie_io_functions_t through = {NULL, write_through, seek_through, keep_descriptor};
-    file->stream = fopencookie(state, "wb", through);
-    if (!file->stream) {
-        int error = errno;
-        LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", file->temp_name,
-                         strerror(error));
-        abandon(file, NULL, NULL);
-        errno = error;
-        return NULL;
-    }
-    return file;
+    int error = errno;
+    LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", file->temp_name, strerror(error));
+    abandon(file, NULL, NULL);
+    errno = error;
+    return NULL;
 }
 
 /* ---- closing and abandoning ------------------------------------------------------------- */

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 
+#include "common/dir_names.h"
 #include "support_test.h"
 
 namespace {
@@ -24,22 +25,6 @@ std::string text_of(const std::string &path) {
 }
 
 using names = std::set<std::string>;
-
-// The names in dir, without "." and "..".
-names names_in(const std::filesystem::path &dir) {
-    names found;
-    for (const auto &entry : std::filesystem::directory_iterator(dir))
-        found.insert(entry.path().filename().string());
-    return found;
-}
-
-// Whether the filesystem under dir keeps files without a name (O_TMPFILE).
-bool unnamed_files_work(const std::filesystem::path &dir) {
-    int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
-}
 
 void write_text(scratch_file *file, const std::string &text) {
     ASSERT_EQ(write_arbitrary(file->stream, text.data(), static_cast<uint32_t>(text.size())), 0);

@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "common/dir_names.h"
 #include "support_test.h"
 
 extern "C" {
@@ -19,20 +20,6 @@ extern "C" {
 namespace {
 
 using names = std::set<std::string>;
-
-names names_in(const std::filesystem::path &dir) {
-    names found;
-    for (const auto &entry : std::filesystem::directory_iterator(dir))
-        found.insert(entry.path().filename().string());
-    return found;
-}
-
-bool unnamed_files_work(const std::filesystem::path &dir) {
-    int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
-}
 
 std::string text_of(const std::string &path) {
     auto bytes = read_all(path);

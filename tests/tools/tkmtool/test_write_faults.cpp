@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "tests/common/dir_names.h"
 #include "support/scratch_write.h"
 #include "tests/tools/tkmtool/tkmtool_run.h"
 
@@ -59,13 +60,6 @@ const std::vector<output_case> outputs = {
     {"render", nullptr, {"render", "--size", "64x48"}, "out.png", {}, "Error writing PNG "},
     {"thumbnail", nullptr, {"thumbnail", "-s", "32"}, "out.png", {}, "Error writing PNG "},
 };
-
-names names_in(const std::filesystem::path &dir) {
-    names found;
-    for (const auto &entry : std::filesystem::directory_iterator(dir))
-        found.insert(entry.path().filename().string());
-    return found;
-}
 
 // True when some line of err starts with message and names reason after it.
 bool says_why(const std::string &err, const std::string &message, int reason) {
@@ -135,19 +129,27 @@ struct WriteFaults : Tkmtool {
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return result;
     }
-    // Runs every output as a program after setup: exit 1, the reason, nothing changed.
-    void expect_each_refused(const std::string &setup, int reason) {
+    // Runs output as a program after setup: exit 1 with reason, the targets and the directory
+    // as before.
+    void expect_refused(const output_case &output, const std::string &setup, int reason,
+                        const names &before) const {
+        std::vector<std::string> args = arguments(output);
+        args.insert(args.begin(), output.words[0]);
+        run_result r = run_after(setup, args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(says_why(r.err, output.message, reason)) << r.err;
+        expect_untouched(output, before);
+    }
+    // Every output refused, with all their targets in place from the start.
+    void expect_each_refused(const std::string &setup, int reason) const {
         for (const output_case &output : outputs) {
             SCOPED_TRACE(output.label);
-            clear_work();
-            names before = old_targets(output);
-            std::vector<std::string> args = arguments(output);
-            args.insert(args.begin(), output.words[0]);
-            run_result r = run_after(setup, args);
-            EXPECT_EQ(r.status, 1) << r.err;
-            EXPECT_TRUE(says_why(r.err, output.message, reason)) << r.err;
-            expect_untouched(output, before);
+            expect_refused(output, setup, reason, names_in(work));
         }
+    }
+    void put_every_old_target() const {
+        for (const output_case &output : outputs)
+            old_targets(output);
     }
 };
 
@@ -201,9 +203,7 @@ void wait_to_be_killed(uint64_t, void *) {
 } // namespace
 
 TEST_F(WriteFaults, KilledWhileWritingLeavesTheTargetsAndNothingElse) {
-    int probe = open(work.c_str(), O_TMPFILE | O_WRONLY, 0600);
-    if (probe < 0) GTEST_SKIP() << "the filesystem keeps no unnamed files";
-    close(probe);
+    if (!unnamed_files_work(work)) GTEST_SKIP() << "the filesystem keeps no unnamed files";
     for (const output_case &output : outputs) {
         if (!output.command) continue;
         SCOPED_TRACE(output.label);
@@ -237,6 +237,7 @@ TEST_F(WriteFaults, KilledWhileWritingLeavesTheTargetsAndNothingElse) {
 
 TEST_F(WriteFaults, AFileSizeLimitIsAnOrdinaryFailure) {
     // No file may grow at all: every output meets EFBIG (SIGXFSZ is ignored, not fatal).
+    put_every_old_target();
     expect_each_refused("ulimit -f 0;", EFBIG);
 }
 
@@ -259,8 +260,7 @@ TEST_F(WriteFaults, ADirectoryAsTheTargetIsRefused) {
 TEST_F(WriteFaults, AReadOnlyDirectoryIsRefused) {
     if (geteuid() != 0) {
         // Permission bits bind everyone but root.
-        for (const output_case &output : outputs)
-            old_targets(output);
+        put_every_old_target();
         ASSERT_EQ(chmod(work.c_str(), 0555), 0);
         expect_each_refused("", EACCES);
         return;
@@ -268,46 +268,25 @@ TEST_F(WriteFaults, AReadOnlyDirectoryIsRefused) {
     // Root passes permission bits: a filesystem mounted read-only refuses it too.
     if (mount("tmpfs", work.c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    for (const output_case &output : outputs)
-        old_targets(output);
+    put_every_old_target();
     ASSERT_EQ(mount(nullptr, work.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
         << std::strerror(errno);
-    for (const output_case &output : outputs) {
-        SCOPED_TRACE(output.label);
-        names before = names_in(work);
-        std::vector<std::string> args = arguments(output);
-        args.insert(args.begin(), output.words[0]);
-        run_result r = run_after("", args);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_TRUE(says_why(r.err, output.message, EROFS)) << r.err;
-        expect_untouched(output, before);
-    }
+    expect_each_refused("", EROFS);
 }
 
 TEST_F(WriteFaults, AFullFilesystemIsRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
     if (mount("tmpfs", work.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    for (const output_case &output : outputs) {
-        SCOPED_TRACE(output.label);
-        clear_work();
-        names before = old_targets(output);
-        // Fill what is left, so that not one more page fits.
-        std::string filler = in_work("filler");
-        int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        std::vector<char> page(4096, 'f');
-        while (write(fd, page.data(), page.size()) > 0) {
-        }
-        close(fd);
-        before.insert("filler");
-        std::vector<std::string> args = arguments(output);
-        args.insert(args.begin(), output.words[0]);
-        run_result r = run_after("", args);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_TRUE(says_why(r.err, output.message, ENOSPC)) << r.err;
-        expect_untouched(output, before);
+    put_every_old_target();
+    // Fill what is left, so that not one more page fits.
+    int fd = open(in_work("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    std::vector<char> page(4096, 'f');
+    while (write(fd, page.data(), page.size()) > 0) {
     }
+    close(fd);
+    expect_each_refused("", ENOSPC);
 }
 
 } // namespace
