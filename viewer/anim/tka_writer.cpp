@@ -6,10 +6,11 @@
 // mesh's bind rotation, as they were read.
 #include "viewer/anim/tka_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "support/file.h"
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/tkm_writer.h"
 
@@ -95,17 +96,9 @@ int write_tka(const tka_animation *animation, const char *path) {
     scratch_file *file = open_scratch_file(path);
     if (!file) return 1;
     int code = write_tka_stream(animation, file->stream);
-    // Buffered octets reach the disk only now; a full disk shows up here, not in the writes.
-    if (code == 0 && std::fflush(file->stream) != 0) code = 17;
-    if (code != 0) {
-        close_file(file->stream);
-        file->stream = nullptr;
-        std::remove(file->temp_name);
-        cleanup_scratch_file(file);
-        return code;
-    }
-    const int closed = close_scratch_file(file);
-    if (closed != 0 && file->temp_name) std::remove(file->temp_name);
-    cleanup_scratch_file(file);
-    return closed != 0 ? 17 : 0;
+    // Buffered octets reach the disk only now; a full disk may show up here, not in the writes.
+    int reason = finish_scratch_file(file, code == 0);
+    if (code == 0 && reason != 0) code = 17;
+    errno = code ? reason : 0;
+    return code;
 }

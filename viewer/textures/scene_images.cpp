@@ -15,7 +15,7 @@
 #include <iterator>
 
 #include "support/messages.h"
-#include "support/scratch.h"
+#include "support/scratch_write.h"
 #include "viewer/scene/scene.h"
 
 namespace {
@@ -122,19 +122,11 @@ int write_scene_images(const std::vector<scene_image> &images, const std::string
             continue;
         }
         if (same_content(target, bytes)) continue;
-        scratch_file *file = open_scratch_file(target.c_str());
-        bool written = file != nullptr;
-        if (file) {
-            written = std::fwrite(bytes.data(), 1, bytes.size(), file->stream) == bytes.size() &&
-                      std::fflush(file->stream) == 0;
-            if (!written) std::remove(file->temp_name);
-            written = written && close_scratch_file(file) == 0;
-            cleanup_scratch_file(file);
-        }
-        if (written) {
+        const int reason = replace_file_bytes(target.c_str(), bytes.data(), bytes.size());
+        if (reason == 0) {
             real_purr("Wrote texture %s\n", target.c_str());
         } else {
-            real_meow("Can't write texture %s\n", target.c_str());
+            real_meow("Can't write texture %s%s\n", target.c_str(), colon_reason(reason).c_str());
             failed++;
         }
     }

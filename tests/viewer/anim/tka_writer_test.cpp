@@ -2,9 +2,13 @@
 // target.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
+#include "support/scratch_write.h"
+#include "tests/common/dir_names.h"
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/tka_writer.h"
 
@@ -109,6 +113,34 @@ TEST(write_tka, a_failed_write_leaves_the_target_and_no_scratch_file) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(write_tka(animation.get(), (dir / "missing/walk.tka").c_str()), 1);
     testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(write_tka, a_refused_write_gives_the_reason_and_leaves_the_target_alone) {
+    temp_dir dir;
+    int code = -1;
+    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
+    animation_ptr animation = load_animation_bytes(dir, build_tka(small_tka(2)), mesh.get(), &code);
+    ASSERT_EQ(code, 0);
+    const std::string target = dir / "walk.tka";
+    ASSERT_EQ(write_tka(animation.get(), target.c_str()), 0);
+    const uint64_t size = read_all(target).size();
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    ASSERT_TRUE(write_fixture(target, old));
+    const std::set<std::string> before = names_in(dir.path);
+    for (int reason : {ENOSPC, EFBIG, EIO})
+        for (uint64_t limit : {uint64_t(0), size / 2, size - 1}) {
+            SCOPED_TRACE(std::string(std::strerror(reason)) + " after " + std::to_string(limit));
+            scratch_faults faults{limit, reason, 0, nullptr, nullptr};
+            set_scratch_faults(&faults);
+            code = write_tka(animation.get(), target.c_str());
+            const int said = errno;
+            set_scratch_faults(nullptr);
+            EXPECT_EQ(code, 17); // buffered: the refusal comes as the file is completed
+            EXPECT_EQ(said, reason);
+            EXPECT_EQ(read_all(target), old);
+            EXPECT_EQ(names_in(dir.path), before);
+        }
 }
 
 } // namespace
