@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "parts.h"
 #include "tests/common/dir_names.h"
 #include "support/scratch_write.h"
 #include "tests/tools/tkmtool/tkmtool_run.h"
@@ -79,6 +80,8 @@ struct WriteFaults : Tkmtool {
     std::string work = dir / "work";
     void SetUp() override {
         Tkmtool::SetUp();
+        // Run here in-process, export-gltf reads textures through the image part linked in.
+        ASSERT_NE(image_reader(), nullptr);
         std::filesystem::create_directory(work);
     }
     void TearDown() override {
