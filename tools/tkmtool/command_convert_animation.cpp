@@ -1,9 +1,11 @@
 // tkmtool convert IN OUT.tka: one animation of a Milkshape or glTF model as a TKA file, for the
 // skeleton of a given mesh or of the model itself.
+#include <cerrno>
 #include <cstdio>
 
 #include "commands.h"
 #include "scene_load.h"
+#include "support/scratch_write.h"
 #include "tool_common.h"
 #include "viewer/anim/tka_writer.h"
 #include "viewer/scene/scene.h"
@@ -63,7 +65,8 @@ int convert_animation(const std::string &in, const std::string &out, const std::
     }
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     if (const int code = write_tka(animation.get(), out.c_str())) {
-        std::fprintf(stderr, "Error writing TarvikAnimation: %d\n", code);
+        std::fprintf(stderr, "Error writing TarvikAnimation: %d%s\n", code,
+                     bracketed_reason(errno).c_str());
         return 1;
     }
     std::printf("Wrote TKA %s (%u frames)\n", out.c_str(), unsigned{animation->num_frames});
