@@ -94,15 +94,17 @@ vertex_skin blend_skin(const gltf_export_state &state, const blend_vertex &blend
 struct corner_key {
     uint16_t vertex, texcoord, hit;
     uint32_t normal[3];
+    uint32_t own = 0; // not 0: the corner's own glTF vertex, shared with no other corner
     bool operator==(const corner_key &other) const {
         return vertex == other.vertex && texcoord == other.texcoord && hit == other.hit &&
-               std::memcmp(normal, other.normal, sizeof normal) == 0;
+               std::memcmp(normal, other.normal, sizeof normal) == 0 && own == other.own;
     }
 };
 
 struct corner_hash {
     size_t operator()(const corner_key &key) const {
         uint64_t h = key.vertex | uint64_t{key.texcoord} << 16 | uint64_t{key.hit} << 32;
+        h ^= uint64_t{key.own} << 48 | key.own >> 16;
         for (uint32_t n : key.normal)
             h = (h ^ n) * 0x100000001B3ull;
         return static_cast<size_t>(h ^ (h >> 29));
@@ -313,7 +315,12 @@ int32_t export_geometry(gltf_export_state &state) {
                 corner_key key{corner.vertex,
                                corner.texcoord,
                                static_cast<uint16_t>(corner.aux2 & 0x7FFF),
-                               {}};
+                               {},
+                               0};
+                // Blender 3.4's exporter looks corner colours up by vertex, not by corner: with
+                // no vertex shared, each corner's colour comes back where it was.
+                if (state.options.hit_colors_as_vertex_colors)
+                    key.own = static_cast<uint32_t>(vertices.keys.size() + 1);
                 std::memcpy(key.normal, normal.data(), sizeof key.normal);
                 indices.push_back(vertices.add(key));
             }
