@@ -17,6 +17,7 @@
 #include "support/messages.h"
 #include "support/scratch_write.h"
 #include "viewer/scene/scene.h"
+#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -51,11 +52,6 @@ const image_format *format_of(const std::string &file_name) {
 bool starts_with(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &signature) {
     return !signature.empty() && bytes.size() >= signature.size() &&
            std::equal(signature.begin(), signature.end(), bytes.begin());
-}
-
-void forget_devil_errors() {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
 }
 
 bool same_content(const std::string &path, const std::vector<uint8_t> &bytes) {
