@@ -1,2 +1,2 @@
-# The glTF reader (GLB and JSON forms) and the Milkshape conversion it feeds.
+# The glTF reader (GLB and JSON forms) and the TKM build it feeds.
 tarvik_fuzz(gltf ${PROJECT_SOURCE_DIR}/fuzz/gltf.cpp LIBS tarvik_core)

@@ -1,36 +1,65 @@
 // Fuzz target for the glTF import: read any bytes as a .glb or .gltf (the reader tells them
-// apart by the GLB magic) with no access to files, into the neutral model with its animations and
-// into the Milkshape conversion; every converted mesh must save as a TKM file that reads back.
+// apart by the GLB magic) with no access to files, into the neutral model with its animations,
+// and build the mesh and the animations of whatever reads; every built mesh and animation must
+// save as a TKM or TKA file that reads back the same.
 #include "fuzz_target.h"
 #include "round_trip.h"
 #include "tests/fixtures/gltf_import_builder.h"
 #include "tests/fixtures/quiet_output.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/ms3d/ms3d_convert.h"
-#include "viewer/ms3d/ms3d_model.h"
 #include "viewer/scene/scene.h"
+#include "viewer/scene/tka_builder.h"
+#include "viewer/scene/tkm_builder.h"
 
 namespace gf = gltf_fixture;
 
+namespace {
+
+// Most rotations one built animation may hold (frames times bones), so that one input cannot take
+// the fuzzer's memory: a TKA of 65,535 frames is valid, but not for thousands of bones.
+constexpr uint64_t most_built_rotations = uint64_t{1} << 22;
+
+// Builds each animation of the scene for the mesh built from it; every animation that builds must
+// survive the TKA round trip.
+void check_animations(const scene_model &scene, const tkm_mesh *mesh) {
+    for (size_t i = 0; i < scene.animations.size() && i < 4; ++i) {
+        float first = 0, last = 0;
+        if (animation_time_span(scene.animations[i], &first, &last) &&
+            !(double{last - first} * tka_frames_per_second * mesh->num_bones <
+              double(most_built_rotations)))
+            continue;
+        tka_animation *animation = create_animation();
+        int code = 0;
+        {
+            quiet_output quiet;
+            code = build_tka(animation, scene, i, mesh);
+        }
+        if (code == 0) check_tka_round_trip(animation, mesh);
+        release_animation(animation);
+    }
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     tkm_mesh *converted = nullptr;
+    scene_model scene;
     {
         quiet_output quiet;
-        ms3d_model *model = create_ms3d();
         gltf_import_notes notes;
-        if (model && read_gltf_bytes(model, data, size, nullptr, "fuzz", &notes) == 0) {
+        if (read_gltf_scene_bytes(&scene, data, size, nullptr, "fuzz", &notes) == 0) {
             tkm_mesh *mesh = create_mesh();
-            if (mesh && convert_ms3d(mesh, model) == 0)
+            if (mesh && build_tkm(mesh, &scene) == 0)
                 converted = mesh;
             else
                 release_mesh(mesh);
         }
-        release_ms3d(model);
-        scene_model scene;
-        read_gltf_scene_bytes(&scene, data, size, nullptr, "fuzz", &notes);
     }
-    if (converted) check_round_trip(converted);
+    if (converted) {
+        check_round_trip(converted);
+        check_animations(scene, converted);
+    }
     release_mesh(converted);
     return 0;
 }

@@ -6,10 +6,10 @@
 
 #include "tests/fixtures/fuzz_files.h"
 #include "fuzz_target.h"
+#include "round_trip.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
-#include "viewer/anim/tka_writer.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/tkm_reader.h"
 
@@ -26,30 +26,6 @@ tkm_mesh *two_bone_mesh() {
         return m;
     }();
     return mesh;
-}
-
-// Aborts (a finding) when an animation the loader accepted cannot be written, does not read back
-// the same, or writes to other octets the second time.
-void check_tka_round_trip(const tka_animation *animation, const tkm_mesh *mesh) {
-    static const std::string first = fuzz_scratch_path("first.tka");
-    static const std::string second = fuzz_scratch_path("second.tka");
-    auto fail = [](const char *step, int code) {
-        std::fprintf(stderr, "TKA round trip broken: %s gave %d\n", step, code);
-        std::abort();
-    };
-    if (int code = write_tka(animation, first.c_str())) fail("the first write_tka", code);
-    tka_animation *again = create_animation();
-    if (int code = load_tka(again, mesh, first.c_str())) fail("load_tka of the written file", code);
-    if (again->num_frames != animation->num_frames || again->num_bones != animation->num_bones ||
-        again->num_animated != animation->num_animated)
-        fail("comparing the counts", 0);
-    for (uint16_t i = 0; i < animation->num_bones; ++i)
-        if (std::memcmp(again->bones[i].frame_rotations, animation->bones[i].frame_rotations,
-                        16 * size_t{animation->num_frames}) != 0)
-            fail("comparing the rotations of a bone", i);
-    if (int code = write_tka(again, second.c_str())) fail("the second write_tka", code);
-    if (fuzz_read_file(first) != fuzz_read_file(second)) fail("comparing the two writes", 0);
-    release_animation(again);
 }
 
 } // namespace

@@ -38,16 +38,6 @@ void print_animation_summary(const tka_animation &animation) {
                 unsigned{animation.num_animated}, unsigned{animation.num_frames});
 }
 
-// A converted format's joint animations are never carried over: say so beside the summary (on
-// standard error under --json, whose standard output is one document).
-void print_dropped_animations(const load_context &context, bool json) {
-    if (!context.animations_dropped) return;
-    std::fprintf(json ? stderr : stdout,
-                 "note: joint animations are not converted (%u in the file; TKA is never "
-                 "written)\n",
-                 context.num_animations);
-}
-
 // Every animation of a model read into the neutral model, with how long it lasts (on standard
 // error under --json).
 void print_animations(const std::string &path, bool json) {
@@ -96,7 +86,6 @@ int command_info(const std::vector<std::string> &args) {
         else
             print_mesh_summary(*mesh);
         print_animations(parsed.files[0], json);
-        print_dropped_animations(context, json);
         return 0;
     }
     if (json)

@@ -79,3 +79,9 @@ gltf_image_reader image_reader() {
         entry_point(image_part, image_entry_point, "export-gltf"));
     return source ? source() : nullptr;
 }
+
+scene_image_encoder image_encoder(const char *command) {
+    auto source = reinterpret_cast<image_encoder_source>(
+        entry_point(image_part, encoder_entry_point, command));
+    return source ? source() : nullptr;
+}

@@ -12,6 +12,9 @@
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/ms3d/ms3d_load.h"
+#include "parts.h"
+#include "viewer/scene/image_files.h"
+#include "viewer/scene/scene.h"
 
 int usage_error(const std::string &message) {
     std::fprintf(stderr, "tkmtool: %s\nTry 'tkmtool --help'.\n", message.c_str());
@@ -42,11 +45,18 @@ mesh_ptr convert_gltf_file(const std::string &path, mesh_ptr mesh, failure *fail
     gltf_import_notes notes;
     const char *output = context->output_path.empty() ? nullptr : context->output_path.c_str();
     int code = load_gltf_mesh_staged(path.c_str(), mesh.get(), output, &stage, &notes);
-    context->animations_dropped = true;
     context->num_animations = notes.num_animations;
     if (code != 0) {
         *failed = {stage, code};
         return nullptr;
+    }
+    if (output) {
+        // DevIL is loaded only when an image must change its format on the way out.
+        const bool encoding =
+            std::any_of(notes.images.begin(), notes.images.end(),
+                        [](const scene_image &i) { return !image_in_named_format(i); });
+        write_scene_images(notes.images, context->output_path,
+                           encoding ? image_encoder("convert") : nullptr);
     }
     return mesh;
 }

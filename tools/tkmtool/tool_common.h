@@ -31,8 +31,7 @@ struct load_context {
     // A converted model's texture images are written beside this file, named after its stem;
     // empty: they are named in the mesh but not written.
     std::string output_path;
-    bool animations_dropped = false; // the format holds joint animations that are not converted
-    uint32_t num_animations = 0;     // how many the file held
+    uint32_t num_animations = 0; // how many animations the file held
 };
 
 // Reads a TKM mesh, or converts a model of another format chosen by the file name's extension.

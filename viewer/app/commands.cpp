@@ -19,12 +19,13 @@
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/textures_window.h"
-#include "viewer/gltf/gltf_import.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/ms3d/ms3d_load.h"
+#include "viewer/gltf/gltf_import.h"
+#include "viewer/textures/scene_images.h"
 #include "viewer/textures/texture_loading.h"
 
 namespace {
@@ -50,6 +51,7 @@ constexpr file_filter animation_load_filters[] = {
     {"Male character animations", "TAC_*.tka;BG1_*.tka;BG2_*.tka;BG3_*.tka;MH1_*.tka;MH2_*.tka"},
     {"Female character animations", "BF1_*.tka;FH1_*.tka;FH2_*.tka;PRH_*.tka"},
     {"All files", "*.*"},
+    {"glTF 2.0 files", "*.gltf;*.glb"},
 };
 
 constexpr file_filter mesh_save_filters[] = {
@@ -86,6 +88,12 @@ constexpr converted_format converted_formats[] = {
     {"gltf", load_gltf_mesh}, // the model's images are written beside it
     {"glb", load_gltf_mesh},
 };
+
+// True when name ends in ".gltf" or ".glb", in any mix of capitals: such a file is converted.
+bool is_gltf_name(const char *name) {
+    const char *dot = std::strrchr(name, '.');
+    return dot && (str_equiv(dot + 1, "gltf") || str_equiv(dot + 1, "glb"));
+}
 
 void show_save_notice(const char *text, const char *caption) {
     if (save_notice_hook)
@@ -243,9 +251,13 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
         real_meow("Out of memory loading %s\n", path.c_str());
         return 1;
     }
-    int code = load_tka(animation, app_state.mesh, path.c_str());
-    if (code) {
+    int code = 0;
+    if (is_gltf_name(name.c_str())) {
+        code = load_gltf_animation(path.c_str(), app_state.mesh, animation);
+    } else if ((code = load_tka(animation, app_state.mesh, path.c_str())) != 0) {
         real_meow("Error loading TarvikAnimation: %d\n", code);
+    }
+    if (code) {
         release_animation(animation);
         return code;
     }

@@ -1,5 +1,6 @@
-// The glTF reader's parts, shared between its files: parsing, checked accessors, the skeleton,
-// materials and geometry, each filling its share of the Milkshape model being staged.
+// The glTF reader's parts, shared between its files: parsing, checked accessors, node transforms,
+// and the skeleton, attachments, materials, geometry and animations, each filling its share of
+// the neutral model.
 #pragma once
 
 #include <tiny_gltf.h>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "viewer/gltf/gltf_import.h"
-#include "viewer/ms3d/ms3d_model.h"
 #include "viewer/scene/scene.h"
 
 namespace gltf_import {
@@ -18,6 +18,8 @@ namespace gltf_import {
 // A matrix in the viewer's layout: column-major, translation in elements 12 to 14; kept in
 // double precision while transforms are combined.
 using mat4d = std::array<double, 16>;
+
+// ---- node transforms (gltf_import_nodes.cpp)
 
 mat4d identity();
 // a × b: b applied first.
@@ -40,29 +42,13 @@ int node_parents(const tinygltf::Model &model, std::vector<int> *parent, std::st
 int node_world(const tinygltf::Model &model, const std::vector<int> &parent, int node, mat4d *world,
                std::string *why);
 
+// ---- images (gltf_import_images.cpp)
+
 // The file extension of a PNG or JPEG image (".png", ".jpg") and its size from its header; null
 // for anything else.
 const char *image_kind(const std::vector<uint8_t> &bytes, uint32_t *width, uint32_t *height);
 // text cut to most bytes with anything but letters, digits, '-', '_' and '.' turned into '_'.
 std::string file_safe(const std::string &text, size_t most);
-
-// The Milkshape model under construction, in owning containers; copied into the model's blocks
-// once complete.
-struct staged_group {
-    std::string name;
-    std::vector<uint16_t> triangles;
-    int8_t material = 0;
-};
-struct staged_model {
-    std::vector<ms3d_vertex> vertices;
-    std::vector<ms3d_triangle> triangles;
-    std::vector<staged_group> groups;
-    std::vector<ms3d_material> materials;
-    std::vector<ms3d_joint> joints;
-};
-
-// Copies text into a fixed-size Milkshape name field, cut to leave room for its zero byte.
-void set_name(char *field, size_t size, const std::string &text);
 
 // ---- parsing (gltf_import_parse.cpp)
 
@@ -101,52 +87,6 @@ struct accessor_data {
 // buffers and that its element type suits the use. 0 or a gltf_import_code with *why.
 int read_accessor(const tinygltf::Model &model, int index, accessor_use use, accessor_data *out,
                   std::string *why);
-
-// ---- skeleton (gltf_import_skeleton.cpp)
-
-// The bones made of the chosen node's skin (or the one root bone of an unskinned mesh), and the
-// matrices that put its vertices into the rest pose.
-struct skeleton {
-    std::vector<ms3d_joint> joints;    // in bone order: every parent before its children
-    std::vector<int> bone_of_joint;    // skin joint index -> bone index
-    std::vector<mat4d> joint_matrices; // per skin joint: its world matrix × inverse bind matrix
-    mat4d mesh_world = identity();     // an unskinned mesh's node transform
-    bool skinned = false;
-};
-
-// The index of the node to convert: the first with a skinned mesh, else the first with a mesh;
-// -1 when there is none.
-int choose_mesh_node(const tinygltf::Model &model);
-// Checks the node hierarchy and builds the skeleton of node. 0 or a code with *why.
-int build_skeleton(const tinygltf::Model &model, int node, skeleton *out, std::string *why);
-
-// ---- materials (gltf_import_materials.cpp)
-
-// Which Milkshape material each converted primitive uses, and the texture coordinate set that
-// its base-colour texture reads.
-struct material_choice {
-    std::vector<size_t> number; // per converted primitive: its index in the mesh, for messages
-    std::vector<int8_t> slot;   // per converted primitive
-    std::vector<int> texcoord;  // per converted primitive
-};
-
-// One Milkshape material per glTF material the primitives use (in file order), and one default
-// material for primitives without one; fills choice's slot and texcoord (its number is the
-// caller's). Base-colour images become notes->textures named with prefix. 0 or a code with *why;
-// a missing image is only reported.
-int build_materials(const tinygltf::Model &model,
-                    const std::vector<const tinygltf::Primitive *> &primitives,
-                    const std::string &prefix, staged_model *staged, material_choice *choice,
-                    gltf_import_notes *notes, std::string *why);
-
-// ---- geometry (gltf_import_geometry.cpp)
-
-// Vertices in the rest pose, each on its heaviest joint, and one group of triangles per
-// primitive. 0 or a code with *why.
-int build_geometry(const tinygltf::Model &model,
-                   const std::vector<const tinygltf::Primitive *> &primitives,
-                   const material_choice &choice, const skeleton &bones, staged_model *staged,
-                   std::string *why);
 
 // ---- the neutral model (gltf_import_scene_*.cpp)
 
@@ -193,6 +133,8 @@ int read_scene_geometry(const tinygltf::Model &model,
 // 0 or a code with *why.
 int read_scene_animations(const tinygltf::Model &model, const scene_skeleton &skeleton,
                           scene_model *scene, std::string *why);
+
+// ---- helpers (gltf_import.cpp)
 
 // The whole file at path (a regular file of at most 1 GiB). 0 or gltf_cannot_open with *why.
 int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *why);

@@ -1,7 +1,7 @@
 // The glTF reader's driver for the neutral model: parse, choose the mesh node, then its skeleton,
 // attachments, materials, geometry and animations, each filling its share of the scene.
 //
-// Index: model name | read_document | read_gltf_scene_bytes | read_gltf_scene
+// Index: model name | choose_mesh_node | read_document | read_gltf_scene_bytes | read_gltf_scene
 #include <new>
 
 #include "support/messages.h"
@@ -26,6 +26,16 @@ std::string model_name(const tinygltf::Model &gltf, int node, const tinygltf::Me
     if (size_t(scene) < gltf.scenes.size() && !text_name(gltf.scenes[size_t(scene)].name).empty())
         return text_name(gltf.scenes[size_t(scene)].name);
     return "glTF";
+}
+
+// The index of the node to convert: the first with a skinned mesh, else the first with a mesh;
+// -1 when there is none.
+int choose_mesh_node(const tinygltf::Model &model) {
+    for (size_t n = 0; n < model.nodes.size(); n++)
+        if (model.nodes[n].mesh >= 0 && model.nodes[n].skin >= 0) return int(n);
+    for (size_t n = 0; n < model.nodes.size(); n++)
+        if (model.nodes[n].mesh >= 0) return int(n);
+    return -1;
 }
 
 // ---- read_document

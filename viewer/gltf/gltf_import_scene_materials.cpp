@@ -142,6 +142,7 @@ scene_material default_material() {
     set_colour(out.ambient, 1, 1, 1, 1);
     set_colour(out.diffuse, 1, 1, 1, 1);
     set_colour(out.specular, 0, 0, 0, 1);
+    set_colour(out.emissive, 0, 0, 0, 0); // a TKM's emission is the fourth value: none
     out.transparency = 1;
     return out;
 }

@@ -4,6 +4,7 @@
 // meshes, as grips and grippers.
 //
 // Index: names | read_scene_skeleton | read_scene_attachments
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -170,6 +171,11 @@ void read_scene_attachments(const tinygltf::Model &model, const scene_skeleton &
                      multiply(rigid_inverse(skeleton.frames[joint]), rigid_frame(world)));
         scene->attachments.push_back(attachment);
     }
+    // By name: the order of nodes means nothing in glTF and Blender changes it, while the game's
+    // attachment points are numbered by their names (Grip1, Grip2, Grip3).
+    std::stable_sort(
+        scene->attachments.begin(), scene->attachments.end(),
+        [](const scene_attachment &a, const scene_attachment &b) { return a.name < b.name; });
 }
 
 } // namespace gltf_import

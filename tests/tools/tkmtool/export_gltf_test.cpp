@@ -10,6 +10,7 @@
 
 #include "tests/fixtures/mesh_loading.h"
 #include "tests/fixtures/ms3d_builder.h"
+#include "tests/tools/tkmtool/obj_files.h"
 #include "tests/tools/tkmtool/tool_runner.h"
 #include "tests/viewer/gltf/export/character_fixture.h"
 #include "tests/viewer/gltf/export/gltf_read_back.h"
@@ -20,20 +21,6 @@ namespace rb = gltf_read_back;
 using namespace character_fixture;
 
 const std::string samples = TARVIK_SAMPLES_DIR;
-
-// The vertex positions ("v" lines) of an OBJ file.
-std::vector<rb::vec3> obj_vertices(const std::string &path) {
-    std::ifstream in(path);
-    std::vector<rb::vec3> out;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("v ", 0) != 0) continue;
-        std::istringstream fields(line.substr(2));
-        rb::vec3 v{};
-        fields >> v[0] >> v[1] >> v[2];
-        out.push_back(v);
-    }
-    return out;
-}
 
 double distance(const rb::vec3 &a, const rb::vec3 &b) {
     return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
@@ -256,41 +243,6 @@ TEST_F(ExportGltf, AMissingTextureIsReportedAndTheExportGoesOn) {
         << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "plain.gltf"));
     EXPECT_TRUE(std::filesystem::exists(dir / "plain.bin"));
-}
-
-// The triangles of an OBJ file: per corner its position and texture coordinate.
-using obj_corner = std::array<double, 5>;
-std::vector<std::array<obj_corner, 3>> obj_triangles(const std::string &path) {
-    std::ifstream in(path);
-    std::vector<std::array<double, 3>> positions;
-    std::vector<std::array<double, 2>> texcoords;
-    std::vector<std::array<obj_corner, 3>> out;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string kind;
-        fields >> kind;
-        if (kind == "v") {
-            std::array<double, 3> p{};
-            fields >> p[0] >> p[1] >> p[2];
-            positions.push_back(p);
-        } else if (kind == "vt") {
-            std::array<double, 2> t{};
-            fields >> t[0] >> t[1];
-            texcoords.push_back(t);
-        } else if (kind == "f") {
-            std::array<obj_corner, 3> triangle{};
-            for (obj_corner &corner : triangle) {
-                size_t v = 0, t = 0;
-                char slash = 0;
-                fields >> v >> slash >> t;
-                const auto &p = positions.at(v - 1);
-                const auto &uv = texcoords.at(t - 1);
-                corner = {p[0], p[1], p[2], uv[0], uv[1]};
-            }
-            out.push_back(triangle);
-        }
-    }
-    return out;
 }
 
 // Hit colours go out as the custom attribute by default, and as COLOR_0 (the same colour on every

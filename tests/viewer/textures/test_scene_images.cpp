@@ -7,6 +7,7 @@
 #include "common/temp_dir.h"
 #include "test_images.h"
 #include "viewer/scene/scene.h"
+#include "viewer/scene/image_files.h"
 #include "viewer/textures/scene_images.h"
 
 namespace {
@@ -101,16 +102,18 @@ TEST(scene_images, are_written_beside_the_model_once_and_failures_are_counted) {
     const std::vector<scene_image> images = {image("skin.bmp", png_quarters()),
                                              image("skin.png", png_quarters())};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(write_scene_images(images, dir.path.string()), 0);
+    EXPECT_EQ(write_scene_images(images, dir / "model.tkm", encode_scene_image), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Wrote texture " + dir / "skin.bmp" + "\nWrote texture " + dir / "skin.png" + "\n");
     EXPECT_EQ(read_all(dir / "skin.png"), images[1].bytes);
     EXPECT_EQ(read_all(dir / "skin.bmp").at(0), 'B');
     testing::internal::CaptureStdout();
-    EXPECT_EQ(write_scene_images(images, dir.path.string() + "/"), 0);
+    EXPECT_EQ(write_scene_images(images, dir / "other.glb", encode_scene_image), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), ""); // already there: left alone
     testing::internal::CaptureStderr();
-    EXPECT_EQ(write_scene_images({image("bad.bmp", {1, 2, 3}), images[1]}, dir / "no/such"), 2);
+    EXPECT_EQ(write_scene_images({image("bad.bmp", {1, 2, 3}), images[1]},
+                                 dir / "no/such/model.tkm", encode_scene_image),
+              2);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Can't write texture " + dir / "no/such/bad.bmp" +
                        ": its image cannot be converted\n"),
@@ -120,6 +123,26 @@ TEST(scene_images, are_written_beside_the_model_once_and_failures_are_counted) {
                        ": No such file or directory\n"),
               std::string::npos)
         << err;
+}
+
+// Without an encoder (tkmtool without its image part) images already in their named format are
+// still written; the others are reported, and nothing is written under their name.
+TEST(scene_images, without_an_encoder_only_those_in_their_named_format_are_written) {
+    temp_dir dir;
+    std::vector<scene_image> images = {image("skin.png", png_quarters()),
+                                       image("skin.bmp", png_quarters()),
+                                       image("face.tga", png_quarters())};
+    EXPECT_TRUE(image_in_named_format(images[0]));
+    EXPECT_FALSE(image_in_named_format(images[1]));
+    EXPECT_FALSE(image_in_named_format(images[2]));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(write_scene_images(images, dir / "m.tkm", nullptr), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wrote texture " + dir / "skin.png" + "\n");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "Can't write texture " + dir / "face.tga" + ": its image cannot be converted\n"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "skin.bmp"));
 }
 
 } // namespace

@@ -21,6 +21,7 @@ TEST_F(command_test, animation_chooser_is_asked_with_the_animation_filters) {
          "TAC_*.tka;BG1_*.tka;BG2_*.tka;BG3_*.tka;MH1_*.tka;MH2_*.tka"},
         {"Female character animations", "BF1_*.tka;FH1_*.tka;FH2_*.tka;PRH_*.tka"},
         {"All files", "*.*"},
+        {"glTF 2.0 files", "*.gltf;*.glb"},
     };
     EXPECT_EQ(requests[0].filters, expected);
 }

@@ -19,6 +19,10 @@
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/ms3d/ms3d_load.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tkm_builder.h"
+#include "viewer/scene/image_files.h"
+#include "viewer/textures/scene_images.h"
 
 namespace gltf_import_test {
 
@@ -36,8 +40,8 @@ struct loaded {
     std::string out, err; // what it printed
 };
 
-// Writes bytes as dir/name and loads it, writing the images beside dir/output when output is
-// not empty.
+// Writes bytes as dir/name and loads it, writing the images beside dir/output (as tkmtool
+// convert does) when output is not empty.
 inline loaded load_file(const temp_dir &dir, const std::string &name,
                         const std::vector<uint8_t> &bytes, const std::string &output = "") {
     write_all(dir / name, bytes);
@@ -50,6 +54,8 @@ inline loaded load_file(const temp_dir &dir, const std::string &name,
     result.code = load_gltf_mesh_staged((dir / name).c_str(), result.mesh.get(),
                                         output.empty() ? nullptr : output_path.c_str(), &stage,
                                         &result.notes);
+    if (result.code == 0 && !output.empty())
+        write_scene_images(result.notes.images, output_path, encode_scene_image);
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
     result.stage = stage ? stage : "";
@@ -123,6 +129,21 @@ inline mesh_ptr convert_milkshape(const temp_dir &dir, const ms3d_fixture::model
     testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, 0) << err;
+    return code ? nullptr : std::move(mesh);
+}
+
+// The Milkshape model m written as dir/name and built keeping its own joint placements, as a glTF
+// file's are kept, where the Milkshape conversion gives the game's known skeletons their
+// reference pose.
+inline mesh_ptr convert_milkshape_own_pose(const temp_dir &dir, const ms3d_fixture::model &m,
+                                           const std::string &name = "twin.ms3d") {
+    write_all(dir / name, ms3d_fixture::bytes(m));
+    scene_model scene;
+    const char *stage = nullptr;
+    EXPECT_EQ(load_ms3d_scene((dir / name).c_str(), &scene, &stage), 0) << stage;
+    mesh_ptr mesh(create_mesh());
+    const int code = build_tkm(mesh.get(), &scene);
+    EXPECT_EQ(code, 0);
     return code ? nullptr : std::move(mesh);
 }
 

@@ -51,14 +51,6 @@ std::function<std::vector<uint8_t>()> changed(std::function<void(gf::document &)
     };
 }
 
-std::function<std::vector<uint8_t>()> model_of(std::function<void(gf::model &)> change) {
-    return [change]() {
-        gf::model m = base_model();
-        change(m);
-        return gf::glb(gf::build(m));
-    };
-}
-
 const bad_case bad_cases[] = {
     {"plain_text", [] { return text("hello, world"); }, gltf_not_gltf, "not a glTF file"},
     {"json_array", [] { return text("[1, 2, 3]"); }, gltf_not_gltf, "not a glTF file"},
@@ -138,21 +130,6 @@ const bad_case bad_cases[] = {
      gltf_bad_index, "4 corners, which do not make whole triangles"},
     {"lines_only", changed([](gf::document &d) { primitive(d)["mode"] = 1; }), gltf_no_triangles,
      "no primitive made of triangles"},
-    {"too_many_triangles", changed([](gf::document &d) {
-         primitive(d)["indices"] =
-             d.add_accessor(std::vector<uint16_t>(3 * 21846, 0), gf::unsigned_short, "SCALAR", 1);
-     }),
-     gltf_too_many_triangles, "21846 triangles; a mesh can hold at most 21845"},
-    {"too_many_joints", [] { return gf::glb(gf::build(gf::chain_model(129))); },
-     gltf_too_many_joints, "129 joints; a mesh can hold at most 128"},
-    {"too_many_materials", model_of([](gf::model &m) {
-         for (int i = 0; i < 128; i++) {
-             m.primitives.push_back(m.primitives[0]);
-             m.primitives.back().material = int(m.materials.size());
-             m.materials.push_back(gf::material{});
-         }
-     }),
-     gltf_too_many_materials, "129 materials; a mesh can hold at most 128"},
     {"cycle", changed([](gf::document &d) { d.doc["nodes"][1]["children"] = {0}; }),
      gltf_bad_hierarchy, "cycle through node 0"},
     {"own_child", changed([](gf::document &d) { d.doc["nodes"][1]["children"] = {1}; }),
@@ -195,12 +172,12 @@ class gltf_import_bad_input : public testing::TestWithParam<bad_case> {};
 TEST_P(gltf_import_bad_input, is_refused_with_its_code_and_reason) {
     const bad_case &c = GetParam();
     const std::vector<uint8_t> bytes = c.make();
-    ms3d_model *model = create_ms3d();
+    scene_model scene;
     gltf_import_notes notes;
     testing::internal::CaptureStderr();
-    const int code = read_gltf_bytes(model, bytes.data(), bytes.size(), nullptr, "m", &notes);
+    const int code =
+        read_gltf_scene_bytes(&scene, bytes.data(), bytes.size(), nullptr, "m", &notes);
     testing::internal::GetCapturedStderr();
-    release_ms3d(model);
     EXPECT_EQ(code, c.code) << notes.error;
     EXPECT_NE(notes.error.find(c.message), std::string::npos) << notes.error;
 }
@@ -219,12 +196,40 @@ TEST(gltf_import_bad_files, the_load_prints_the_reason_and_converts_nothing) {
 
     std::filesystem::create_directory(dir / "dir.glb");
     gltf_import_notes notes;
-    ms3d_model *model = create_ms3d();
-    EXPECT_EQ(read_gltf(model, (dir / "dir.glb").c_str(), "m", &notes), gltf_cannot_open);
+    scene_model scene;
+    EXPECT_EQ(read_gltf_scene(&scene, (dir / "dir.glb").c_str(), "m", &notes), gltf_cannot_open);
     EXPECT_NE(notes.error.find("not a regular file"), std::string::npos) << notes.error;
-    EXPECT_EQ(read_gltf(model, (dir / "none.glb").c_str(), "m", &notes), gltf_cannot_open);
+    EXPECT_EQ(read_gltf_scene(&scene, (dir / "none.glb").c_str(), "m", &notes), gltf_cannot_open);
     EXPECT_NE(notes.error.find("No such file or directory"), std::string::npos) << notes.error;
-    release_ms3d(model);
+}
+
+// The limits are a TKM's, not Milkshape's: more than 128 joints and materials convert; more
+// triangles than a TKM holds are refused by the build, which says why.
+TEST(gltf_import_bad_files, only_what_a_tkm_cannot_hold_is_refused) {
+    temp_dir dir;
+    gf::model m = gf::chain_model(200);
+    gf::primitive one = m.primitives[0];
+    one.vertices.resize(3);
+    for (int i = 0; i < 129; i++) {
+        m.primitives.push_back(one);
+        m.primitives.back().material = int(m.materials.size());
+        m.materials.push_back(gf::material{});
+    }
+    m.joints[199].name = std::string(300, 'j');
+    loaded got = load_file(dir, "many.glb", gf::glb(gf::build(m)));
+    ASSERT_TRUE(got.mesh) << got.err;
+    EXPECT_EQ(got.mesh->num_bones, 200);
+    EXPECT_EQ(got.mesh->num_materials, 130);
+    EXPECT_EQ(std::string(got.mesh->bones[199].name), m.joints[199].name);
+    got = load_file(dir, "huge.glb", gf::glb([] {
+                        gf::document d = gf::build(base_model());
+                        primitive(d)["indices"] = d.add_accessor(
+                            std::vector<uint16_t>(3 * 21846, 0), gf::unsigned_short, "SCALAR", 1);
+                        return d;
+                    }()));
+    EXPECT_NE(got.code, 0);
+    EXPECT_EQ(got.stage, "build_tkm");
+    EXPECT_NE(got.err.find("Can't convert glTF model: "), std::string::npos) << got.err;
 }
 
 TEST(gltf_import_bad_files, a_missing_buffer_file_is_refused) {
@@ -264,7 +269,7 @@ TEST_P(gltf_import_images, an_unusable_image_is_reported_and_the_colour_kept) {
     EXPECT_EQ(got.mesh->num_texture_names, 0);
     EXPECT_EQ(got.mesh->materials[0].num_texture_refs, 0);
     EXPECT_FLOAT_EQ(got.mesh->materials[0].diffuse[2], 0.6f * 255);
-    EXPECT_TRUE(got.notes.textures.empty());
+    EXPECT_TRUE(got.notes.images.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -275,14 +275,15 @@ TEST(gltf_scene_model, hit_colour_attribute_wins_over_vertex_colours) {
 
 // ---- attachments
 
-TEST(gltf_scene_model, nodes_on_joints_become_attachments_of_their_kind) {
+TEST(gltf_scene_model, nodes_on_joints_become_attachments_of_their_kind_in_name_order) {
     gf::model m = gf::chain_model(2);
     const auto quarter = turn(90, 0, 0, 1);
+    // In an order of their own: they come back by name.
     m.attachments = {
-        {"Grip1", 1, {0, 2, 0}, {quarter[0], quarter[1], quarter[2], quarter[3]}, "grip"},
-        {"Grip2", 0, {1, 0, 0}, {0, 0, 0, 1}, "gripper"},
         {"Hand", 1, {0, 0, 3}, {0, 0, 0, 1}, ""},
-        {"", 0, {0, 0, 0}, {0, 0, 0, 1}, "something"}};
+        {"", 0, {0, 0, 0}, {0, 0, 0, 1}, "something"},
+        {"Grip2", 0, {1, 0, 0}, {0, 0, 0, 1}, "gripper"},
+        {"Grip1", 1, {0, 2, 0}, {quarter[0], quarter[1], quarter[2], quarter[3]}, "grip"}};
     const read_result r = read_model(m);
     ASSERT_EQ(r.code, 0) << r.notes.error;
     const auto &a = r.scene.attachments;

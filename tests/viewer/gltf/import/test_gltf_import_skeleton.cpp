@@ -1,8 +1,9 @@
-// The skeleton a glTF file gives: joints reordered so that parents come first, vertices on their
-// heaviest joint, rotations and scales of the node hierarchy carried into the rest pose, and
-// joint names that a Milkshape model can hold.
+// The skeleton a glTF file gives: joints reordered so that parents come first, vertices on several
+// joints as blend vertices, rotations and scales of the node hierarchy carried into the rest pose,
+// and joint names kept whole.
 #include "gltf_import_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -49,29 +50,48 @@ TEST(gltf_import_skeleton, a_child_listed_before_its_parent_moves_behind_it) {
         EXPECT_EQ(got.mesh->vertices[v].world[12], float(got.mesh->vertices[v].bone)) << v;
 }
 
-TEST(gltf_import_skeleton, a_vertex_goes_to_its_heaviest_joint_and_ties_to_the_lower_one) {
+TEST(gltf_import_skeleton, a_vertex_on_several_joints_becomes_a_blend_vertex_with_their_weights) {
     temp_dir dir;
     gf::model m = gf::chain_model(3);
     gf::primitive p;
-    gf::vertex heavy = at(0, 0, 0), tie = at(1, 0, 0), split = at(0, 1, 0);
+    gf::vertex heavy = at(0, 0, 0), tie = at(1, 0, 0), single = at(0, 1, 0);
     heavy.joints = {0, 2, 1, 0}, heavy.weights = {0.2f, 0.5f, 0.3f, 0};
     tie.joints = {2, 1, 0, 0}, tie.weights = {0.5f, 0.5f, 0, 0};
-    // Joint 0 twice: its weights add up to more than joint 2's.
-    split.joints = {0, 2, 0, 0}, split.weights = {0.3f, 0.4f, 0.3f, 0};
-    p.vertices = {heavy, tie, split};
+    single.joints = {1, 0, 0, 0};
+    p.vertices = {heavy, tie, single};
     p.material = 0;
     m.primitives = {p};
     loaded got = load_file(dir, "m.glb", gf::glb(gf::build(m)));
     ASSERT_TRUE(got.mesh) << got.err;
-    std::map<std::array<float, 3>, uint16_t> bone_at;
+    ASSERT_EQ(got.mesh->num_blends, 2);
     rest_corners(got.mesh.get()); // poses the mesh
-    for (uint16_t v = 0; v < got.mesh->num_vertices; v++) {
-        const float *w = got.mesh->vertices[v].world;
-        bone_at[{w[12], w[13], w[14]}] = got.mesh->vertices[v].bone;
+    // Each blend vertex by its components' bones: their weights, and where it stands at rest.
+    std::map<std::vector<uint16_t>, std::pair<std::map<uint16_t, float>, std::array<float, 3>>>
+        blends;
+    for (uint16_t b = 0; b < got.mesh->num_blends; b++) {
+        const blend_vertex &blend = got.mesh->blends[b];
+        std::map<uint16_t, float> weights;
+        std::vector<uint16_t> bones;
+        for (uint16_t k = 0; k < blend.count; k++) {
+            const uint16_t bone = got.mesh->vertices[blend.vertices[k]].bone;
+            weights[bone] += blend.weights[k];
+            bones.push_back(bone);
+        }
+        std::sort(bones.begin(), bones.end());
+        float p[3];
+        blend_position(got.mesh.get(), b, p);
+        blends[bones] = {weights, {p[0], p[1], p[2]}};
     }
-    EXPECT_EQ((bone_at[{0, 0, 0}]), 2);
-    EXPECT_EQ((bone_at[{1, 0, 0}]), 1);
-    EXPECT_EQ((bone_at[{0, 1, 0}]), 0);
+    const auto &heavy_blend = blends[{0, 1, 2}], &tie_blend = blends[{1, 2}];
+    EXPECT_NEAR(heavy_blend.first.at(0), 0.2f, 1e-6);
+    EXPECT_NEAR(heavy_blend.first.at(1), 0.3f, 1e-6);
+    EXPECT_NEAR(heavy_blend.first.at(2), 0.5f, 1e-6);
+    EXPECT_NEAR(tie_blend.first.at(1), 0.5f, 1e-6);
+    EXPECT_NEAR(tie_blend.first.at(2), 0.5f, 1e-6);
+    for (size_t k = 0; k < 3; k++) {
+        EXPECT_NEAR(heavy_blend.second[k], 0.0f, 1e-5);
+        EXPECT_NEAR(tie_blend.second[k], k == 0 ? 1.0f : 0.0f, 1e-5);
+    }
 }
 
 // A rotation of angle radians about a unit axis, as a glTF quaternion (x, y, z, w).
@@ -147,7 +167,7 @@ TEST(gltf_import_skeleton, node_rotations_and_scales_pose_bones_and_vertices_as_
     }
 }
 
-TEST(gltf_import_skeleton, joint_names_are_cut_to_fit_and_made_unique) {
+TEST(gltf_import_skeleton, joint_names_are_kept_whole_and_made_unique) {
     temp_dir dir;
     gf::model m = gf::chain_model(5);
     m.joints[0].name = "";
@@ -158,8 +178,8 @@ TEST(gltf_import_skeleton, joint_names_are_cut_to_fit_and_made_unique) {
     loaded got = load_file(dir, "m.glb", gf::glb(gf::build(m)));
     ASSERT_TRUE(got.mesh) << got.err;
     EXPECT_EQ(bone_names(got.mesh.get()),
-              (std::vector<std::string>{"joint0", std::string(31, 'a'), std::string(29, 'a') + "_2",
-                                        "same", "same_4"}));
+              (std::vector<std::string>{"joint0", std::string(40, 'a'), std::string(40, 'a') + "_2",
+                                        "same", "same_2"}));
     // Parents follow the joints, not the names.
     for (uint16_t b = 1; b < 5; b++)
         EXPECT_EQ(got.mesh->bones[b].parent, b - 1);

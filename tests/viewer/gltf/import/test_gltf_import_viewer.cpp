@@ -2,6 +2,7 @@
 // in its rest pose, its texture written beside it and loaded, and it saves as TKM.
 #include "viewer/app/commands/command_fixture.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "fixtures/gltf_import_builder.h"
@@ -52,6 +53,35 @@ TEST_F(command_test, a_bad_gltf_keeps_the_loaded_mesh) {
     EXPECT_EQ(err, "Error loading glTF model: not a glTF file (the JSON has no \"asset\" "
                    "object)\n");
     EXPECT_EQ(app_state.mesh, loaded);
+}
+
+// The animation Load takes a glTF file's first animation onto the loaded character, sampled at
+// ten frames a second; a file without one, or one that is no glTF, keeps the animation shown.
+TEST_F(command_test, gltf_animations_load_onto_the_character) {
+    gf::model m = gf::chain_model(3);
+    const float s = std::sqrt(0.5f);
+    m.clips = {{"bend", {{1, "rotation", "LINEAR", {0, 1}, {0, 0, 0, 1, 0, 0, s, s}}}},
+               {"other", {{2, "rotation", "STEP", {0}, {0, 0, 0, 1}}}}};
+    load_mesh(write_file("char.glb", gf::glb(gf::build(m))));
+    ASSERT_NE(app_state.mesh, nullptr);
+    auto [out, err] = load_animation(write_file("bend.GLTF", gf::gltf(gf::build(m))));
+    ASSERT_NE(app_state.animation, nullptr) << err;
+    EXPECT_NE(out.find("Converted glTF animation bend!\n"), std::string::npos) << out;
+    tka_animation *bend = app_state.animation;
+    ASSERT_EQ(bend->num_frames, 11u);
+    EXPECT_EQ(app_state.animation_file_name, "bend.GLTF");
+    // Half way: 45 degrees about z.
+    const float *half = bend->bones[1].frame_rotations + 4 * 5;
+    EXPECT_NEAR(std::fabs(half[2]), std::sin(float(M_PI) / 8), 1e-5) << half[3];
+    EXPECT_NEAR(std::fabs(half[3]), std::cos(float(M_PI) / 8), 1e-5);
+
+    gf::model still = gf::chain_model(3);
+    for (const auto &[name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+             {"still.glb", gf::glb(gf::build(still))}, {"bad.glb", {'g', 'l', 'T', 'F'}}}) {
+        auto [kept_out, kept_err] = load_animation(write_file(name, bytes));
+        EXPECT_EQ(app_state.animation, bend) << name;
+        EXPECT_NE(kept_err.find("Error loading glTF animation: "), std::string::npos) << kept_err;
+    }
 }
 
 } // namespace

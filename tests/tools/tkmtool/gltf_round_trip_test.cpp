@@ -1,0 +1,243 @@
+// Models through glTF and back with tkmtool: the samples exported and converted again keep their
+// name, bones, grips and grippers, texture names and hit colours; where Blender 3.4 is installed,
+// the same through Blender's own import and export, and a rig made in Blender converts with its
+// blend weights and its grip. The distances measured are printed for the record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
+
+#include "tests/fixtures/mesh_loading.h"
+#include "tests/tools/tkmtool/obj_files.h"
+#include "tests/tools/tkmtool/tool_runner.h"
+#include "tests/viewer/gltf/export/gltf_read_back.h"
+#include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
+#include "viewer/app/posing.h"
+
+namespace {
+
+using namespace tkm_fixture;
+using vec3 = std::array<double, 3>;
+
+const std::string samples = TARVIK_SAMPLES_DIR;
+
+double distance(const vec3 &a, const vec3 &b) {
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                     (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+// The diagonal of the box around points: the model's size.
+double size_of(const std::vector<vec3> &points) {
+    vec3 lo{1e30, 1e30, 1e30}, hi{-1e30, -1e30, -1e30};
+    for (const vec3 &p : points)
+        for (size_t k = 0; k < 3; k++)
+            lo[k] = std::min(lo[k], p[k]), hi[k] = std::max(hi[k], p[k]);
+    return distance(lo, hi);
+}
+
+// Every corner of the mesh in its rest pose, with its hit colour, triangle by triangle.
+struct rest_corner {
+    vec3 position;
+    uint16_t hit;
+};
+std::vector<std::array<rest_corner, 3>> rest_triangles(tkm_mesh *mesh) {
+    tka_animation *pose = create_animation();
+    EXPECT_EQ(build_rest_pose(mesh, pose), 0);
+    pose_mesh(mesh, pose);
+    std::vector<std::array<rest_corner, 3>> out;
+    for (uint32_t t = 0; t < mesh->num_triangles; t++) {
+        std::array<rest_corner, 3> triangle{};
+        for (size_t k = 0; k < 3; k++) {
+            const tkm_corner &corner = mesh->corners[mesh->triangles[t].corners[k]];
+            float p[3];
+            corner_position(mesh, corner.vertex, p);
+            triangle[k] = {{p[0], p[1], p[2]}, corner.aux2};
+        }
+        out.push_back(triangle);
+    }
+    release_animation(pose);
+    return out;
+}
+
+// The largest distance between a corner of a triangle of before and the nearest corner of the
+// triangle of after at the same index; and whether the nearest corners carry the same hit colour.
+double triangle_distance(const std::vector<std::array<rest_corner, 3>> &before,
+                         const std::vector<std::array<rest_corner, 3>> &after, size_t *hit_misses) {
+    double largest = before.size() == after.size() ? 0 : std::numeric_limits<double>::infinity();
+    for (size_t t = 0; t < std::min(before.size(), after.size()); t++)
+        for (const rest_corner &corner : before[t]) {
+            const rest_corner *nearest = &after[t][0];
+            for (const rest_corner &other : after[t])
+                if (distance(other.position, corner.position) <
+                    distance(nearest->position, corner.position))
+                    nearest = &other;
+            largest = std::max(largest, distance(nearest->position, corner.position));
+            *hit_misses += nearest->hit != corner.hit;
+        }
+    return largest;
+}
+
+std::string text(const char *s, uint16_t length) {
+    return s ? std::string(s, length) : std::string();
+}
+
+struct GltfRoundTrip : testing::Test {
+    temp_dir dir, logs;
+
+    tool_result run(const std::vector<std::string> &args) {
+        return run_tool(logs, TKMTOOL_PATH, args);
+    }
+
+    mesh_ptr read(const std::string &path) {
+        int code = -1;
+        mesh_ptr mesh = read_mesh_bytes(dir, read_all(path), &code, "read.tkm");
+        EXPECT_EQ(code, 0) << path;
+        return mesh;
+    }
+
+    // Checks that after holds what a TKM holds of before: name, bones, grips and grippers,
+    // texture names, and the same triangles at rest with the same hit colours.
+    void expect_same_model(const std::string &before_path, const std::string &after_path,
+                           bool same_bone_axes) {
+        mesh_ptr before = read(before_path), after = read(after_path);
+        ASSERT_TRUE(before && after);
+        EXPECT_EQ(text(after->name, after->name_length), text(before->name, before->name_length));
+        EXPECT_STREQ(after->class_name, before->class_name);
+        ASSERT_EQ(after->num_bones, before->num_bones);
+        for (uint16_t b = 0; b < before->num_bones; b++) {
+            EXPECT_STREQ(after->bones[b].name, before->bones[b].name) << "bone " << b;
+            EXPECT_EQ(after->bones[b].parent, before->bones[b].parent) << "bone " << b;
+        }
+        const struct {
+            const char *what;
+            uint16_t before_count, after_count;
+            const gripper *before_list, *after_list;
+        } lists[] = {{"grip", before->num_grips, after->num_grips, before->grips, after->grips},
+                     {"gripper", before->num_grippers, after->num_grippers, before->grippers,
+                      after->grippers}};
+        for (const auto &list : lists) {
+            ASSERT_EQ(list.after_count, list.before_count) << list.what;
+            for (uint16_t g = 0; g < list.before_count; g++) {
+                const gripper &a = list.before_list[g], &b = list.after_list[g];
+                EXPECT_EQ(text(b.name, b.name_length), text(a.name, a.name_length))
+                    << list.what << " " << g;
+                EXPECT_EQ(b.bone, a.bone) << list.what << " " << g;
+                if (!same_bone_axes) continue;
+                for (int i = 0; i < 16; i++)
+                    EXPECT_NEAR(b.local[i], a.local[i], 1e-4) << list.what << " " << g << " " << i;
+            }
+        }
+        ASSERT_EQ(after->num_texture_names, before->num_texture_names);
+        for (uint16_t t = 0; t < before->num_texture_names; t++) {
+            const texture_name &a = before->texture_names[t], &b = after->texture_names[t];
+            EXPECT_EQ(text(b.base, b.base_length), text(a.base, a.base_length));
+        }
+        const auto rest_before = rest_triangles(before.get());
+        const auto rest_after = rest_triangles(after.get());
+        std::vector<vec3> points;
+        for (const auto &triangle : rest_before)
+            for (const rest_corner &corner : triangle)
+                points.push_back(corner.position);
+        size_t hit_misses = 0;
+        const double moved = triangle_distance(rest_before, rest_after, &hit_misses);
+        EXPECT_LT(moved, 1e-4 * size_of(points));
+        EXPECT_EQ(hit_misses, 0u);
+        std::printf("[ measured ] %s: rest corners within %g (model size %g), %zu of %zu hit "
+                    "colours differ\n",
+                    after_path.c_str(), moved, size_of(points), hit_misses, 3 * rest_before.size());
+    }
+};
+
+// ---- through glTF and back
+
+TEST_F(GltfRoundTrip, ExportedSamplesConvertBackWithWhatATkmHolds) {
+    const std::string officer = samples + "/SWT_Officer.tkm", rifle = samples + "/Rifle.tkm";
+    for (const std::string mode : {"attribute", "vertex-colors"})
+        for (const std::string &mesh : {officer, rifle}) {
+            SCOPED_TRACE(mesh + " " + mode);
+            std::filesystem::create_directories(dir / mode);
+            const std::string folder = dir / mode;
+            const std::string glb = folder + "/model.glb", back = folder + "/back.tkm";
+            ASSERT_EQ(run({"export-gltf", "--hit-colors=" + mode, mesh, glb}).status, 0);
+            tool_result converted = run({"convert", glb, back});
+            ASSERT_EQ(converted.status, 0) << converted.err;
+            expect_same_model(mesh, back, true);
+            // The textures come back under their names, as the files their names say.
+            mesh_ptr model = read(back);
+            for (uint16_t t = 0; t < model->num_texture_names; t++) {
+                const std::string name =
+                    text(model->texture_names[t].base, model->texture_names[t].base_length);
+                const std::vector<unsigned char> bytes = read_all(folder + "/" + name);
+                ASSERT_GE(bytes.size(), 18u) << name;
+                if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bmp") == 0)
+                    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 2), "BM") << name;
+                else
+                    EXPECT_EQ(bytes[2], 2) << name; // an uncompressed true-colour TGA
+            }
+        }
+}
+
+// ---- through Blender
+
+// The blender program, or "" when it is not installed.
+std::string blender() {
+    for (const char *dir : {"/usr/bin", "/usr/local/bin"}) {
+        const std::string path = std::string(dir) + "/blender";
+        if (std::filesystem::exists(path)) return path;
+    }
+    return "";
+}
+
+struct BlenderRoundTrip : GltfRoundTrip {
+    std::string program = blender();
+
+    void SetUp() override {
+        if (program.empty()) GTEST_SKIP() << "Blender is not installed";
+    }
+
+    tool_result run_blender(const std::vector<std::string> &args) {
+        std::vector<std::string> all = {"-b", "--factory-startup", "--python",
+                                        TARVIK_BLENDER_SCRIPT, "--"};
+        all.insert(all.end(), args.begin(), args.end());
+        return run_tool(logs, program, all);
+    }
+};
+
+TEST_F(BlenderRoundTrip, AnExportWithVertexColoursComesBackFromBlender) {
+    const std::string officer = samples + "/SWT_Officer.tkm", walk = samples + "/SWT_Walk.tka";
+    ASSERT_EQ(run({"export-gltf", "--hit-colors=vertex-colors", "--anim", walk, officer,
+                   dir / "officer.glb"})
+                  .status,
+              0);
+    tool_result r = run_blender({"round-trip", dir / "officer.glb", dir / "blender.glb"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"convert", dir / "blender.glb", dir / "back.tkm"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Blender turns every bone to point along its y axis: the attachments' matrices on the
+    // bones change with them, and only their names and bones are compared.
+    expect_same_model(officer, dir / "back.tkm", false);
+}
+
+TEST_F(BlenderRoundTrip, ARigMadeInBlenderConvertsWithBlendWeightsAndItsGrip) {
+    tool_result r = run_blender({"rig", dir / "rig.glb"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"convert", dir / "rig.glb", dir / "rig.tkm"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    mesh_ptr mesh = read(dir / "rig.tkm");
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(mesh->num_bones, 2);
+    EXPECT_GT(mesh->num_blends, 0);
+    ASSERT_EQ(mesh->num_grips + mesh->num_grippers, 1);
+    const gripper &grip = mesh->num_grips ? mesh->grips[0] : mesh->grippers[0];
+    EXPECT_EQ(text(grip.name, grip.name_length), "Grip1");
+    EXPECT_EQ(grip.bone, 1);
+}
+
+} // namespace
