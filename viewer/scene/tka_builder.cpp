@@ -153,6 +153,76 @@ std::vector<int64_t> match_bones(const tkm_mesh *mesh, const scene_model &scene,
     return joint_of;
 }
 
+// How a scene joint's sampled rotation becomes its bone's: the two skeletons may place the same
+// joint with other axes (Blender turns every bone to point along its y axis), so the rotation is
+// carried over as the motion it gives the joint's children in the world, not as numbers:
+// bone = before * joint * after, with before and after made of the bind poses' world rotations.
+// Where the axes agree (the model's own skeleton, or one exported by tarvik), the joint's
+// rotation is taken as it is.
+struct bone_retarget {
+    bool as_it_is = true;
+    float before[16]; // the mesh parent's world rotation undone, the joint parent's done
+    float after[16];  // the joint's world rotation undone, the bone's done
+};
+
+// The rotation part of m (no translation).
+void rotation_of(float *out, const float *m) {
+    std::memcpy(out, m, 16 * sizeof(float));
+    out[12] = out[13] = out[14] = 0;
+}
+
+// inverse(a) * b for rotations a and b.
+void undo_then(float *out, const float *a, const float *b) {
+    float inverse[16];
+    mat4_rigid_inverse(inverse, a);
+    mat4_multiply(out, inverse, b);
+}
+
+bool near_identity(const float *m) {
+    float identity[16];
+    mat4_identity(identity);
+    for (int i = 0; i < 16; i++)
+        if (std::fabs(m[i] - identity[i]) > 1e-6f) return false;
+    return true;
+}
+
+std::vector<bone_retarget> retarget_bones(const tkm_mesh *mesh, const scene_model &scene,
+                                          const std::vector<int64_t> &joint_of) {
+    std::vector<float> joint_world(16 * scene.joints.size());
+    for (size_t j = 0; j < scene.joints.size(); j++) {
+        float local[16];
+        rotation_of(local, scene.joints[j].local);
+        const int32_t parent = scene.joints[j].parent;
+        if (parent >= 0 && size_t(parent) < j)
+            mat4_multiply(&joint_world[16 * j], &joint_world[16 * size_t(parent)], local);
+        else
+            std::memcpy(&joint_world[16 * j], local, sizeof local);
+    }
+    float identity[16];
+    mat4_identity(identity);
+    std::vector<bone_retarget> out(mesh->num_bones);
+    for (uint16_t i = 0; i < mesh->num_bones; i++) {
+        if (joint_of[i] < 0) continue;
+        const size_t j = size_t(joint_of[i]);
+        const int32_t joint_parent = scene.joints[j].parent;
+        const uint16_t bone_parent = mesh->bones[i].parent;
+        float bone_world[16], bone_parent_world[16];
+        rotation_of(bone_world, mesh->bones[i].world);
+        if (has_parent(bone_parent, i))
+            rotation_of(bone_parent_world, mesh->bones[bone_parent].world);
+        else
+            mat4_identity(bone_parent_world);
+        const float *joint_parent_world = joint_parent >= 0 && size_t(joint_parent) < j
+                                              ? &joint_world[16 * size_t(joint_parent)]
+                                              : identity;
+        bone_retarget &r = out[i];
+        undo_then(r.before, bone_parent_world, joint_parent_world);
+        undo_then(r.after, &joint_world[16 * j], bone_world);
+        r.as_it_is = near_identity(r.before) && near_identity(r.after);
+    }
+    return out;
+}
+
 int copy_skeleton(tka_animation *animation, const tkm_mesh *mesh, uint16_t num_frames) {
     animation->bones = alloc_elements<tkm_bone>(mesh->num_bones);
     animation->animated_bones = alloc_elements<uint16_t>(mesh->num_bones);
@@ -188,7 +258,8 @@ int copy_skeleton(tka_animation *animation, const tkm_mesh *mesh, uint16_t num_f
 // as the loader derives them.
 void fill_frame(tka_animation *animation, const tkm_mesh *mesh,
                 const std::vector<const scene_track *> &track_of_joint,
-                const std::vector<int64_t> &joint_of, uint16_t f, float t) {
+                const std::vector<int64_t> &joint_of, const std::vector<bone_retarget> &retarget,
+                uint16_t f, float t) {
     for (uint16_t i = 0; i < animation->num_bones; i++) {
         tkm_bone &bone = animation->bones[i];
         float *rotation = bone.frame_rotations + 4 * uint32_t{f};
@@ -196,6 +267,13 @@ void fill_frame(tka_animation *animation, const tkm_mesh *mesh,
         if (track && !track->rotation.times.empty()) {
             float q[4];
             sample_key_track(track->rotation, true, t, q);
+            if (!retarget[i].as_it_is) {
+                float sampled[16], half[16], whole[16];
+                scene_quat_to_matrix(sampled, q);
+                mat4_multiply(half, retarget[i].before, sampled);
+                mat4_multiply(whole, half, retarget[i].after);
+                matrix_to_scene_quat(q, whole);
+            }
             scene_quat_to_bone_rotation(rotation, q);
         } else {
             std::memcpy(rotation, mesh->bones[i].rotation, 4 * sizeof(float));
@@ -253,9 +331,10 @@ int build_tka(tka_animation *animation, const scene_model &scene, size_t index,
     std::vector<const scene_track *> track_of_joint(scene.joints.size(), nullptr);
     for (const scene_track &track : source.tracks)
         track_of_joint[track.joint] = &track;
+    const std::vector<bone_retarget> retarget = retarget_bones(mesh, scene, joint_of);
     for (uint16_t f = 0; f < num_frames; f++) {
         const float t = std::min(last, first + float(f) / tka_frames_per_second);
-        fill_frame(animation, mesh, track_of_joint, joint_of, f, t);
+        fill_frame(animation, mesh, track_of_joint, joint_of, retarget, f, t);
     }
     report_dropped_motion(scene, source, first, num_frames);
     return tka_build_ok;

@@ -4,9 +4,9 @@
 #   round-trip IN OUT      import IN and export it to OUT (GLB) with Blender's default settings
 #   rig OUT                build a tube bent by two bones with smoothly painted weights, a grip
 #                          empty on the second bone and an action, and export it to OUT (GLB)
-#   pose IN OUT TIME...    import IN and write the skinned mesh's vertices, posed at each TIME
-#                          (seconds of the glTF animation), to OUT: one line "t x y z" each, in
-#                          glTF's axes (y up)
+#   pose IN OUT COUNT      import IN and write the skinned mesh's vertices to OUT, one line
+#                          "t x y z" each in glTF's axes (y up): at rest with t = -1, then posed
+#                          by its first animation at COUNT times 1/10 s apart from its first key
 import math
 import sys
 
@@ -85,7 +85,7 @@ def rig(target):
     bpy.ops.export_scene.gltf(filepath=target, export_format='GLB')
 
 
-def pose(source, target, times):
+def pose(source, target, count):
     reset()
     bpy.ops.import_scene.gltf(filepath=source)
     scene = bpy.context.scene
@@ -93,15 +93,20 @@ def pose(source, target, times):
     skinned = [o for o in scene.objects if o.type == 'MESH' and
                any(m.type == 'ARMATURE' for m in o.modifiers)]
     body = skinned[0]
+    armature = next(m.object for m in body.modifiers if m.type == 'ARMATURE')
+    first = armature.animation_data.action.frame_range[0]
     with open(target, 'w') as out:
-        for time in times:
-            frame = time * fps
+        for vertex in body.data.vertices:
+            p = body.matrix_world @ vertex.co
+            out.write('-1 %r %r %r\n' % (p.x, p.z, -p.y))
+        for index in range(count):
+            frame = first + index * fps / 10
             scene.frame_set(int(math.floor(frame)), subframe=frame - math.floor(frame))
             evaluated = body.evaluated_get(bpy.context.evaluated_depsgraph_get())
             posed = evaluated.to_mesh()
             for vertex in posed.vertices:
                 p = evaluated.matrix_world @ vertex.co
-                out.write('%r %r %r %r\n' % (time, p.x, p.z, -p.y))
+                out.write('%r %r %r %r\n' % (index / 10, p.x, p.z, -p.y))
             evaluated.to_mesh_clear()
 
 
@@ -111,6 +116,6 @@ if command == 'round-trip':
 elif command == 'rig':
     rig(*arguments)
 elif command == 'pose':
-    pose(arguments[0], arguments[1], [float(t) for t in arguments[2:]])
+    pose(arguments[0], arguments[1], int(arguments[2]))
 else:
     sys.exit('unknown command ' + command)

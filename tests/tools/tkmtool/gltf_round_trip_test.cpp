@@ -42,15 +42,15 @@ double size_of(const std::vector<vec3> &points) {
     return distance(lo, hi);
 }
 
-// Every corner of the mesh in its rest pose, with its hit colour, triangle by triangle.
+// Every corner of the mesh in frame f of animation (null: its rest pose), with its hit colour,
+// triangle by triangle.
 struct rest_corner {
     vec3 position;
     uint16_t hit;
 };
-std::vector<std::array<rest_corner, 3>> rest_triangles(tkm_mesh *mesh) {
-    tka_animation *pose = create_animation();
-    EXPECT_EQ(build_rest_pose(mesh, pose), 0);
-    pose_mesh(mesh, pose);
+std::vector<std::array<rest_corner, 3>>
+posed_triangles(tkm_mesh *mesh, const tka_animation *animation = nullptr, int32_t f = -1) {
+    pose_mesh_in_frame(mesh, animation, checked_frame(animation, f), nullptr);
     std::vector<std::array<rest_corner, 3>> out;
     for (uint32_t t = 0; t < mesh->num_triangles; t++) {
         std::array<rest_corner, 3> triangle{};
@@ -62,8 +62,71 @@ std::vector<std::array<rest_corner, 3>> rest_triangles(tkm_mesh *mesh) {
         }
         out.push_back(triangle);
     }
-    release_animation(pose);
     return out;
+}
+
+std::vector<vec3> corners_of(const std::vector<std::array<rest_corner, 3>> &triangles) {
+    std::vector<vec3> points;
+    for (const auto &triangle : triangles)
+        for (const rest_corner &corner : triangle)
+            points.push_back(corner.position);
+    return points;
+}
+
+// An animation loaded from path for mesh; null (a failure) when it does not load.
+using animation_ptr = std::unique_ptr<tka_animation, void (*)(tka_animation *)>;
+animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh) {
+    animation_ptr animation(create_animation(), release_animation);
+    const int code = load_tka(animation.get(), mesh, path.c_str());
+    EXPECT_EQ(code, 0) << path;
+    if (code) animation.reset();
+    return animation;
+}
+
+// The skinned vertices Blender posed (blender_gltf.py pose): their bind positions, and their
+// positions at each time asked for, in order.
+struct blender_poses {
+    std::vector<vec3> rest;
+    std::vector<std::vector<vec3>> frames;
+};
+blender_poses read_blender_poses(const std::string &path) {
+    blender_poses out;
+    std::ifstream in(path);
+    double time = 0, last_time = -2;
+    vec3 p{};
+    while (in >> time >> p[0] >> p[1] >> p[2]) {
+        if (time < 0) {
+            out.rest.push_back(p);
+            continue;
+        }
+        if (time != last_time) out.frames.emplace_back();
+        last_time = time;
+        out.frames.back().push_back(p);
+    }
+    return out;
+}
+
+// The largest distance, over every frame of animation, between a vertex Blender posed and the
+// mesh's corner that was nearest to it at rest, posed in the same frame.
+double largest_distance_from_blender(tkm_mesh *mesh, const tka_animation *animation,
+                                     const blender_poses &blender) {
+    const std::vector<vec3> rest = corners_of(posed_triangles(mesh));
+    std::vector<size_t> match;
+    for (const vec3 &r : blender.rest)
+        match.push_back(size_t(std::min_element(rest.begin(), rest.end(),
+                                                [&](const vec3 &a, const vec3 &b) {
+                                                    return distance(a, r) < distance(b, r);
+                                                }) -
+                               rest.begin()));
+    EXPECT_EQ(blender.frames.size(), animation->num_frames);
+    double largest = 0;
+    for (uint32_t f = 0; f < std::min<size_t>(animation->num_frames, blender.frames.size()); f++) {
+        const std::vector<vec3> posed = corners_of(posed_triangles(mesh, animation, int32_t(f)));
+        EXPECT_EQ(blender.frames[f].size(), match.size());
+        for (size_t v = 0; v < std::min(match.size(), blender.frames[f].size()); v++)
+            largest = std::max(largest, distance(posed[match[v]], blender.frames[f][v]));
+    }
+    return largest;
 }
 
 // The largest distance between a corner of a triangle of before and the nearest corner of the
@@ -94,6 +157,8 @@ struct GltfRoundTrip : testing::Test {
     tool_result run(const std::vector<std::string> &args) {
         return run_tool(logs, TKMTOOL_PATH, args);
     }
+
+    void expect_same_walk(const std::string &glb, const std::string &back, const std::string &walk);
 
     mesh_ptr read(const std::string &path) {
         int code = -1;
@@ -139,12 +204,9 @@ struct GltfRoundTrip : testing::Test {
             const texture_name &a = before->texture_names[t], &b = after->texture_names[t];
             EXPECT_EQ(text(b.base, b.base_length), text(a.base, a.base_length));
         }
-        const auto rest_before = rest_triangles(before.get());
-        const auto rest_after = rest_triangles(after.get());
-        std::vector<vec3> points;
-        for (const auto &triangle : rest_before)
-            for (const rest_corner &corner : triangle)
-                points.push_back(corner.position);
+        const auto rest_before = posed_triangles(before.get());
+        const auto rest_after = posed_triangles(after.get());
+        const std::vector<vec3> points = corners_of(rest_before);
         size_t hit_misses = 0;
         const double moved = triangle_distance(rest_before, rest_after, &hit_misses);
         EXPECT_LT(moved, 1e-4 * size_of(points));
@@ -157,18 +219,49 @@ struct GltfRoundTrip : testing::Test {
 
 // ---- through glTF and back
 
+// The walk converted from glb for the mesh back poses it as the sample walk poses the officer, in
+// every frame.
+void GltfRoundTrip::expect_same_walk(const std::string &glb, const std::string &back,
+                                     const std::string &walk) {
+    tool_result converted = run({"convert", "--mesh", back, glb, walk});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    mesh_ptr before = read(samples + "/SWT_Officer.tkm"), after = read(back);
+    ASSERT_TRUE(before && after);
+    animation_ptr original = load_animation(samples + "/SWT_Walk.tka", before.get());
+    animation_ptr again = load_animation(walk, after.get());
+    ASSERT_TRUE(original && again);
+    ASSERT_EQ(again->num_frames, original->num_frames);
+    const double size = size_of(corners_of(posed_triangles(before.get())));
+    double largest = 0;
+    for (uint32_t f = 0; f < original->num_frames; f++) {
+        size_t hit_misses = 0;
+        largest = std::max(
+            largest,
+            triangle_distance(posed_triangles(before.get(), original.get(), int32_t(f)),
+                              posed_triangles(after.get(), again.get(), int32_t(f)), &hit_misses));
+    }
+    EXPECT_LT(largest, 1e-4 * size);
+    std::printf("[ measured ] %s: walk posed within %g in every frame (model size %g)\n",
+                walk.c_str(), largest, size);
+}
+
 TEST_F(GltfRoundTrip, ExportedSamplesConvertBackWithWhatATkmHolds) {
     const std::string officer = samples + "/SWT_Officer.tkm", rifle = samples + "/Rifle.tkm";
+    const std::string walk = samples + "/SWT_Walk.tka";
     for (const std::string mode : {"attribute", "vertex-colors"})
         for (const std::string &mesh : {officer, rifle}) {
             SCOPED_TRACE(mesh + " " + mode);
             std::filesystem::create_directories(dir / mode);
             const std::string folder = dir / mode;
             const std::string glb = folder + "/model.glb", back = folder + "/back.tkm";
-            ASSERT_EQ(run({"export-gltf", "--hit-colors=" + mode, mesh, glb}).status, 0);
+            std::vector<std::string> export_args = {"export-gltf", "--hit-colors=" + mode};
+            if (mesh == officer) export_args.insert(export_args.end(), {"--anim", walk});
+            export_args.insert(export_args.end(), {mesh, glb});
+            ASSERT_EQ(run(export_args).status, 0);
             tool_result converted = run({"convert", glb, back});
             ASSERT_EQ(converted.status, 0) << converted.err;
             expect_same_model(mesh, back, true);
+            if (mesh == officer) expect_same_walk(glb, back, folder + "/walk.tka");
             // The textures come back under their names, as the files their names say.
             mesh_ptr model = read(back);
             for (uint16_t t = 0; t < model->num_texture_names; t++) {
@@ -202,6 +295,29 @@ struct BlenderRoundTrip : GltfRoundTrip {
         if (program.empty()) GTEST_SKIP() << "Blender is not installed";
     }
 
+    // The first animation of glb converted to the TKA walk for mesh (converted from glb) poses
+    // mesh within 1e-3 of the model's size of where Blender's own import of glb poses it at the
+    // same times.
+    void expect_poses_as_blender(const std::string &glb, const std::string &mesh_path,
+                                 const std::string &walk) {
+        tool_result r = run({"convert", glb, walk});
+        ASSERT_EQ(r.status, 0) << r.err;
+        mesh_ptr mesh = read(mesh_path);
+        ASSERT_TRUE(mesh);
+        animation_ptr animation = load_animation(walk, mesh.get());
+        ASSERT_TRUE(animation);
+        r = run_blender(
+            {"pose", glb, dir / "blender_poses.txt", std::to_string(animation->num_frames)});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const blender_poses blender = read_blender_poses(dir / "blender_poses.txt");
+        ASSERT_FALSE(blender.rest.empty());
+        const double size = size_of(corners_of(posed_triangles(mesh.get())));
+        const double largest = largest_distance_from_blender(mesh.get(), animation.get(), blender);
+        EXPECT_LT(largest, 1e-3 * size);
+        std::printf("[ measured ] %s: %u frames posed within %g of Blender's (model size %g)\n",
+                    walk.c_str(), unsigned{animation->num_frames}, largest, size);
+    }
+
     tool_result run_blender(const std::vector<std::string> &args) {
         std::vector<std::string> all = {"-b", "--factory-startup", "--python",
                                         TARVIK_BLENDER_SCRIPT, "--"};
@@ -223,6 +339,7 @@ TEST_F(BlenderRoundTrip, AnExportWithVertexColoursComesBackFromBlender) {
     // Blender turns every bone to point along its y axis: the attachments' matrices on the
     // bones change with them, and only their names and bones are compared.
     expect_same_model(officer, dir / "back.tkm", false);
+    expect_poses_as_blender(dir / "blender.glb", dir / "back.tkm", dir / "walk.tka");
 }
 
 TEST_F(BlenderRoundTrip, ARigMadeInBlenderConvertsWithBlendWeightsAndItsGrip) {
@@ -238,6 +355,7 @@ TEST_F(BlenderRoundTrip, ARigMadeInBlenderConvertsWithBlendWeightsAndItsGrip) {
     const gripper &grip = mesh->num_grips ? mesh->grips[0] : mesh->grippers[0];
     EXPECT_EQ(text(grip.name, grip.name_length), "Grip1");
     EXPECT_EQ(grip.bone, 1);
+    expect_poses_as_blender(dir / "rig.glb", dir / "rig.tkm", dir / "rig.tka");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // name, what a TKA cannot hold reported, bad keys refused.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -199,6 +200,54 @@ TEST(build_tka, bones_are_matched_by_name) {
     EXPECT_EQ(none.result, tka_build_no_bones);
     EXPECT_NE(none.err.find("No bone of the skeleton is named in the animation's model."),
               std::string::npos);
+}
+
+// The same skeleton with other axes on its joints (as Blender gives every bone its y axis along
+// the bone), and keys written for those axes: the built frames turn the mesh's bones as the
+// model's own skeleton does, whatever the turned axes.
+TEST(build_tka, joints_with_other_axes_pose_the_bones_the_same) {
+    scene_model own = fx::chain("arm", 3);
+    scene_track bend = turning(1, 90, 1);
+    bend.rotation.values = {0, 0, 0, 1, 0.2f, 0.3f, 0.4f, std::sqrt(1 - 0.29f)};
+    own.animations.push_back({"wave", {turning(0, 40, 1), bend}});
+    built_animation expected = build_own(own);
+    ASSERT_EQ(expected.result, 0) << expected.err;
+
+    // Axes of each joint turned by a constant rotation: locals and keys follow so that every joint
+    // stays where it was and moves as it did.
+    const float axes[3][3] = {{90, 0, 0}, {0, -90, 30}, {10, 20, 30}};
+    std::vector<std::array<float, 16>> turn(3);
+    for (size_t j = 0; j < 3; j++)
+        euler_matrix(turn[j].data(), 0, 0, 0, axes[j][0], axes[j][1], axes[j][2]);
+    auto conjugated = [&](size_t j, const float *m, float *out) {
+        float undo_parent[16], half[16];
+        const int32_t parent = own.joints[j].parent;
+        if (parent >= 0)
+            mat4_rigid_inverse(undo_parent, turn[size_t(parent)].data());
+        else
+            mat4_identity(undo_parent);
+        mat4_multiply(half, undo_parent, m);
+        mat4_multiply(out, half, turn[j].data());
+    };
+    scene_model turned = own;
+    for (size_t j = 0; j < 3; j++)
+        conjugated(j, own.joints[j].local, turned.joints[j].local);
+    for (scene_track &track : turned.animations[0].tracks)
+        for (size_t k = 0; k < track.rotation.times.size(); k++) {
+            float *q = &track.rotation.values[4 * k], m[16], out[16];
+            scene_quat_to_matrix(m, q);
+            conjugated(track.joint, m, out);
+            matrix_to_scene_quat(q, out);
+        }
+    built_animation b = build_own(turned, expected.mesh.get());
+    ASSERT_EQ(b.result, 0) << b.err;
+    ASSERT_EQ(b.animation->num_frames, expected.animation->num_frames);
+    for (uint16_t f = 0; f < b.animation->num_frames; f++)
+        for (uint16_t i = 0; i < 3; i++)
+            for (int k = 0; k < 16; k++)
+                EXPECT_NEAR(b.animation->bones[i].frame_worlds[16 * f + k],
+                            expected.animation->bones[i].frame_worlds[16 * f + k], 1e-5f)
+                    << "frame " << f << " bone " << i << " element " << k;
 }
 
 TEST(build_tka, bad_keys_are_refused) {
