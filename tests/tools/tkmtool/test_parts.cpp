@@ -9,6 +9,7 @@
 #include <regex>
 #include <string>
 
+#include "tests/fixtures/gltf_import_builder.h"
 #include "tests/tools/tkmtool/tkmtool_run.h"
 
 namespace fs = std::filesystem;
@@ -91,4 +92,32 @@ TEST_F(TkmtoolWithoutParts, CommandsOfTheModelAloneNeedNoPart) {
     EXPECT_EQ(run_tool(dir, alone, {"export-obj", "--anim", swing, gun, dir / "gun.obj"}).status,
               0);
     EXPECT_TRUE(fs::exists(dir / "gun.obj"));
+}
+
+// A glTF model's images go beside the converted mesh without the image part when they already are
+// what their names say; one that must change format (a PNG the mesh names "skin.bmp") needs the
+// part, is reported with its package, and is not written, while the mesh is.
+TEST_F(TkmtoolWithoutParts, ConvertNeedsTheImagePartOnlyToChangeAnImageFormat) {
+    namespace gf = gltf_fixture;
+    for (const char *name : {"skin", "skin.bmp"}) {
+        SCOPED_TRACE(name);
+        gf::model m = gf::chain_model(2);
+        m.images = {{name, gf::png(1, 1, {9, 8, 7}), "", "image/png"}};
+        m.materials[0].image = 0;
+        const std::vector<uint8_t> glb = gf::glb(gf::build(m));
+        ASSERT_TRUE(write_fixture(dir / "model.glb", glb));
+        const bool changes_format = std::string(name) == "skin.bmp";
+        const std::string image = dir / (changes_format ? "skin.bmp" : "back_skin.png");
+        run_result r = run_tool(dir, alone, {"convert", dir / "model.glb", dir / "back.tkm"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(fs::exists(dir / "back.tkm"));
+        EXPECT_EQ(fs::exists(image), !changes_format) << image;
+        const bool reported =
+            r.err.find("tkmtool: convert needs DevIL to read textures: install the Debian "
+                       "package libdevil1c2 (") != std::string::npos &&
+            r.err.find("Can't write texture " + image + ": its image cannot be converted\n") !=
+                std::string::npos;
+        EXPECT_EQ(reported, changes_format) << r.err;
+        fs::remove(dir / "back.tkm");
+    }
 }
