@@ -265,6 +265,13 @@ int32_t export_animation(gltf_export_state &state, deviation_check &check, int32
 
     tinygltf::Animation gltf_animation;
     gltf_animation.name = utf8_name(source.name.c_str());
+    // The bones the TKA animates, so that converting the animation back gives the same list
+    // (every joint has channels here, to pose the same in every reader).
+    tinygltf::Value::Array animated;
+    for (uint16_t j = 0; j < bones; ++j)
+        if (animation->bones[j].animated) animated.emplace_back(utf8_name(mesh.bones[j].name));
+    gltf_animation.extras = tinygltf::Value(
+        tinygltf::Value::Object{{"tarvik_animated_bones", tinygltf::Value(animated)}});
     int times = add_accessor(state, view, 0, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR,
                              frames, {0.0}, {double{static_cast<float>(frames - 1) / 10.0f}});
     for (uint16_t j = 0; j < bones; ++j) {

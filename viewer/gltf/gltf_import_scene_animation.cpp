@@ -236,6 +236,14 @@ int read_scene_animations(const tinygltf::Model &model, const scene_skeleton &sk
             if (int code = fixed_transform(model, skeleton, node, &fixed, why)) return code;
             fold(fixed, rule->path, keys);
         }
+        // Which bones the TKA animated, where tkmtool's export said: a bone without motion of its
+        // own still counts as animated in the game, which plays animations over each other.
+        if (source.extras.IsObject() && source.extras.Has("tarvik_animated_bones")) {
+            const tinygltf::Value &names = source.extras.Get("tarvik_animated_bones");
+            for (size_t i = 0; names.IsArray() && i < names.ArrayLen(); i++)
+                if (names.Get(int(i)).IsString())
+                    animation.animated_joints.push_back(names.Get(int(i)).Get<std::string>());
+        }
         scene->animations.push_back(std::move(animation));
     }
     return 0;

@@ -111,6 +111,9 @@ struct scene_track {
 struct scene_animation {
     std::string name;
     std::vector<scene_track> tracks; // at most one per joint
+    // The joints a TKA animates, by name, where the file says (a TKA exported by tkmtool lists
+    // them); empty: every joint whose rotation the animation keys.
+    std::vector<std::string> animated_joints = {};
 };
 
 // A whole model as read from a file.

@@ -4,6 +4,7 @@
 // Sections: checks, sampling, skeleton and frames, build_tka.
 #include "viewer/scene/tka_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -223,13 +224,36 @@ std::vector<bone_retarget> retarget_bones(const tkm_mesh *mesh, const scene_mode
     return out;
 }
 
-int copy_skeleton(tka_animation *animation, const tkm_mesh *mesh, uint16_t num_frames) {
+// Which bones the TKA animates: those the file names when it does, else those whose joint's
+// rotation is keyed; all of them when that leaves none (a TKA's empty list means every bone).
+std::vector<bool> animated_bones(const tkm_mesh *mesh, const scene_model &scene,
+                                 const scene_animation &source,
+                                 const std::vector<const scene_track *> &track_of_joint,
+                                 const std::vector<int64_t> &joint_of) {
+    std::vector<bool> animated(mesh->num_bones, false);
+    bool any = false;
+    for (uint16_t i = 0; i < mesh->num_bones; i++) {
+        if (joint_of[i] < 0) continue;
+        const size_t j = size_t(joint_of[i]);
+        const scene_track *track = track_of_joint[j];
+        const auto &named = source.animated_joints;
+        animated[i] = named.empty() ? track && !track->rotation.times.empty()
+                                    : std::find(named.begin(), named.end(), scene.joints[j].name) !=
+                                          named.end();
+        any = any || animated[i];
+    }
+    if (!any) animated.assign(mesh->num_bones, true);
+    return animated;
+}
+
+int copy_skeleton(tka_animation *animation, const tkm_mesh *mesh, uint16_t num_frames,
+                  const std::vector<bool> &animated) {
     animation->bones = alloc_elements<tkm_bone>(mesh->num_bones);
     animation->animated_bones = alloc_elements<uint16_t>(mesh->num_bones);
     animation->frames = alloc_elements<tka_frame>(num_frames);
     if (!animation->bones || !animation->animated_bones || !animation->frames) return 1;
     animation->num_bones = mesh->num_bones;
-    animation->num_animated = mesh->num_bones;
+    animation->num_animated = 0;
     animation->num_frames = num_frames;
     for (uint16_t i = 0; i < mesh->num_bones; i++) {
         const tkm_bone &source = mesh->bones[i];
@@ -246,8 +270,8 @@ int copy_skeleton(tka_animation *animation, const tkm_mesh *mesh, uint16_t num_f
         std::memcpy(bone.rotation, source.rotation, sizeof bone.rotation);
         std::memcpy(bone.local, source.local, sizeof bone.local);
         std::memcpy(bone.world, source.world, sizeof bone.world);
-        bone.animated = 1;
-        animation->animated_bones[i] = i;
+        bone.animated = animated[i] ? 1 : 0;
+        if (animated[i]) animation->animated_bones[animation->num_animated++] = i;
     }
     for (uint16_t f = 0; f < num_frames; f++)
         animation->frames[f].aux_rotation[3] = 1.0f;
@@ -263,7 +287,9 @@ void fill_frame(tka_animation *animation, const tkm_mesh *mesh,
     for (uint16_t i = 0; i < animation->num_bones; i++) {
         tkm_bone &bone = animation->bones[i];
         float *rotation = bone.frame_rotations + 4 * uint32_t{f};
-        const scene_track *track = joint_of[i] < 0 ? nullptr : track_of_joint[size_t(joint_of[i])];
+        // A bone the TKA does not animate keeps its bind rotation, as the loader gives it.
+        const scene_track *track =
+            joint_of[i] < 0 || !bone.animated ? nullptr : track_of_joint[size_t(joint_of[i])];
         if (track && !track->rotation.times.empty()) {
             float q[4];
             sample_key_track(track->rotation, true, t, q);
@@ -327,10 +353,12 @@ int build_tka(tka_animation *animation, const scene_model &scene, size_t index,
     animation->name = alloc_counted_string(name.data(), name_length);
     if (!animation->name) return tka_build_out_of_memory;
     animation->name_length = name_length;
-    if (copy_skeleton(animation, mesh, num_frames)) return tka_build_out_of_memory;
     std::vector<const scene_track *> track_of_joint(scene.joints.size(), nullptr);
     for (const scene_track &track : source.tracks)
         track_of_joint[track.joint] = &track;
+    const std::vector<bool> animated =
+        animated_bones(mesh, scene, source, track_of_joint, joint_of);
+    if (copy_skeleton(animation, mesh, num_frames, animated)) return tka_build_out_of_memory;
     const std::vector<bone_retarget> retarget = retarget_bones(mesh, scene, joint_of);
     for (uint16_t f = 0; f < num_frames; f++) {
         const float t = std::min(last, first + float(f) / tka_frames_per_second);

@@ -231,6 +231,11 @@ void GltfRoundTrip::expect_same_walk(const std::string &glb, const std::string &
     animation_ptr again = load_animation(walk, after.get());
     ASSERT_TRUE(original && again);
     ASSERT_EQ(again->num_frames, original->num_frames);
+    // The same bones animated: the game plays animations over each other by that list.
+    EXPECT_EQ(
+        std::vector<uint16_t>(again->animated_bones, again->animated_bones + again->num_animated),
+        std::vector<uint16_t>(original->animated_bones,
+                              original->animated_bones + original->num_animated));
     const double size = size_of(corners_of(posed_triangles(before.get())));
     double largest = 0;
     for (uint32_t f = 0; f < original->num_frames; f++) {

@@ -2,8 +2,10 @@
 // name, what a TKA cannot hold reported, bad keys refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -248,6 +250,49 @@ TEST(build_tka, joints_with_other_axes_pose_the_bones_the_same) {
                 EXPECT_NEAR(b.animation->bones[i].frame_worlds[16 * f + k],
                             expected.animation->bones[i].frame_worlds[16 * f + k], 1e-5f)
                     << "frame " << f << " bone " << i << " element " << k;
+}
+
+// The bones a TKA animates: those the file names (tkmtool's export lists them), else those whose
+// rotation is keyed, and every bone when that leaves none (an empty list means every bone).
+TEST(build_tka, animated_bones_are_those_named_or_keyed) {
+    const struct {
+        const char *what;
+        std::vector<std::string> named;
+        std::vector<uint32_t> keyed;
+        std::vector<uint16_t> animated;
+    } cases[] = {
+        {"keyed", {}, {1, 2}, {1, 2}},
+        {"named, keyed or not", {"j0", "j2"}, {1, 2}, {0, 2}},
+        {"only translations keyed", {}, {}, {0, 1, 2}},
+    };
+    for (const auto &c : cases) {
+        scene_model scene = fx::chain("arm", 3);
+        scene_animation animation{"wave", {}, c.named};
+        for (uint32_t joint : c.keyed)
+            animation.tracks.push_back(turning(joint, 90, 1));
+        if (c.keyed.empty()) {
+            scene_track moved;
+            moved.joint = 1;
+            moved.translation.times = {0, 1};
+            moved.translation.values = {0, 1, 0, 0, 1, 0};
+            animation.tracks.push_back(moved);
+        }
+        scene.animations.push_back(animation);
+        built_animation b = build_own(scene);
+        ASSERT_EQ(b.result, 0) << c.what << b.err;
+        const tka_animation &a = *b.animation;
+        EXPECT_EQ(std::vector<uint16_t>(a.animated_bones, a.animated_bones + a.num_animated),
+                  c.animated)
+            << c.what;
+        for (uint16_t i = 0; i < a.num_bones; i++) {
+            const bool listed = std::count(c.animated.begin(), c.animated.end(), i) != 0;
+            EXPECT_EQ(a.bones[i].animated, listed ? 1u : 0u) << c.what << " bone " << i;
+            // A bone the TKA does not animate keeps its bind rotation, as the loader gives it.
+            const bool bind = std::memcmp(a.bones[i].frame_rotations + 4 * 10,
+                                          b.mesh->bones[i].rotation, 16) == 0;
+            EXPECT_TRUE(listed || bind) << c.what << " bone " << i;
+        }
+    }
 }
 
 TEST(build_tka, bad_keys_are_refused) {

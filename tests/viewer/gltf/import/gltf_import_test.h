@@ -13,6 +13,7 @@
 #include "fixtures/gltf_import_builder.h"
 #include "fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/pose.h"
 #include "viewer/app/posing.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/mesh.h"
@@ -155,8 +156,10 @@ inline std::vector<std::array<float, 3>> rest_corners(tkm_mesh *mesh) {
     std::vector<std::array<float, 3>> out;
     for (uint32_t t = 0; t < mesh->num_triangles; t++)
         for (uint16_t corner : mesh->triangles[t].corners) {
-            const float *world = mesh->vertices[mesh->corners[corner].vertex].world;
-            out.push_back({world[12], world[13], world[14]});
+            // A corner names a stored vertex or, past them, a blend vertex.
+            std::array<float, 3> p{};
+            corner_position(mesh, mesh->corners[corner].vertex, p.data());
+            out.push_back(p);
         }
     release_animation(pose);
     return out;
