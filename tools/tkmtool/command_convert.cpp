@@ -12,15 +12,21 @@
 
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
-    if (parse_args(arguments, {}, {{"--mesh", "a file"}, {"--animation", "a name"}}, &parsed) != 0)
+    if (parse_args(arguments, {},
+                   {{"--mesh", "a file"}, {"--skeleton", "a file"}, {"--animation", "a name"}},
+                   &parsed) != 0)
         return 1;
     const std::vector<std::string> &args = parsed.files;
     if (args.size() != 2) return usage_error("convert takes IN and OUT");
+    if (parsed.has("--mesh") && parsed.has("--skeleton"))
+        return usage_error("--mesh and --skeleton both name the skeleton: give one");
     if (str_equiv(file_extension(args[1].c_str()), "tka"))
-        return convert_animation(args[0], args[1], parsed.value("--mesh"),
+        return convert_animation(args[0], args[1],
+                                 parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
                                  parsed.value("--animation"));
     if (parsed.has("--mesh") || parsed.has("--animation"))
         return usage_error("--mesh and --animation are for an animation (OUT.tka)");
+    if (parsed.has("--skeleton")) return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1]);
     failure failed;
     load_context context;
     context.output_path = args[1];

@@ -11,6 +11,10 @@ int command_convert(const std::vector<std::string> &args);
 // mesh at mesh_path (empty: the model's own), written to out.
 int convert_animation(const std::string &in, const std::string &out, const std::string &mesh_path,
                       const std::string &name);
+// convert's --skeleton branch for a mesh: the glTF or Milkshape model in, on the bones of the TKM
+// at skeleton_path (matched by name, kept byte for byte), written to out.
+int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
+                          const std::string &out);
 int command_export_obj(const std::vector<std::string> &args);
 int command_export_gltf(const std::vector<std::string> &args);
 int command_render(const std::vector<std::string> &args);

@@ -2,7 +2,10 @@
 #include "obj_export.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "support/file.h"
 #include "support/scratch_write.h"
@@ -26,39 +29,71 @@ std::string obj_name(const char *text) {
     return out.empty() ? std::string("_") : out;
 }
 
+// The triangles written: those of the material runs whose corners and vertices exist.
+bool written_triangle(const tkm_mesh &mesh, uint32_t t) {
+    const uint32_t num_points = uint32_t{mesh.num_vertices} + mesh.num_blends;
+    for (uint16_t c : mesh.triangles[t].corners)
+        if (c >= mesh.num_corners || mesh.corners[c].vertex >= num_points) return false;
+    return true;
+}
+
+template <typename Visit> void for_each_written_triangle(const tkm_mesh &mesh, Visit visit) {
+    for (uint32_t r = 0; r < mesh.num_material_runs; ++r) {
+        const material_run &run = mesh.material_runs[r];
+        visit(r, UINT32_MAX);
+        uint32_t end = uint32_t{run.first_triangle} + run.triangle_count;
+        for (uint32_t t = run.first_triangle; t < end && t < mesh.num_triangles; ++t)
+            if (written_triangle(mesh, t)) visit(r, t);
+    }
+}
+
+// The OBJ number (from 1) of each TKM vertex, stored then blend, that a written face uses; 0 for
+// the rest. The stored vertices that only make up blend vertices are not points of the model,
+// and a tool that imports the file would show them as loose vertices.
+std::vector<uint32_t> used_vertex_numbers(const tkm_mesh &mesh) {
+    const uint32_t count = uint32_t{mesh.num_vertices} + mesh.num_blends;
+    std::vector<uint32_t> obj_index(count, 0);
+    for_each_written_triangle(mesh, [&](uint32_t, uint32_t t) {
+        if (t == UINT32_MAX) return;
+        for (uint16_t c : mesh.triangles[t].corners)
+            obj_index[mesh.corners[c].vertex] = 1;
+    });
+    uint32_t next = 0;
+    for (uint32_t &n : obj_index)
+        if (n) n = ++next;
+    return obj_index;
+}
+
 std::string obj_text(const tkm_mesh &mesh, const std::string &mtl_name) {
     std::string out = "# " + obj_name(mesh.name) + "\nmtllib " + mtl_name + "\n";
-    for (uint32_t i = 0; i < mesh.num_vertices; ++i) {
-        const float *world = mesh.vertices[i].world;
-        out += "v " + number(world[12]) + ' ' + number(world[13]) + ' ' + number(world[14]) + '\n';
-    }
-    for (uint32_t i = 0; i < mesh.num_blends; ++i) {
+    const std::vector<uint32_t> obj_index = used_vertex_numbers(mesh);
+    for (uint32_t i = 0; i < obj_index.size(); ++i) {
+        if (!obj_index[i]) continue;
         float position[3];
-        blend_position(&mesh, static_cast<uint16_t>(i), position);
+        if (i < mesh.num_vertices)
+            std::memcpy(position, &mesh.vertices[i].world[12], sizeof position);
+        else
+            blend_position(&mesh, static_cast<uint16_t>(i - mesh.num_vertices), position);
         out += "v " + number(position[0]) + ' ' + number(position[1]) + ' ' + number(position[2]) +
                '\n';
     }
     for (uint32_t i = 0; i < mesh.num_texcoords; ++i)
         out += "vt " + number(mesh.texcoords[i].u) + ' ' + number(mesh.texcoords[i].v) + '\n';
-    for (uint32_t r = 0; r < mesh.num_material_runs; ++r) {
-        const material_run &run = mesh.material_runs[r];
-        if (run.material < mesh.num_materials)
-            out += "usemtl " + obj_name(mesh.materials[run.material].name) + '\n';
-        uint32_t end = uint32_t{run.first_triangle} + run.triangle_count;
-        for (uint32_t t = run.first_triangle; t < end && t < mesh.num_triangles; ++t) {
-            const uint16_t *corners = mesh.triangles[t].corners;
-            if (corners[0] >= mesh.num_corners || corners[1] >= mesh.num_corners ||
-                corners[2] >= mesh.num_corners)
-                continue;
-            out += 'f';
-            for (uint16_t c : mesh.triangles[t].corners) {
-                const tkm_corner &corner = mesh.corners[c];
-                out += ' ' + std::to_string(corner.vertex + 1) + '/' +
-                       std::to_string(corner.texcoord + 1);
-            }
-            out += '\n';
+    for_each_written_triangle(mesh, [&](uint32_t r, uint32_t t) {
+        if (t == UINT32_MAX) {
+            const material_run &run = mesh.material_runs[r];
+            if (run.material < mesh.num_materials)
+                out += "usemtl " + obj_name(mesh.materials[run.material].name) + '\n';
+            return;
         }
-    }
+        out += 'f';
+        for (uint16_t c : mesh.triangles[t].corners) {
+            const tkm_corner &corner = mesh.corners[c];
+            out += ' ' + std::to_string(obj_index[corner.vertex]) + '/' +
+                   std::to_string(corner.texcoord + 1);
+        }
+        out += '\n';
+    });
     return out;
 }
 

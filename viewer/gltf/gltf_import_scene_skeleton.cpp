@@ -109,8 +109,13 @@ int read_scene_skeleton(const tinygltf::Model &model, int node_index, scene_skel
         const size_t j = size_t(order[b]);
         const int up = parent_joint[j];
         scene_joint &joint = scene->joints[b];
-        joint.name =
-            unique_name(model.nodes[size_t(skin.joints[j])].name, format("joint%zu", j), &used);
+        const std::string &given = model.nodes[size_t(skin.joints[j])].name;
+        joint.name = unique_name(given, format("joint%zu", j), &used);
+        const std::string own = given.substr(0, given.find('\0'));
+        if (own.empty())
+            joint.name_fault = "no name";
+        else if (joint.name != own)
+            joint.name_fault = "a repeated name";
         joint.parent = up < 0 ? -1 : out->bone_of_joint[size_t(up)];
         store_matrix(joint.local,
                      up < 0 ? frame[j] : multiply(rigid_inverse(frame[size_t(up)]), frame[j]));

@@ -21,6 +21,9 @@ struct scene_joint {
     std::string name;    // as the source names it; never empty once a reader succeeded
     int32_t parent = -1; // index of an earlier joint; -1 for a root
     float local[16];     // bind pose relative to the parent: rotation and translation, no scale
+    // Why the reader named the joint itself: "no name" or "a repeated name" in the source; empty
+    // when name is the source's own. Matching by name (onto a given skeleton) refuses such joints.
+    const char *name_fault = nullptr;
 };
 
 // One joint's share of a vertex.

@@ -82,7 +82,10 @@ struct ExportGltf : testing::Test {
             obj_args.insert(obj_args.end(), {mesh_path, obj});
             EXPECT_EQ(run(obj_args).status, 0);
             std::vector<rb::vec3> expected = obj_vertices(obj);
-            EXPECT_EQ(expected.size(), size_t(mesh->num_vertices) + mesh->num_blends);
+            const std::vector<long> point = obj_points_of_vertices(obj, *mesh);
+            // Every point is one the faces use, each once.
+            EXPECT_EQ(expected.size(), size_t(std::count_if(point.begin(), point.end(),
+                                                            [](long p) { return p >= 0; })));
             std::vector<rb::vec3> skinned = rb::skinned_positions(
                 model, animation.empty() ? nullptr : &model.animations[0], size_t(k));
             for (size_t g = 0; g < skinned.size(); ++g) {
@@ -91,7 +94,10 @@ struct ExportGltf : testing::Test {
                     std::find(unmatched.begin(), unmatched.end(), vertex - mesh->num_vertices) !=
                         unmatched.end())
                     continue;
-                EXPECT_LT(distance(skinned[g], expected.at(size_t(vertex))), 1e-4)
+                // A stored vertex that only makes up blend vertices is drawn by no face: it is
+                // followed through the blend vertices it makes up.
+                if (point.at(size_t(vertex)) < 0) continue;
+                EXPECT_LT(distance(skinned[g], expected.at(size_t(point[size_t(vertex)]))), 1e-4)
                     << out << " vertex " << vertex << " frame " << k;
             }
         }

@@ -55,3 +55,32 @@ inline std::vector<std::array<obj_corner, 3>> obj_triangles(const std::string &p
     }
     return out;
 }
+
+// The OBJ point (from 0) of each of the mesh's vertices (stored, then blend) that a face of the
+// OBJ file names, read by matching its faces with the mesh's triangles in material-run order; -1
+// for a vertex no face names (export-obj leaves those out).
+template <typename Mesh>
+inline std::vector<long> obj_points_of_vertices(const std::string &path, const Mesh &mesh) {
+    std::vector<long> point(size_t(mesh.num_vertices) + mesh.num_blends, -1);
+    std::vector<size_t> corners; // the mesh's corners in the order the faces name them
+    for (uint32_t r = 0; r < mesh.num_material_runs; ++r)
+        for (uint32_t t = mesh.material_runs[r].first_triangle;
+             t < uint32_t{mesh.material_runs[r].first_triangle} +
+                     mesh.material_runs[r].triangle_count;
+             ++t)
+            for (uint16_t c : mesh.triangles[t].corners)
+                corners.push_back(c);
+    std::ifstream in(path);
+    size_t next = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("f ", 0) != 0) continue;
+        std::istringstream fields(line.substr(2));
+        for (int k = 0; k < 3 && next < corners.size(); ++k, ++next) {
+            long v = 0, t = 0;
+            char slash = 0;
+            fields >> v >> slash >> t;
+            point[mesh.corners[corners[next]].vertex] = v - 1;
+        }
+    }
+    return point;
+}

@@ -1,0 +1,104 @@
+// tkmtool convert --skeleton GAME.tkm IN OUT.tkm: a glTF or Milkshape model written as a TKM mesh
+// on the bones of GAME.tkm, byte for byte, so that the game's own animations play on it.
+//
+// A model that went through Blender comes back with every bone turned to point along its own y
+// axis; a TKA rotation is relative to the bone's bind axes, so the mesh must keep the game's.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "commands.h"
+#include "parts.h"
+#include "scene_load.h"
+#include "support/file.h"
+#include "support/memory.h"
+#include "support/scratch_write.h"
+#include "tool_common.h"
+#include "viewer/gltf/gltf_import.h"
+#include "viewer/mesh/tkm_reader.h"
+#include "viewer/mesh/tkm_writer.h"
+#include "viewer/scene/image_files.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/skeleton_fit.h"
+#include "viewer/scene/tkm_builder.h"
+
+namespace {
+
+// The file name of path without its directory and its last extension: the images' prefix.
+std::string stem_of(const std::string &path) {
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The skeleton as a whole TKM file; null with the reason printed.
+mesh_ptr read_skeleton(const std::string &path) {
+    mesh_ptr skeleton(create_mesh());
+    if (!skeleton) return nullptr;
+    if (const int code = read_tkm(skeleton.get(), path.c_str())) {
+        std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
+        std::fprintf(stderr, "tkmtool: the skeleton %s is not a readable TKM mesh\n",
+                     path.c_str());
+        return nullptr;
+    }
+    if (check_skeleton(skeleton.get(), path.c_str())) return nullptr;
+    return skeleton;
+}
+
+// IN read into the neutral model, a glTF's images named after OUT as a plain convert names them.
+bool read_model(const std::string &in, const std::string &out, scene_model *scene,
+                const char **source) {
+    failure failed;
+    if (!has_scene_reader(in)) {
+        std::fprintf(stderr, "tkmtool: --skeleton takes a glTF or Milkshape model, not %s\n",
+                     in.c_str());
+        return false;
+    }
+    if (str_equiv(file_extension(in.c_str()), "ms3d")) return load_scene(in, scene, &failed, source);
+    *source = "glTF";
+    gltf_import_notes notes;
+    if (read_gltf_scene(scene, in.c_str(), stem_of(out).c_str(), &notes) != 0) {
+        std::fprintf(stderr, "Error loading glTF model: %s\n", notes.error.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
+                          const std::string &out) {
+    mesh_ptr skeleton = read_skeleton(skeleton_path);
+    if (!skeleton) return 1;
+    scene_model scene;
+    const char *source = "Milkshape";
+    if (!read_model(in, out, &scene, &source)) return 1;
+    skeleton_fit_report report;
+    if (fit_scene_to_skeleton(&scene, skeleton.get(), in.c_str(), &report)) return 1;
+    mesh_ptr mesh(create_mesh());
+    if (!mesh) return 1;
+    if (const int code = build_tkm(mesh.get(), &scene, {merge_method::grid, source, false})) {
+        std::fprintf(stderr, "Can't convert %s model: %d\n", source, code);
+        return 1;
+    }
+    if (take_skeleton_bones(mesh.get(), skeleton.get())) {
+        std::fprintf(stderr, "PANIC: the converted bones are not the skeleton's\n");
+        return 1;
+    }
+    std::printf("Converted %s model onto the skeleton of %s (joints within %g of its bones, "
+                "model size %g)\n",
+                source, skeleton_path.c_str(), report.largest_offset, report.model_size);
+    // The image library loads only when an image must change its format on the way out.
+    const bool encoding = std::any_of(scene.images.begin(), scene.images.end(),
+                                      [](const scene_image &i) { return !image_in_named_format(i); });
+    write_scene_images(scene.images, out, encoding ? image_encoder("convert") : nullptr);
+    // The target is replaced only by a complete file; a failed write leaves it as it was.
+    if (const int code = write_tkm(mesh.get(), out.c_str())) {
+        const int reason = errno;
+        std::fprintf(stderr, "Error writing TarvikMesh: %d%s\n", code,
+                     bracketed_reason(reason).c_str());
+        return 1;
+    }
+    std::printf("Wrote TKM %s\n", out.c_str());
+    return 0;
+}
