@@ -4,10 +4,10 @@ through Blender's glTF exporter and tkmtool convert."""
 import os
 
 import bpy
-from bpy.props import BoolProperty, StringProperty
+from bpy.props import BoolProperty, EnumProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper
 
-from . import gltf_bridge, tool
+from . import gltf_bridge, skeleton, tool
 
 
 def chosen_armature(context):
@@ -47,13 +47,14 @@ def _model_objects(context, armature, kinds):
 
 def _export(op, context, make_args, kinds, **gltf_options):
     """Exports the chosen armature with its children of the given kinds as glTF into a scratch
-    folder and runs tkmtool with make_args(armature) on it; reports and cancels on any failure."""
+    folder and runs tkmtool with make_args(armature, folder) on it; reports and cancels on any
+    failure."""
     from . import preferences
     try:
         armature = chosen_armature(context)
         program = tool.find_tool(preferences(context).tkmtool_path)
-        args = make_args(armature)
         with tool.scratch_folder() as folder:
+            args = make_args(armature, folder)
             glb = os.path.join(folder, tool.file_stem(op.filepath) + ".glb")
             gltf_bridge.ensure_object_mode(context)
             with gltf_bridge.only_selected(context, _model_objects(context, armature, kinds),
@@ -94,9 +95,41 @@ class ExportTKM(bpy.types.Operator, _ArmatureExport):
     filename_ext = ".tkm"
     filter_glob: StringProperty(default="*.tkm", options={'HIDDEN'})
 
+    skeleton: EnumProperty(
+        name="Skeleton", default='IMPORTED', items=(
+            ('IMPORTED', "Imported game skeleton",
+             "The bones of the TKM the armature was imported from, kept byte for byte, so that "
+             "the game's own animations play on the mesh (the armature's own axes when it was "
+             "not imported from a TKM)"),
+            ('OWN', "Armature's own axes",
+             "The armature's bones as Blender holds them, each pointing along its own y axis: "
+             "for a new skeleton with animations of its own"),
+            ('FILE', "Another TKM's skeleton",
+             "The bones of the TKM file below, matched by name: for a new mesh made for a game "
+             "skeleton")),
+        description="Whose bones the TKM mesh is stored on")
+    skeleton_file: StringProperty(
+        name="Skeleton TKM", subtype='FILE_PATH',
+        description="The TKM mesh whose skeleton the mesh is for, with \"Another TKM's skeleton\"")
+
     def execute(self, context):
-        return _export(self, context, lambda armature: ["convert", self.filepath],
-                       ('MESH', 'EMPTY'), export_animations=False)
+        return _export(self, context, self._args, ('MESH', 'EMPTY'), export_animations=False)
+
+    def _args(self, armature, folder):
+        """convert onto the chosen skeleton; the kept one is written into the scratch folder."""
+        game = None
+        if self.skeleton == 'FILE':
+            if not self.skeleton_file:
+                raise tool.ToolError("Pick the TKM whose skeleton the mesh is for, or choose "
+                                     "another Skeleton")
+            game = bpy.path.abspath(self.skeleton_file)
+        elif self.skeleton == 'IMPORTED':
+            kept = skeleton.remembered(armature.data)
+            if kept is not None:
+                game = os.path.join(folder, "skeleton.tkm")
+                with open(game, "wb") as out:
+                    out.write(kept)
+        return ["convert"] + (["--skeleton", game] if game else []) + [self.filepath]
 
 
 class ExportTKA(bpy.types.Operator, _ArmatureExport):
@@ -117,7 +150,7 @@ class ExportTKA(bpy.types.Operator, _ArmatureExport):
                     "off, the action's own keys are written")
 
     def execute(self, context):
-        def args(armature):
+        def args(armature, folder):
             action = armature.animation_data.action if armature.animation_data else None
             if action is None:
                 raise tool.ToolError("The armature %s has no active action to export"

@@ -7,7 +7,7 @@ import bpy
 from bpy.props import CollectionProperty, StringProperty
 from bpy_extras.io_utils import ImportHelper
 
-from . import gltf_bridge, tool
+from . import gltf_bridge, skeleton, tool
 
 # The colour attribute the hit-region colours are kept in; the TKM export reads it back as the
 # glTF's COLOR_0.
@@ -126,6 +126,9 @@ class ImportTKM(bpy.types.Operator, ImportHelper):
                 with gltf_bridge.rollback_on_failure(context) as before:
                     gltf_bridge.import_gltf(glb)
                     armature = _set_up(gltf_bridge.new_data(before), stem)
+                    if armature is not None:
+                        # The TKM export puts the mesh back onto these bones by default.
+                        skeleton.remember(armature.data, mesh)
         except tool.ToolError as error:
             self.report({'ERROR'}, str(error))
             return {'CANCELLED'}
