@@ -50,7 +50,7 @@ checks.equal(menu_entries(bpy.types.TOPBAR_MT_file_export),
              [("SWAT mesh (.tkm)", "export_scene.tkm"),
               ("SWAT animation (.tka)", "export_scene.tka")], "File > Export entries")
 for idname, props in (("import_scene.tkm", {"filepath", "animations", "files", "directory"}),
-                      ("export_scene.tkm", {"filepath"}),
+                      ("export_scene.tkm", {"filepath", "skeleton", "skeleton_file"}),
                       ("export_scene.tka", {"filepath", "mesh", "bake"})):
     group, name = idname.split(".")
     rna = getattr(getattr(bpy.ops, group), name).get_rna_type()
@@ -149,6 +149,12 @@ cases = [
      lambda: bpy.ops.export_scene.tka(filepath=out_tka), "has no active action"),
     ("TKM export that tkmtool refuses", failing_tool, (rig,),
      lambda: bpy.ops.export_scene.tkm(filepath=out_tkm), "tkmtool: the stand-in refuses convert"),
+    ("TKM export onto another TKM's skeleton with none picked", tkmtool, (rig,),
+     lambda: bpy.ops.export_scene.tkm(filepath=out_tkm, skeleton='FILE'), "Pick the TKM"),
+    ("TKM export onto a skeleton that is no TKM", tkmtool, (rig,),
+     lambda: bpy.ops.export_scene.tkm(filepath=out_tkm, skeleton='FILE',
+                                      skeleton_file=os.path.join(work, "walk.tka")),
+     "is not a readable TKM mesh"),
 ]
 for what, tool_path, selection, call, want in cases:
     saved_path = os.environ["PATH"]

@@ -16,6 +16,8 @@
 
 #include "tests/fixtures/gltf_import_builder.h"
 #include "tests/fixtures/mesh_loading.h"
+#include "tests/fixtures/ms3d_builder.h"
+#include "tests/tools/tkmtool/posed_corners.h"
 #include "tests/tools/tkmtool/tool_runner.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
@@ -25,7 +27,7 @@ namespace {
 
 using json = nlohmann::json;
 using mat4 = std::array<double, 16>; // column-major, translation in 12..14
-using vec3 = std::array<double, 3>;
+using namespace posed_corners;
 using tkm_fixture::mesh_ptr;
 
 const std::string samples = TARVIK_SAMPLES_DIR;
@@ -37,24 +39,8 @@ mat4 identity() {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 }
 
-mat4 multiply(const mat4 &a, const mat4 &b) {
-    mat4 out{};
-    for (int c = 0; c < 4; c++)
-        for (int r = 0; r < 4; r++)
-            for (int k = 0; k < 4; k++)
-                out[4 * c + r] += a[4 * k + r] * b[4 * c + k];
-    return out;
-}
-
-mat4 rigid_inverse(const mat4 &m) {
-    mat4 out = identity();
-    for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++)
-            out[4 * c + r] = m[4 * r + c];
-    for (int r = 0; r < 3; r++)
-        out[12 + r] = -(out[r] * m[12] + out[4 + r] * m[13] + out[8 + r] * m[14]);
-    return out;
-}
+using gltf_fixture::multiply;
+using gltf_fixture::rigid_inverse;
 
 // glTF's node transform: translation × rotation (x y z w, p' = R p) × scale 1.
 mat4 node_matrix(const json &node) {
@@ -246,68 +232,6 @@ std::vector<unsigned char> bone_bytes(const std::vector<unsigned char> &file) {
     return std::vector<unsigned char>(file.begin() + long(std::min(start, at)), file.begin() + long(at));
 }
 
-double distance(const vec3 &a, const vec3 &b) {
-    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
-                     (a[2] - b[2]) * (a[2] - b[2]));
-}
-
-// Every triangle's corners posed in frame f of animation (null: the rest pose), with their hit
-// colours.
-struct posed_corner {
-    vec3 position;
-    uint16_t hit;
-};
-std::vector<std::array<posed_corner, 3>> posed(tkm_mesh *mesh, const tka_animation *animation,
-                                               int32_t f) {
-    pose_mesh_in_frame(mesh, animation, checked_frame(animation, f), nullptr);
-    std::vector<std::array<posed_corner, 3>> out;
-    for (uint32_t t = 0; t < mesh->num_triangles; t++) {
-        std::array<posed_corner, 3> triangle{};
-        for (size_t k = 0; k < 3; k++) {
-            const tkm_corner &corner = mesh->corners[mesh->triangles[t].corners[k]];
-            float p[3];
-            corner_position(mesh, corner.vertex, p);
-            triangle[k] = {{p[0], p[1], p[2]}, corner.aux2};
-        }
-        out.push_back(triangle);
-    }
-    return out;
-}
-
-// The diagonal of the box around the corners.
-double size_of(const std::vector<std::array<posed_corner, 3>> &triangles) {
-    vec3 low{1e30, 1e30, 1e30}, high{-1e30, -1e30, -1e30};
-    for (const auto &triangle : triangles)
-        for (const posed_corner &corner : triangle)
-            for (size_t k = 0; k < 3; k++)
-                low[k] = std::min(low[k], corner.position[k]),
-                high[k] = std::max(high[k], corner.position[k]);
-    return distance(low, high);
-}
-
-// The farthest a corner of before is from the nearest corner of after's triangle of the same
-// index (the trip may start a triangle at another corner); counts hit colours that differ.
-double farthest(const std::vector<std::array<posed_corner, 3>> &before,
-                const std::vector<std::array<posed_corner, 3>> &after, size_t *hit_misses) {
-    if (before.size() != after.size()) return INFINITY;
-    double largest = 0;
-    for (size_t t = 0; t < before.size(); t++)
-        for (const posed_corner &corner : before[t]) {
-            const posed_corner *nearest = &after[t][0];
-            for (const posed_corner &other : after[t])
-                if (distance(other.position, corner.position) <
-                    distance(nearest->position, corner.position))
-                    nearest = &other;
-            largest = std::max(largest, distance(nearest->position, corner.position));
-            *hit_misses += nearest->hit != corner.hit;
-        }
-    return largest;
-}
-
-std::string text(const char *s, uint16_t length) {
-    return s ? std::string(s, length) : std::string();
-}
-
 struct SkeletonConvert : testing::Test {
     temp_dir dir, logs;
 
@@ -320,6 +244,10 @@ struct SkeletonConvert : testing::Test {
         EXPECT_EQ(read_tkm(mesh.get(), path.c_str()), 0) << path;
         return mesh;
     }
+
+    // A three-joint chain (glTF or Milkshape, by model's extension) onto a skeleton whose bones
+    // stand where its joints do but are turned.
+    void expect_chain_on_skeleton(const std::string &model);
 
     tkm_fixture::animation_ptr walk_for(const tkm_mesh *mesh) {
         tkm_fixture::animation_ptr animation(create_animation());
@@ -373,11 +301,12 @@ struct SkeletonConvert : testing::Test {
     double walk_distance(const std::string &mesh_path, double *size, size_t *hit_misses) {
         mesh_ptr officer = read(samples + "/SWT_Officer.tkm"), other = read(mesh_path);
         tkm_fixture::animation_ptr walk = walk_for(officer.get()), again = walk_for(other.get());
-        *size = size_of(posed(officer.get(), nullptr, 0));
+        *size = size_of(corners_of(posed_triangles(officer.get())));
         double largest = 0;
         for (uint32_t f = 0; f < walk->num_frames; f++)
-            largest = std::max(largest, farthest(posed(officer.get(), walk.get(), int32_t(f)),
-                                                 posed(other.get(), again.get(), int32_t(f)),
+            largest = std::max(largest,
+                               triangle_distance(posed_triangles(officer.get(), walk.get(), int32_t(f)),
+                                                 posed_triangles(other.get(), again.get(), int32_t(f)),
                                                  hit_misses));
         return largest;
     }
@@ -484,10 +413,28 @@ std::vector<uint8_t> chain_skeleton(const std::vector<std::string> &names, float
     return tkm_fixture::build_tkm(d);
 }
 
+// The same chain as a Milkshape model.
+std::vector<uint8_t> chain_ms3d(const std::vector<std::string> &names) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(uint16_t(names.size()));
+    for (size_t i = 0; i < names.size(); i++) {
+        m.joints[i].name = names[i];
+        if (i) m.joints[i].parent = names[i - 1];
+    }
+    return ms3d_fixture::bytes(m);
+}
+
 TEST_F(SkeletonConvert, VerticesKeepTheirPlaceOnTheSkeletonsOwnAxes) {
+    for (const char *model : {"chain.glb", "chain.ms3d"}) {
+        SCOPED_TRACE(model);
+        expect_chain_on_skeleton(model);
+    }
+}
+
+void SkeletonConvert::expect_chain_on_skeleton(const std::string &model) {
     write_all(dir / "chain.glb", chain_glb({"j0", "j1", "j2"}));
+    write_all(dir / "chain.ms3d", chain_ms3d({"j0", "j1", "j2"}));
     write_all(dir / "skeleton.tkm", chain_skeleton({"j0", "j1", "j2"}));
-    tool_result r = run({"convert", "--skeleton", dir / "skeleton.tkm", dir / "chain.glb",
+    tool_result r = run({"convert", "--skeleton", dir / "skeleton.tkm", dir / model,
                          dir / "out.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Warning"), std::string::npos) << r.err;
@@ -554,6 +501,10 @@ TEST_F(SkeletonConvert, BadInputIsRefusedByNameAndTheTargetIsLeftAlone) {
          "a repeated name"},
         {"an empty joint name", chain_skeleton({"j0", "j1"}), chain_glb({"j0", ""}), "m.glb",
          "no name"},
+        {"repeated Milkshape joint names", chain_skeleton({"j0", "j1"}), chain_ms3d({"j0", "j0"}),
+         "m.ms3d", "both named 'j0'"},
+        {"a Milkshape joint the skeleton lacks", chain_skeleton({"j0", "j1"}),
+         chain_ms3d({"j0", "j1", "j2"}), "m.ms3d", "Joint 'j2'"},
         {"a joint the skeleton lacks", chain_skeleton({"j0", "j1"}), chain_glb({"j0", "j1", "j2"}),
          "m.glb", "Joint 'j2'"},
         {"a bone the model lacks", chain_skeleton({"j0", "j1", "j2"}), chain_glb({"j0", "j1"}),
