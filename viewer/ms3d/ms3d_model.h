@@ -77,13 +77,14 @@ struct ms3d_material {
     char alphamap[ms3d_texture_size];
 };
 
-// One animation key; kept as read, not used.
+// One animation key: a time in seconds and three angles in radians or a translation.
 struct ms3d_keyframe {
     float time;
     float value[3];
 };
 
-// A joint: angles in degrees and position, both relative to the parent named by parent_name.
+// A joint: angles in radians (about x, then y, then z) and position, both relative to the parent
+// named by parent_name; keys are relative to the joint's bind placement.
 struct ms3d_joint {
     uint8_t flags;
     char name[ms3d_name_size];
@@ -94,6 +95,34 @@ struct ms3d_joint {
     uint16_t num_position_keys;
     ms3d_keyframe *rotation_keys; // owned
     ms3d_keyframe *position_keys; // owned
+};
+
+// Milkshape 1.8's extra bone weights of one vertex: up to three more joints besides the vertex's
+// own bone (-1: none); weights[0] belongs to the own bone, weights[1] and [2] to bone_ids[0] and
+// [1], and what is left of the maximum (255 for sub-version 1, else 100) to bone_ids[2]. All three
+// weights zero: the own bone alone.
+struct ms3d_vertex_extra {
+    int8_t bone_ids[3];
+    uint8_t weights[3];
+    uint32_t extra[2]; // sub-versions 2 (one) and 3 (two); not used
+};
+
+// The optional blocks of Milkshape 1.8 after the joints; a sub-version 0 means the file ends before
+// the block. Comment texts are skipped (checked, not kept).
+struct ms3d_extras {
+    int32_t comments_sub_version;
+    uint32_t num_group_comments;
+    uint32_t num_material_comments;
+    uint32_t num_joint_comments;
+    uint32_t has_model_comment;  // 0 or 1
+    int32_t vertex_sub_version;  // 1, 2 or 3
+    ms3d_vertex_extra *vertices; // owned, num_vertices of them, or null
+    int32_t joint_sub_version;   // 1 or 2
+    float (*joint_colors)[3];    // owned, num_joints of them, or null
+    int32_t model_sub_version;   // 1 or 2
+    float joint_size;            // model extras
+    int32_t transparency_mode;
+    float alpha_ref;
 };
 
 // The whole file; every array is owned and holds exactly its count of elements.
@@ -113,16 +142,45 @@ struct ms3d_model {
     ms3d_group *groups;
     ms3d_material *materials;
     ms3d_joint *joints;
+    ms3d_extras extras;
 };
 
 // Result codes of read_ms3d besides the per-field codes 1..56 (1: the file cannot be opened).
 inline constexpr int ms3d_wrong_magic = -1;
 inline constexpr int ms3d_unknown_version = -2;
+// The optional blocks after the joints: truncated, of an unknown sub-version, or inconsistent
+// (ms3d_extras_block names the block).
+inline constexpr int ms3d_bad_comments = 57;
+inline constexpr int ms3d_bad_vertex_extras = 58;
+inline constexpr int ms3d_bad_joint_extras = 59;
+inline constexpr int ms3d_bad_model_extras = 60;
+
+// The name of the optional block a read_ms3d code belongs to ("comments", "vertex extras", "joint
+// extras", "model extras"), or null for any other code.
+const char *ms3d_extras_block(int code);
+// Reads the optional blocks after the joints into model->extras; a file that ends where a block
+// would start is complete. 0 or one of the ms3d_bad_* codes.
+int read_ms3d_extras(ms3d_model *model, FILE *stream);
+// The number of vertices whose extras give weight to a joint besides their own bone.
+uint32_t ms3d_weighted_vertices(const ms3d_model *model);
+// A vertex's bones and their shares of the maximum weight (255 or 100), the own bone first.
+struct ms3d_vertex_weights {
+    int num;
+    int bones[4];
+    int weights[4];
+};
+// The weights of vertex i: 0, 1 (a bone id not below num_joints) or 2 (weights over the maximum).
+// num is 0 for a vertex with no bone, 1 for one without extras.
+int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weights *out);
+// Every vertex's extras checked against the joints: bone ids below num_joints (or -1) and weights
+// within their maximum. 0, or 1 after printing which vertex is wrong.
+int check_ms3d_weights(const ms3d_model *model);
 
 // A new empty model (every field zero), or null. Release with release_ms3d.
 ms3d_model *create_ms3d();
 // Fills the empty model from the file at path: 0, 1 (cannot open), -1 (not a Milkshape file),
-// -2 (version above 4), or the code of the field that failed or that the file ended in (2..56).
+// -2 (version above 4), the code of the field that failed or that the file ended in (2..56), or
+// that of a bad optional block (57..60).
 // After a failure the model holds what was read; the caller only releases it.
 int read_ms3d(ms3d_model *model, const char *path);
 // read_ms3d on an open stream positioned at the magic; the stream stays open.

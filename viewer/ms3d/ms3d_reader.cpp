@@ -1,6 +1,7 @@
 // Reads .ms3d files field by field, in file order, into an ms3d_model.
 //
 // Sections: field transfer, vertices and triangles, groups and materials, joints, entry points.
+// The optional blocks after the joints are read by ms3d_extras.cpp.
 //
 // Every field has its own failure code (file order). A field fails on a stream error and also when
 // the file ends before all of its bytes arrived: a truncated file is refused instead of being
@@ -195,8 +196,9 @@ ms3d_model *create_ms3d() {
 
 int read_ms3d_stream(ms3d_model *model, FILE *stream) {
     using section = int (*)(ms3d_model *, FILE *);
-    static constexpr section sections[] = {read_header, read_vertices,  read_triangles,
-                                           read_groups, read_materials, read_joints};
+    static constexpr section sections[] = {read_header,     read_vertices,  read_triangles,
+                                           read_groups,     read_materials, read_joints,
+                                           read_ms3d_extras};
     for (section read_section : sections) {
         const int result = read_section(model, stream);
         if (result) return result;
@@ -225,5 +227,7 @@ void release_ms3d(ms3d_model *model) {
         cleanup_one(model->joints[i].position_keys);
     }
     cleanup_one(model->joints);
+    cleanup_one(model->extras.vertices);
+    cleanup_one(model->extras.joint_colors);
     cleanup_one(model);
 }

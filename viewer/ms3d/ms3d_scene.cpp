@@ -1,6 +1,7 @@
 // A read Milkshape model as the neutral model: what the TKM and TKA builders read.
 //
 // Sections: names, joints and keyframes, geometry, ms3d_to_scene.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -50,15 +51,52 @@ int check_names(const ms3d_model *model) {
 
 // ---- joints and keyframes
 
-// A joint's keys move it from its rest placement: the key's angles and position are a placement
-// relative to the rest one (rest x key), and the track holds the result relative to the parent.
-void fill_keyframes(const ms3d_joint &joint, const float *rest, scene_track *track) {
+// Milkshape's placement of three angles in radians and a translation: about x first, then y, then
+// z (R = Rz Ry Rx), as it turns a joint's bind pose and its rotation keys alike. Worked out in
+// double so that long chains of joints keep float accuracy. All angles zero give exactly the
+// matrix the viewer has always made for them (signed zeros included), so that unrotated models
+// keep their bytes.
+void milkshape_placement(float *out, const float *position, const float *angles) {
+    if (angles[0] == 0.0f && angles[1] == 0.0f && angles[2] == 0.0f) {
+        euler_matrix(out, position[0], position[1], position[2], 0, 0, 0);
+        return;
+    }
+    const double sx = std::sin(double{angles[0]}), cx = std::cos(double{angles[0]});
+    const double sy = std::sin(double{angles[1]}), cy = std::cos(double{angles[1]});
+    const double sz = std::sin(double{angles[2]}), cz = std::cos(double{angles[2]});
+    // Column-major: element 4 * column + row.
+    const double r[16] = {cz * cy,
+                          sz * cy,
+                          -sy,
+                          0,
+                          cz * sy * sx - sz * cx,
+                          sz * sy * sx + cz * cx,
+                          cy * sx,
+                          0,
+                          cz * sy * cx + sz * sx,
+                          sz * sy * cx - cz * sx,
+                          cy * cx,
+                          0,
+                          position[0],
+                          position[1],
+                          position[2],
+                          1};
+    for (int i = 0; i < 16; i++)
+        out[i] = static_cast<float>(r[i]);
+}
+
+// A joint's keys move it from its bind placement: at time t its placement relative to the parent
+// is bind x key, the key being the rotation keys' turn and the position keys' translation. The
+// track holds that product's rotation and translation. Interpolating these (slerp, linear) is the
+// same as interpolating the keys themselves, since the bind placement is one fixed factor.
+void fill_keyframes(const ms3d_joint &joint, const float *bind, scene_track *track) {
+    const float origin[3] = {0, 0, 0};
     track->rotation.interpolation = scene_interpolation::linear;
     for (uint16_t k = 0; k < joint.num_rotation_keys; k++) {
         const ms3d_keyframe &key = joint.rotation_keys[k];
         float turn[16], placed[16], q[4];
-        euler_matrix(turn, 0, 0, 0, key.value[0], key.value[1], key.value[2]);
-        mat4_multiply(placed, rest, turn);
+        milkshape_placement(turn, origin, key.value);
+        mat4_multiply(placed, bind, turn);
         matrix_to_scene_quat(q, placed);
         track->rotation.times.push_back(key.time);
         track->rotation.values.insert(track->rotation.values.end(), q, q + 4);
@@ -67,7 +105,7 @@ void fill_keyframes(const ms3d_joint &joint, const float *rest, scene_track *tra
     for (uint16_t k = 0; k < joint.num_position_keys; k++) {
         const ms3d_keyframe &key = joint.position_keys[k];
         float moved[3];
-        mat4_transform_point(moved, key.value, rest);
+        mat4_transform_point(moved, key.value, bind);
         track->translation.times.push_back(key.time);
         track->translation.values.insert(track->translation.values.end(), moved, moved + 3);
     }
@@ -81,8 +119,7 @@ void fill_joints(const ms3d_model *model, scene_model *scene) {
         scene_joint joint;
         joint.name = source.name;
         joint.parent = find_parent_joint(model, i);
-        euler_matrix(joint.local, source.position[0], source.position[1], source.position[2],
-                     source.rotation[0], source.rotation[1], source.rotation[2]);
+        milkshape_placement(joint.local, source.position, source.rotation);
         if (source.num_rotation_keys || source.num_position_keys) {
             scene_track track;
             track.joint = i;

@@ -246,11 +246,14 @@ TEST(JsonForms, StringsStopAtZeroAndEscapeOddBytes) {
 
 namespace {
 
-// A Milkshape chain of three joints whose middle one turns over 1.5 s.
-std::string keyed_model(const temp_dir &dir) {
+// A Milkshape chain of three joints whose middle one turns a quarter turn about z over 1.5 s;
+// bad() may spoil its keys.
+std::string keyed_model(const temp_dir &dir, const char *name = "arm.ms3d",
+                        void (*bad)(ms3d_fixture::model &) = nullptr) {
     ms3d_fixture::model m = ms3d_fixture::chain_model(3);
-    m.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1.5f, {90, 0, 0}}};
-    std::string path = dir / "arm.ms3d";
+    m.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1.5f, {0, 0, 1.5707964f}}};
+    if (bad) bad(m);
+    std::string path = dir / name;
     write_fixture(path, ms3d_fixture::bytes(m));
     return path;
 }
@@ -280,6 +283,19 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
     ASSERT_TRUE(write_fixture(target, old));
     std::string still = dir / "still.ms3d";
     ASSERT_TRUE(write_fixture(still, ms3d_fixture::bytes(ms3d_fixture::chain_model(3))));
+    // Keys a Milkshape file may hold but no animation can play: the joint is named.
+    const std::string backwards = keyed_model(dir, "backwards.ms3d", [](ms3d_fixture::model &m) {
+        m.joints[1].rotation_keys[1].time = -1;
+    });
+    const std::string nan = keyed_model(dir, "nan.ms3d", [](ms3d_fixture::model &m) {
+        m.joints[1].rotation_keys[1].value[1] = std::numeric_limits<float>::quiet_NaN();
+    });
+    const std::string infinite = keyed_model(dir, "inf.ms3d", [](ms3d_fixture::model &m) {
+        m.joints[2].position_keys = {{0, {0, std::numeric_limits<float>::infinity(), 0}}};
+    });
+    const std::string late = keyed_model(dir, "late.ms3d", [](ms3d_fixture::model &m) {
+        m.joints[1].rotation_keys[0].time = std::numeric_limits<float>::infinity();
+    });
     struct failing {
         std::vector<std::string> args;
         const char *message;
@@ -290,6 +306,11 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
         {{"convert", still, target}, "has no animations"},
         {{"convert", gun, target}, "is not a model with animations"},
         {{"convert", "--mesh", gun, model, dir / "x.tkm"}, "are for an animation"},
+        {{"convert", backwards, target}, "rotation keys of joint 'j1' have times not increasing"},
+        {{"convert", nan, target}, "rotation keys of joint 'j1' have a value that is not a finite"},
+        {{"convert", infinite, target},
+         "translation keys of joint 'j2' have a value that is not a finite"},
+        {{"convert", late, target}, "rotation keys of joint 'j1' have a time that is not a number"},
     };
     for (const failing &c : cases) {
         run_result r = run(c.args);

@@ -184,7 +184,7 @@ TEST(convert_bones, reference_skeleton_overrides_all_but_the_names) {
 
 TEST(convert_bones, two_joints_follow_their_names) {
     fx::model m = joints_model({make_joint("base", "", {0, 0, 0}, {1, 2, 3}),
-                                make_joint("tip", "base", {90, 0, 0}, {4, 0, 0})});
+                                make_joint("tip", "base", {0, 0, 1.5707964f}, {4, 0, 0})});
     model_ptr model = read_fixture(m);
     scene_model scene;
     ASSERT_EQ(ms3d_to_scene(model.get(), &scene), 0);
@@ -206,7 +206,7 @@ TEST(convert_bones, two_joints_follow_their_names) {
         EXPECT_EQ(base.local[k], expected[k]) << k; // -0 and 0 are the same here
         EXPECT_EQ(base.world[k], expected[k]) << k;
     }
-    // The first angle turns about z: (1, 0, 0) becomes (0, 1, 0).
+    // The angles are radians and the third turns about z: (1, 0, 0) becomes (0, 1, 0).
     float point[3] = {1, 0, 0};
     mat4_rotate_vector(point, point, tip.local);
     EXPECT_NEAR(point[0], 0, 1e-6f);

@@ -127,9 +127,17 @@ TEST(ms3d_reader, empty_model_and_trailing_bytes) {
     EXPECT_EQ(m->num_joints, 0);
     EXPECT_EQ(m->vertices, nullptr);
     EXPECT_EQ(m->joints, nullptr);
-    bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
+    // What follows the joints is Milkshape 1.8's optional blocks, whose first must be comments of
+    // sub-version 1; bytes after the last of them are never read.
+    std::vector<uint8_t> junk = bytes;
+    junk.insert(junk.end(), {1, 2, 3, 4, 5});
+    read_bytes(junk, &code);
+    EXPECT_EQ(code, ms3d_bad_comments);
+    bytes.insert(bytes.end(), {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    bytes.insert(bytes.end(), {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    bytes.insert(bytes.end(), {0, 0, 0, 0, 1, 2, 3, 4, 5});
     read_bytes(bytes, &code);
-    EXPECT_EQ(code, 0) << "bytes after the last joint are never read";
+    EXPECT_EQ(code, 0) << "bytes after the model extras are never read";
 }
 
 TEST(ms3d_reader, a_file_cut_inside_any_field_gives_that_fields_code) {

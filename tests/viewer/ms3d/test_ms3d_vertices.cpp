@@ -108,7 +108,7 @@ TEST(assign_vertices, sorts_by_bone_and_builds_runs) {
 TEST(assign_vertices, vertices_are_stored_relative_to_their_bones) {
     fx::model m = skeleton_model(2);
     m.joints[1].position[0] = 10;
-    m.joints[1].rotation[0] = 90;
+    m.joints[1].rotation[2] = 1.5707964f;
     m.vertices = {{1, 2, 3, 0}, {10, 1, 0, 1}, {4, 4, 4, 1}};
     add_triangle(m, 0, 1, 2);
     conversion c = convert_fixture(m);
@@ -117,7 +117,8 @@ TEST(assign_vertices, vertices_are_stored_relative_to_their_bones) {
     // Bone 0 is the identity: local is the vertex's own world.
     for (int k = 0; k < 16; k++)
         EXPECT_EQ(mesh.vertices[0].local[k], mesh.vertices[0].world[k]);
-    // Bone 1 is turned 90 degrees about z and moved to x = 10: (10, 1, 0) is (1, 0, 0) to it.
+    // Bone 1 is turned a quarter turn (radians) about z and moved to x = 10: (10, 1, 0) is (1, 0,
+    // 0) to it.
     EXPECT_NEAR(mesh.vertices[1].local[12], 1.0f, 1e-5f);
     EXPECT_NEAR(mesh.vertices[1].local[13], 0.0f, 1e-5f);
     float back[3];

@@ -119,10 +119,13 @@ TEST(sample_key_track, each_interpolation) {
 // A Milkshape model made in code with known keys: the TKA poses as the keys say.
 TEST(build_tka, milkshape_keyframes_pose_as_their_keys_say) {
     ms3d_fixture::model m = ms3d_fixture::chain_model(3);
-    // Joint 1 turns about z (the first angle) from its rest angle of 30 degrees by 0, then 90,
-    // then 60 degrees at 0, 1 and 1.5 s; joint 2 has a position key that a TKA cannot hold.
-    m.joints[1].rotation[0] = 30;
-    m.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1, {90, 0, 0}}, {1.5f, {60, 0, 0}}};
+    // Joint 1 turns about z (the third angle, in radians) from its rest angle of 30 degrees by 0,
+    // then 90, then 60 degrees at 0, 1 and 1.5 s; joint 2 has a position key that a TKA cannot
+    // hold.
+    const float degree = 3.14159265f / 180;
+    m.joints[1].rotation[2] = 30 * degree;
+    m.joints[1].rotation_keys = {
+        {0, {0, 0, 0}}, {1, {0, 0, 90 * degree}}, {1.5f, {0, 0, 60 * degree}}};
     m.joints[2].position_keys = {{0, {0, 0, 0}}, {1.5f, {0, 0, 2}}};
     ms3d_fixture::temp_file file(ms3d_fixture::bytes(m));
     ms3d_model *model = create_ms3d();

@@ -1,0 +1,213 @@
+// The optional blocks of Milkshape 1.8 after the joints: comments, vertex extras (the extra bone
+// weights), joint extras and model extras.
+//
+// Sections: block reads, weights, entry points.
+//
+// Layout, each block optional (a file may end where any block would start, never inside one):
+//
+// | Block         | Content                                                                     |
+// |---------------|-----------------------------------------------------------------------------|
+// | comments      | i32 sub-version 1; for groups, materials and joints in turn: i32 count, then |
+// |               | count x (i32 index, i32 length, length bytes); i32 model comment (0 or 1),  |
+// |               | then (i32 length, length bytes) when 1                                      |
+// | vertex extras | i32 sub-version 1, 2 or 3; per vertex: 3 x i8 bone ids, 3 x u8 weights,     |
+// |               | then 0, 1 or 2 (by sub-version) x u32 extra                                 |
+// | joint extras  | i32 sub-version 1 or 2; per joint: 3 x f32 colour                           |
+// | model extras  | i32 sub-version 1 or 2; f32 joint size, i32 transparency mode, f32 alpha ref |
+#include <cstring>
+
+#include "support/file.h"
+#include "support/memory.h"
+#include "viewer/ms3d/ms3d_model.h"
+
+namespace {
+
+// ---- block reads
+
+// 0 when all size bytes arrived, 1 otherwise.
+int take(FILE *stream, void *field, uint32_t size) {
+    uint32_t count = 0;
+    return try_read(stream, field, size, &count) == 0 && count == size ? 0 : 1;
+}
+
+// A block's sub-version: 1 read, 0 when the file ends cleanly before it, -1 when it ends inside.
+int start_block(FILE *stream, int32_t *sub_version) {
+    uint32_t count = 0;
+    if (try_read(stream, sub_version, 4, &count) != 0) return -1;
+    if (count == 0) {
+        *sub_version = 0;
+        return 0;
+    }
+    return count == 4 ? 1 : -1;
+}
+
+// Skips length bytes of comment text; 1 when the file ends first.
+int skip_text(FILE *stream, int32_t length) {
+    char buffer[256];
+    while (length > 0) {
+        const uint32_t part = length < 256 ? uint32_t(length) : 256u;
+        if (take(stream, buffer, part)) return 1;
+        length -= int32_t(part);
+    }
+    return 0;
+}
+
+// One list of comments about count things (groups, materials or joints); *num gets its length.
+int read_comment_list(FILE *stream, uint32_t things, uint32_t *num) {
+    int32_t count = 0;
+    if (take(stream, &count, 4) || count < 0) return 1;
+    *num = uint32_t(count);
+    for (int32_t i = 0; i < count; i++) {
+        int32_t index = 0, length = 0;
+        if (take(stream, &index, 4) || take(stream, &length, 4)) return 1;
+        if (index < 0 || uint32_t(index) >= things || length < 0) return 1;
+        if (skip_text(stream, length)) return 1;
+    }
+    return 0;
+}
+
+int read_comments(ms3d_model *model, FILE *stream) {
+    ms3d_extras &x = model->extras;
+    if (x.comments_sub_version != 1) return 1;
+    if (read_comment_list(stream, model->num_groups, &x.num_group_comments) ||
+        read_comment_list(stream, model->num_materials, &x.num_material_comments) ||
+        read_comment_list(stream, model->num_joints, &x.num_joint_comments))
+        return 1;
+    if (take(stream, &x.has_model_comment, 4) || x.has_model_comment > 1) return 1;
+    int32_t length = 0;
+    if (x.has_model_comment &&
+        (take(stream, &length, 4) || length < 0 || skip_text(stream, length)))
+        return 1;
+    return 0;
+}
+
+int read_vertex_extras(ms3d_model *model, FILE *stream) {
+    ms3d_extras &x = model->extras;
+    if (x.vertex_sub_version < 1 || x.vertex_sub_version > 3) return 1;
+    if (model->num_vertices == 0) return 0;
+    const uint32_t bytes = uint32_t{model->num_vertices} * sizeof(ms3d_vertex_extra);
+    x.vertices = static_cast<ms3d_vertex_extra *>(alloc_one(bytes));
+    if (!x.vertices) return 1;
+    const uint32_t num_extra = uint32_t(x.vertex_sub_version - 1);
+    for (uint16_t i = 0; i < model->num_vertices; i++) {
+        ms3d_vertex_extra &v = x.vertices[i];
+        if (take(stream, v.bone_ids, 3) || take(stream, v.weights, 3)) return 1;
+        if (num_extra && take(stream, v.extra, 4 * num_extra)) return 1;
+    }
+    return 0;
+}
+
+int read_joint_extras(ms3d_model *model, FILE *stream) {
+    ms3d_extras &x = model->extras;
+    if (x.joint_sub_version < 1 || x.joint_sub_version > 2) return 1;
+    if (model->num_joints == 0) return 0;
+    x.joint_colors =
+        static_cast<float(*)[3]>(alloc_one(uint32_t{model->num_joints} * sizeof(float[3])));
+    if (!x.joint_colors) return 1;
+    for (uint16_t i = 0; i < model->num_joints; i++)
+        if (take(stream, x.joint_colors[i], 12)) return 1;
+    return 0;
+}
+
+int read_model_extras(ms3d_model *model, FILE *stream) {
+    ms3d_extras &x = model->extras;
+    if (x.model_sub_version < 1 || x.model_sub_version > 2) return 1;
+    return take(stream, &x.joint_size, 4) || take(stream, &x.transparency_mode, 4) ||
+           take(stream, &x.alpha_ref, 4);
+}
+
+struct block {
+    int code;
+    const char *name;
+    int32_t ms3d_extras::*sub_version;
+    int (*read)(ms3d_model *, FILE *);
+};
+
+constexpr block blocks[] = {
+    {ms3d_bad_comments, "comments", &ms3d_extras::comments_sub_version, read_comments},
+    {ms3d_bad_vertex_extras, "vertex extras", &ms3d_extras::vertex_sub_version, read_vertex_extras},
+    {ms3d_bad_joint_extras, "joint extras", &ms3d_extras::joint_sub_version, read_joint_extras},
+    {ms3d_bad_model_extras, "model extras", &ms3d_extras::model_sub_version, read_model_extras},
+};
+
+// ---- weights
+
+// The maximum the weights of a vertex share out.
+int weight_maximum(const ms3d_model *model) {
+    return model->extras.vertex_sub_version == 1 ? 255 : 100;
+}
+
+} // namespace
+
+// ---- entry points
+
+const char *ms3d_extras_block(int code) {
+    for (const block &b : blocks)
+        if (b.code == code) return b.name;
+    return nullptr;
+}
+
+int read_ms3d_extras(ms3d_model *model, FILE *stream) {
+    for (const block &b : blocks) {
+        const int started = start_block(stream, &(model->extras.*b.sub_version));
+        if (started < 0) return b.code;
+        if (started == 0) return 0;
+        if (b.read(model, stream)) return b.code;
+    }
+    return 0;
+}
+
+uint32_t ms3d_weighted_vertices(const ms3d_model *model) {
+    const ms3d_vertex_extra *extras = model->extras.vertices;
+    if (!extras) return 0;
+    uint32_t count = 0;
+    for (uint16_t i = 0; i < model->num_vertices; i++) {
+        ms3d_vertex_weights w;
+        if (ms3d_vertex_weights_of(model, i, &w) == 0 && w.num > 1) count++;
+    }
+    return count;
+}
+
+int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weights *out) {
+    out->num = 0;
+    const ms3d_vertex &vertex = model->vertices[i];
+    if (vertex.bone < 0) return 0;
+    const ms3d_vertex_extra *extra = model->extras.vertices ? &model->extras.vertices[i] : nullptr;
+    const int maximum = weight_maximum(model);
+    if (!extra || (extra->weights[0] == 0 && extra->weights[1] == 0 && extra->weights[2] == 0)) {
+        out->bones[0] = vertex.bone, out->weights[0] = maximum, out->num = 1;
+        return 0;
+    }
+    const int8_t bones[4] = {vertex.bone, extra->bone_ids[0], extra->bone_ids[1],
+                             extra->bone_ids[2]};
+    const int sum = extra->weights[0] + extra->weights[1] + extra->weights[2];
+    if (sum > maximum) return 2;
+    const int weights[4] = {extra->weights[0], extra->weights[1], extra->weights[2], maximum - sum};
+    for (int k = 0; k < 4; k++) {
+        if (bones[k] < 0 || weights[k] == 0) continue;
+        if (bones[k] >= model->num_joints) return 1;
+        out->bones[out->num] = bones[k];
+        out->weights[out->num] = weights[k];
+        out->num++;
+    }
+    return 0;
+}
+
+int check_ms3d_weights(const ms3d_model *model) {
+    for (uint16_t i = 0; i < model->num_vertices; i++) {
+        ms3d_vertex_weights w;
+        const int code = ms3d_vertex_weights_of(model, i, &w);
+        if (code == 1)
+            std::fprintf(stderr,
+                         "Milkshape vertex extras: vertex %u names a bone beyond the %u joints.  "
+                         "Can't use its weights!\n",
+                         unsigned{i}, unsigned{model->num_joints});
+        if (code == 2)
+            std::fprintf(stderr,
+                         "Milkshape vertex extras: the weights of vertex %u sum to more than %d.  "
+                         "Can't use its weights!\n",
+                         unsigned{i}, weight_maximum(model));
+        if (code) return 1;
+    }
+    return 0;
+}
