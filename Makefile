@@ -18,15 +18,21 @@ BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev li
 CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
-TOOL_PACKAGES = make g++ dpkg-dev clang libclang-rt-14-dev debhelper lintian
-PACKAGES = $(BUILD_PACKAGES) $(CHECK_PACKAGES) $(TOOL_PACKAGES)
+TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) debhelper lintian
+# The fuzzers' runtime comes with the clang major version: the installed clang's, else the one
+# the release's clang package depends on (14 on Debian 12, 19 on Debian 13).
+CLANG_RT_PACKAGE := libclang-rt-$(shell { clang -dumpversion 2>/dev/null || apt-cache depends clang \
+  2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$$/\1/p'; } | head -n 1 | cut -d. -f1)-dev
+# Blender runs the add-on's tests (3.4 on Debian 12, 4.3 on Debian 13).
+CLIENT_PACKAGES = blender
+PACKAGES = $(BUILD_PACKAGES) $(CHECK_PACKAGES) $(TOOL_PACKAGES) $(CLIENT_PACKAGES)
 # node and npm run the Khronos glTF Validator in the tests; a system with its own npm (one that
 # bundles it with node conflicts with Debian's npm package) keeps it.
 NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
-        validator deb print-build-depends
+        validator deb print-build-depends test-debian13
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -80,6 +86,11 @@ test test-san: export TARVIK_REQUIRE_GLTF_VALIDATOR = $(if $(shell command -v np
 test: build validator
 	cd $(BUILD) && if [ -n "$$DISPLAY" ]; then ctest --output-on-failure -j $(JOBS); \
 	  else $(XVFB) ctest --output-on-failure -j $(JOBS); fi
+
+# The suite on Debian 13, in a system made with debootstrap and kept in DEBIAN13_DIR (needs root).
+DEBIAN13_DIR ?= /var/cache/tarvik/debian13
+test-debian13:
+	tools/debian13.sh $(DEBIAN13_DIR) test
 
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-san: deps validator
