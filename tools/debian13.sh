@@ -53,9 +53,17 @@ cleanup() {
         umount -R "$point" 2>/dev/null || umount -R -l "$point" || true
     done
 }
+# The run inside goes in its own process group, so that a signal to this script ends all of it
+# before the mounts are removed (a shell runs its traps only once a foreground child is done).
+inside=
+stop() {
+    [ -z "$inside" ] || kill -TERM -- "-$inside" 2>/dev/null || true
+    wait 2>/dev/null || true
+    exit "$1"
+}
 trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'stop 130' INT
+trap 'stop 143' TERM
 for point in proc sys dev; do
     if mountpoint -q "$system/$point"; then
         echo "test-debian13: $system/$point is mounted already (another run?): stopping" >&2
@@ -80,9 +88,14 @@ mkdir -p "$system/root/tarvik"
     tar -x -C "$system/root/tarvik"
 
 targets="$*"
-chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
+setsid chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
     DEBIAN_FRONTEND=noninteractive /bin/sh -c "
 set -e
 command -v make >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq make </dev/null; }
 cd /root/tarvik
-exec make BUILD=/root/tarvik-build JOBS=$(nproc) $targets" </dev/null
+exec make BUILD=/root/tarvik-build JOBS=$(nproc) $targets" </dev/null &
+inside=$!
+status=0
+wait "$inside" || status=$?
+inside=
+exit "$status"
