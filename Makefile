@@ -18,10 +18,14 @@ BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev li
 CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
-TOOL_PACKAGES = make g++ dpkg-dev clang libclang-rt-14-dev debhelper lintian
-# Blender 3.4 runs the add-on's tests and the round trips through Blender's own glTF import and
-# export (its glTF add-on needs numpy, only recommended by the package); CI installs them so that
-# those tests never skip.
+TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) debhelper lintian
+# The fuzzers' runtime comes with the clang major version: the installed clang's, else the one
+# the release's clang package depends on (14 on Debian 12, 19 on Debian 13).
+CLANG_RT_PACKAGE := libclang-rt-$(shell { clang -dumpversion 2>/dev/null || apt-cache depends clang \
+  2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$$/\1/p'; } | head -n 1 | cut -d. -f1)-dev
+# Blender runs the add-on's tests and the round trips through Blender's own glTF import and export
+# (3.4 on Debian 12, 4.3 on Debian 13; its glTF add-on needs numpy, only recommended by the
+# package); CI installs them so that those tests never skip.
 CLIENT_PACKAGES = blender python3-numpy
 PACKAGES = $(BUILD_PACKAGES) $(CHECK_PACKAGES) $(TOOL_PACKAGES) $(CLIENT_PACKAGES)
 # node and npm run the Khronos glTF Validator in the tests; a system with its own npm (one that
@@ -30,7 +34,7 @@ NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
-        validator deb print-build-depends
+        validator deb print-build-depends test-debian13
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -84,6 +88,11 @@ test test-san: export TARVIK_REQUIRE_GLTF_VALIDATOR = $(if $(shell command -v np
 test: build validator
 	cd $(BUILD) && if [ -n "$$DISPLAY" ]; then ctest --output-on-failure -j $(JOBS); \
 	  else $(XVFB) ctest --output-on-failure -j $(JOBS); fi
+
+# The suite on Debian 13, in a system made with debootstrap and kept in DEBIAN13_DIR (needs root).
+DEBIAN13_DIR ?= /var/cache/tarvik/debian13
+test-debian13:
+	tools/debian13.sh $(DEBIAN13_DIR) test
 
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-san: deps validator

@@ -27,6 +27,26 @@ def numpy_compat():
             numpy.bool = bool
 
 
+# Options of later Blenders' glTF importer and exporter that keep them doing what 3.4's did, each
+# from the first version that has it: from 4.1 the importer adds an "Icosphere" mesh as the bones'
+# display shape unless told not to, and from 4.2 the exporter writes COLOR_0 only where a material
+# uses the colour attribute (the add-on's import unwires it from the materials), so the hit
+# colours would go out white.
+IMPORT_OPTIONS_SINCE = (((4, 1, 0), {"disable_bone_shape": True}),)
+EXPORT_OPTIONS_SINCE = (((4, 2, 0), {"export_vertex_color": 'ACTIVE'}),)
+
+
+def version_options(table, version=None):
+    """The options of table (pairs of a first version and its options) that the given Blender
+    version (bpy.app.version when None) has."""
+    version = tuple(bpy.app.version if version is None else version)
+    options = {}
+    for since, added in table:
+        if version >= since:
+            options.update(added)
+    return options
+
+
 def _run_operator(operator, what, **options):
     """Runs a glTF operator; a cancelled or failed run becomes a ToolError."""
     numpy_compat()
@@ -44,13 +64,14 @@ def _run_operator(operator, what, **options):
 
 def import_gltf(path):
     """Imports a glTF file into the current scene with the importer's defaults."""
-    _run_operator(bpy.ops.import_scene.gltf, "import", filepath=path)
+    _run_operator(bpy.ops.import_scene.gltf, "import", filepath=path,
+                  **version_options(IMPORT_OPTIONS_SINCE))
 
 
 def export_gltf(path, **options):
     """Exports the selected objects as one GLB file; options are the exporter's own."""
     _run_operator(bpy.ops.export_scene.gltf, "export", filepath=path, export_format='GLB',
-                  use_selection=True, **options)
+                  use_selection=True, **{**version_options(EXPORT_OPTIONS_SINCE), **options})
 
 
 def _data_ids():

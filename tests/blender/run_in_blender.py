@@ -31,7 +31,8 @@ def main():
             folder for folder in env.get("PATH", "").split(os.pathsep)
             if folder and os.path.realpath(folder) != own)
     for name, sub in (("TMPDIR", "tmp"), ("BLENDER_USER_SCRIPTS", "user-scripts"),
-                      ("BLENDER_USER_CONFIG", "user-config")):
+                      ("BLENDER_USER_CONFIG", "user-config"),
+                      ("BLENDER_USER_EXTENSIONS", "user-extensions")):
         env[name] = os.path.join(work, sub)
         os.makedirs(env[name])
     command = [blender, "-b", "--factory-startup", "--python-exit-code", "1",

@@ -30,5 +30,19 @@ changelog=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
 [ "$(env -u DISPLAY "$tarvik" --version)" = "tarvik $version" ] || fail "tarvik --version"
 [ "$("$tkmtool" --version)" = "tkmtool $version" ] || fail "tkmtool --version"
 grep -qx "Version: $version" "$pc" || fail "larkspur.pc has $(grep '^Version' "$pc")"
+addon=$src/blender/io_scene_tkm
+grep -qx "version = \"$version\"" "$addon/blender_manifest.toml" ||
+    fail "the Blender extension's manifest has $(grep '^version' "$addon/blender_manifest.toml")"
+bl_info=$(sed -n 's/^ *"version": (\([0-9]*\), \([0-9]*\), \([0-9]*\)),$/\1.\2.\3/p' "$addon/__init__.py")
+[ "$bl_info" = "$version" ] || fail "the add-on's bl_info is at version '$bl_info'"
+# One licence for the project, another for the add-on, named alike everywhere.
+grep -q '^MIT License$' "$src/LICENSE" || fail "LICENSE is not the MIT licence"
+grep -q 'GNU GENERAL PUBLIC LICENSE' "$addon/LICENSE" && grep -q 'Version 2, June 1991' "$addon/LICENSE" ||
+    fail "the add-on's LICENSE is not the GPL, version 2"
+grep -qx 'license = \["SPDX:GPL-2.0-or-later"\]' "$addon/blender_manifest.toml" ||
+    fail "the extension's manifest does not name GPL-2.0-or-later"
+for licence in Expat GPL-2+; do
+    grep -qx "License: $licence" "$src/debian/copyright" || fail "debian/copyright lacks $licence"
+done
 [ $status -eq 0 ] && echo "packaging agrees with the build at version $version"
 exit $status

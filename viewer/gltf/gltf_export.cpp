@@ -133,11 +133,6 @@ namespace {
 
 // ---- serialising
 
-bool no_image_writer(const std::string *, const std::string *, const tinygltf::Image *, bool,
-                     std::string *, void *) {
-    return false; // images are in buffer views or already named files: nothing to write here
-}
-
 // A stream that appends to a byte vector: the binary data goes out once, without the copies
 // and regrowth of a string stream.
 struct byte_sink : std::streambuf {
@@ -156,7 +151,9 @@ struct byte_sink : std::streambuf {
 // The document (with a .glb's binary chunk) in bytes; empty when the library failed.
 std::vector<uint8_t> serialise(tinygltf::Model &model, bool binary, size_t expected) {
     tinygltf::TinyGLTF writer;
-    writer.SetImageWriter(no_image_writer, nullptr);
+    // Images are in buffer views or already named files: no image writer, so every image keeps
+    // its uri (a writer's failure would fail the whole document in tinygltf 2.9).
+    writer.SetImageWriter(nullptr, nullptr);
     std::vector<uint8_t> bytes;
     bytes.reserve(expected);
     byte_sink sink(bytes);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "viewer/gltf/gltf_import_internal.h"
+#include "viewer/gltf/tinygltf_compat.h"
 
 namespace gltf_import {
 
@@ -148,12 +149,12 @@ int apply_sparse(const tinygltf::Model &model, const tinygltf::Accessor &accesso
     size_t index_stride = 0, value_stride = 0;
     const std::string what = format("the sparse part of accessor %d", index);
     if (int code =
-            locate(model, sparse.indices.bufferView, size_t(std::max(0, sparse.indices.byteOffset)),
+            locate(model, sparse.indices.bufferView, tinygltf_compat::sparse_offset(sparse.indices.byteOffset),
                    count, index_size, true, what, &indices, &index_stride, why))
         return code;
     const size_t element_size = size_t(out->components) * size_t(component_size);
     if (int code =
-            locate(model, sparse.values.bufferView, size_t(std::max(0, sparse.values.byteOffset)),
+            locate(model, sparse.values.bufferView, tinygltf_compat::sparse_offset(sparse.values.byteOffset),
                    count, element_size, true, what, &values, &value_stride, why))
         return code;
     for (size_t k = 0; k < count; k++) {

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "viewer/gltf/gltf_import_internal.h"
+#include "viewer/gltf/tinygltf_compat.h"
 
 namespace gltf_import {
 
@@ -201,6 +202,17 @@ bool write_whole_file(std::string *err, const std::string &, const std::vector<u
     return false;
 }
 
+bool file_size(size_t *out, std::string *err, const std::string &path, void *user) {
+    uint64_t size = 0;
+    if (!inside_base(path, *static_cast<file_access *>(user)) || !regular_file(path, &size) ||
+        size > largest_external_file) {
+        *err += "cannot read " + path + "\n";
+        return false;
+    }
+    *out = static_cast<size_t>(size);
+    return true;
+}
+
 // ---- images: kept as stored; a buffer view is checked before its bytes are touched
 
 struct image_access {
@@ -254,9 +266,14 @@ int parse_gltf(tinygltf::Model *model, const uint8_t *data, size_t size, const c
     image_access images;
     images.model = model;
     tinygltf::TinyGLTF loader;
-    loader.SetFsCallbacks({file_exists, expand_path, read_whole_file, write_whole_file, &files});
-    loader.SetImageLoader(keep_image, &images);
     std::string err, warn;
+    if (!tinygltf_compat::set_file_callbacks(
+            &loader, {file_exists, expand_path, read_whole_file, write_whole_file, file_size, &files},
+            &err)) {
+        *why = "the glTF library refused the file access: " + first_line(err);
+        return gltf_bad_document;
+    }
+    loader.SetImageLoader(keep_image, &images);
     bool loaded = false;
     try {
         const auto length = static_cast<unsigned int>(size);

@@ -1,6 +1,7 @@
 // The background image stretched over the window, and screenshots equal to the pixels shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>

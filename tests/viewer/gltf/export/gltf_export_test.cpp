@@ -3,6 +3,7 @@
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
