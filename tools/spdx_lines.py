@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The SPDX licence line at the top of every source file: MIT for the project, GPL-2.0-or-later
 for what runs inside Blender (the add-on and the scripts that drive Blender).
 

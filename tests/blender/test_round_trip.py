@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The sample officer with his walk through the add-on and back: imported, exported again as TKM
 and TKA, and compared with the originals by tkmtool's own reading of both (name, bones and where
 they stand, grippers and where they stand, texture names, the hit colour of every triangle corner, and the walk's posed vertices in every

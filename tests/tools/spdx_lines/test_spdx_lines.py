@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """tools/spdx_lines.py on a made-up tree (not a git checkout): which files it takes for sources,
 where the line goes, which licence it names, and that --check names what is missing or wrong.
 
