@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Thin wrapper over CMake: installs what the project needs, builds, runs the viewer or the tests.
 BUILD     ?= build
 SAN_BUILD ?= build-san

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Locates the Debian packages the viewer builds against (see the Makefile's deps list).
 find_package(PkgConfig REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)

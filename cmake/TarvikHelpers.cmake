@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared compile settings and the small functions every directory uses to add its targets.
 
 # Warnings are errors for the project's own checks (make, make test, CI); packagers and other

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Validates the launcher, the thumbnailer, the MIME definitions and the icon, and checks that the
 # MIME database built from our definitions recognises each format by its leading bytes alone.
 # Tools that are not installed are skipped with a note; a present tool that complains fails.

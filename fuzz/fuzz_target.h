@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every fuzz target provides: the libFuzzer entry and its seed inputs built in code.
 #pragma once
 

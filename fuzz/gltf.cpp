@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the glTF import: read any bytes as a .glb or .gltf (the reader tells them
 // apart by the GLB magic) with no access to files, into the neutral model with its animations,
 // and build the mesh and the animations of whatever reads; every built mesh and animation must

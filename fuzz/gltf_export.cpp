@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target of the glTF export: whatever the TKM reader accepts is exported with its rest pose
 // as an animation, and the .glb must read back with its skin and animation.
 #include <tiny_gltf.h>

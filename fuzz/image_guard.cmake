@@ -1,2 +1,3 @@
+# SPDX-License-Identifier: MIT
 # Image headers through the guard and DevIL's decoders; the seeds are small pictures.
 tarvik_fuzz(image_guard ${PROJECT_SOURCE_DIR}/fuzz/image_guard.cpp MAX_LEN 4096 LIBS tarvik_core)

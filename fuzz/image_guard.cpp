@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: image headers through the guard, and whatever the guard lets pass through DevIL's
 // own BMP and TGA decoders (from memory, no window needed). The first byte picks the format.
 #include <IL/il.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the Milkshape import: read any bytes as an .ms3d file and convert what reads.
 // Small models are converted twice, with the grid merges and with the plain scans, and must give
 // the same mesh; every converted mesh must save as a TKM file that reads back.

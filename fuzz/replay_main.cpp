@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays a fuzz target without libFuzzer: every seed, then bounded deterministic mutations of
 // each (every truncation point of the first 4 KiB, single-byte flips and 16-bit extremes at a
 // stride), so that the sanitizer build of the test suite exercises the reader's error paths; then

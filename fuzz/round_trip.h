@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The round trips every mesh and animation the viewer holds must survive, checked inside the fuzz
 // targets so that the fuzzer finds what breaks them: written, read back, and written again to the
 // same octets.

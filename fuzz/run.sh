@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the libFuzzer targets of an instrumented build tree, or merges what they found into the
 # checked-in corpus.
 #

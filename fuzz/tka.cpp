@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target of the TKA loader, against a small two-bone mesh; every frame is posed.
 #include <cstdio>
 #include <cstdlib>

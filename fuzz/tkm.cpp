@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target of the TKM reader: read, pose, write, read back, and write again identically.
 #include <cstdlib>
 #include <vector>

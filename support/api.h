@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: export marker and C linkage shared by every public header of the support library. */
 #ifndef LARKSPUR_API_H
 #define LARKSPUR_API_H

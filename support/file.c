@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: opening, seeking and checked raw and typed binary transfers.
  *
  * Sections: opening and closing | positioning | raw transfers | typed transfers */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: checked file access with typed little-endian transfers; the library's chief header.
  *
  * Every operation returns a small code instead of failing loudly:

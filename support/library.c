@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: loading shared libraries by name and looking functions up in them. */
 #include <dlfcn.h>
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: loading shared libraries by name and finding functions in them (shared library only). */
 #ifndef LARKSPUR_LIBRARY_H
 #define LARKSPUR_LIBRARY_H

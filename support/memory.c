@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: zero-filled heap blocks and arrays of blocks. */
 #include <stdlib.h>
 #include <string.h>

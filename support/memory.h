@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: zero-filled heap blocks, path pieces and string equality. */
 #ifndef LARKSPUR_MEMORY_H
 #define LARKSPUR_MEMORY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: the four message outlets. */
 #include <stdarg.h>
 #include <stdio.h>

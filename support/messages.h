@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: the four message outlets (errors, information, any stream, discarded debug traces). */
 #ifndef LARKSPUR_MESSAGES_H
 #define LARKSPUR_MESSAGES_H

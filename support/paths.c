@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: path pieces, environment expansion and string equality. */
 #include <ctype.h>
 #include <stdlib.h>

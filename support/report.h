@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur internal: the two-call error report (location prefix, then message) of both builds. */
 #ifndef LARKSPUR_REPORT_H
 #define LARKSPUR_REPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: scratch files that replace their target only when complete.
  *
  * Sections: names | named scratch files and the signals that end the process | the stream |

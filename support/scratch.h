@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur: scratch files, written beside their target and put in its place only when complete. */
 #ifndef LARKSPUR_SCRATCH_H
 #define LARKSPUR_SCRATCH_H

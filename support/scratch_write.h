@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* larkspur internal: what the tree's own writers need of scratch files beyond the exported three.
  */
 #ifndef LARKSPUR_SCRATCH_WRITE_H

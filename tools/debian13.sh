@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The whole suite on Debian 13 with its own packages (g++ 14, tinygltf 2.9, sdl12-compat,
 # ImageMagick 7, Blender 4): a minimal Debian 13 system is made with debootstrap from the mirror
 # this machine uses, kept in SYSTEM_DIR so that later runs reuse it and its installed packages,

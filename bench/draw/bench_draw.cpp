@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How fast a frame of the largest mesh is drawn, against the same triangles from a display list
 // (the fastest the fixed-function pipeline goes): draw_frame with the animation paused, playing (a
 // new frame posed on every draw) and with bones and grippers shown, each also by the immediate

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Export time of models at the format's limits: a mesh of 65,535 stored vertices, corners,
 // texture coordinates and triangles on a 52-bone skeleton (every triangle's own flat normal splits
 // its corners into 196,605 glTF vertices), alone and with the largest animation the format holds

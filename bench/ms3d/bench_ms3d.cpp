@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion time of generated Milkshape models (many coincident vertices and texture
 // coordinates), with the grid merges against the plain scans they replace. Arguments: vertices,
 // triangles. The read of the model is not timed; the conversion's console lines are discarded.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: bench_render.sh BUILD_DIR [RUNS]
 # Whole-process times of tkmtool with no display, as a file manager or a script runs it: a
 # 256-pixel thumbnail of the largest sample model, and the 65,535-triangle ball that

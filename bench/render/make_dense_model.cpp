@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make_dense_model DIR: writes DIR/Dense.tkm, a textured ball of 65,535 triangles (the most a mesh
 // can hold) on two bones, and the texture it names, for timing tkmtool render and thumbnail on
 // the largest mesh there can be (bench_render.sh). The file is written byte by byte with the

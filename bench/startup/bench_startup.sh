@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: bench_startup.sh BUILD_DIR [RUNS]
 # Whole-process comparisons of tkmtool and the viewer with other tools on the same models, each
 # beside its anchor in one run (compare figures within a run: the machine's load is printed):

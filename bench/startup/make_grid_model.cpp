@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make_grid_model DIR: writes DIR/Grid.ms3d, a Milkshape model of exactly 10,000 triangles (a
 // wavy 100 x 50 grid of quads on one joint, one untextured material), for timing tkmtool convert
 // and export-gltf against other converters on a model of ordinary size (bench_startup.sh). The

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """SWAT meshes (TKM) and animations (TKA) in Blender's File menu, converted by tkmtool through
 Blender's own glTF importer and exporter."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """File > Export > SWAT mesh (.tkm) and SWAT animation (.tka): the selected armature goes out
 through Blender's glTF exporter and tkmtool convert."""
 

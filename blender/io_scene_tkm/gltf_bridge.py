@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Blender's own glTF importer and exporter, driven for the add-on, with the scene kept as it was
 when a step fails."""
 

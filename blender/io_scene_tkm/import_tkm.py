@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """File > Import > SWAT mesh (.tkm): tkmtool writes the mesh and its animations as glTF, Blender's
 importer reads it, and the result is named and set up for editing."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Finding and running tkmtool, and the scratch folders its files pass through (no bpy here)."""
 
 import os

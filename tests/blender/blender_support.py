@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Shared pieces of the add-on's tests that run inside Blender: the add-on enabled from the tree,
 tkmtool's JSON, failures counted, and a fingerprint of the scene."""
 

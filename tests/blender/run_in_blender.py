@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Runs a test script in headless Blender, or skips (exit 77) when Blender is not installed.
 
 Usage: run_in_blender.py WORK_DIR SCRIPT [ARG...]

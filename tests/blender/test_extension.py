@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The add-on as an extension of Blender 4.2 and later: the folder with its manifest passes
 Blender's own validation, and the extension zip installs through Blender's extension installer,
 enables and brings the operators; skipped in an older Blender, which has no extensions (it takes

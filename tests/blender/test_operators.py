@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The add-on's operators, menus and preferences in headless Blender, and how each failure is
 reported: a missing tkmtool, a failing tkmtool, a failing glTF step, no armature selected, no
 action. Every failure must leave the scene as it was, write nothing and leave no scratch folder.

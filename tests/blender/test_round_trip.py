@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The sample officer with his walk through the add-on and back: imported, exported again as TKM
 and TKA, and compared with the originals by tkmtool's own reading of both. The TKM goes back onto
 the officer's own skeleton, which the import keeps in the armature (and a saved .blend keeps):

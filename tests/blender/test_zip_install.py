@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The add-on's zip installed through Blender's own add-on installer (Preferences > Add-ons >
 Install), enabled from where the installer put it, and disabled again.
 

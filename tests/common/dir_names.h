@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a directory holds, for tests that a failed or killed save leaves nothing behind.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fresh temporary directory for one test, removed with its contents afterwards.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // e2e_read_back FILE: reads a TKM file with the viewer's own reader and prints what a person would
 // check in the mesh window: "bones=N triangles=N class=NAME", or the reader's error code.
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # viewer_session.sh TARVIK SAMPLEGEN READ_BACK
 #
 # One session with the real viewer, as a person would have it: open the mesh window, press

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Usage: completion_check.sh TKMTOOL COMPLETION_FILE
 # Loads the completion as bash-completion does and completes tkmtool command lines; the commands
 # and each command's options offered must be the ones the program's own usage names.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: deb_check.sh DEB_DIR SAMPLEGEN   (as root: it installs and purges system packages)
 # The packages from "make deb" tried as installed: apt-get installs them with their dependencies,
 # then the programs, the thumbnailer as a file manager runs it, the MIME database, the manual

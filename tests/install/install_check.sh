@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: install_check.sh BUILD_DIR PROGRAM.c
 #        install_check.sh --system PROGRAM.c
 # cmake --install into a scratch prefix (or, with --system, the library as installed on this

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: man_lint.sh PAGE...
 # mandoc's lint at its own level must report nothing, apart from what depends on this machine's
 # manual database: pages it cross-references that are not installed here (yet).

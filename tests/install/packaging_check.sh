@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: packaging_check.sh SOURCE_DIR VERSION TARVIK TKMTOOL LARKSPUR_PC
 # The packaging agrees with the build: debian/control builds with what "make deps" installs, and
 # the one version number of the build is the packages' version, the programs' --version and

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: thumbnailer_check.sh BUILD_DIR SAMPLEGEN
 #        thumbnailer_check.sh --system SAMPLEGEN
 # Installs into a scratch prefix (or, with --system, takes the entry installed on this system by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A C user of the installed library: writes its argument file through a scratch file. */
 #include <file.h>
 #include <library.h>

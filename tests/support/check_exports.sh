@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: check_exports.sh BINARY LIST COUNT
 # The binary's dynamic exports, less the linker's own symbols, must be exactly the names of LIST.
 set -eu

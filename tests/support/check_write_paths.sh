@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Usage: check_write_paths.sh ROOT        fails when a source under ROOT's support/, viewer/ or
 #                                          tools/ writes a file other than through a scratch file
 #        check_write_paths.sh --self-test  shows that every kind of bypass below is caught

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Compiles every public header of the support library as C. */
 #include "file.h"
 #include "library.h"

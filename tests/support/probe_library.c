@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A loadable test library: both builds export probe_value, with different answers. */
 int probe_value(void);
 const char *probe_name(void);

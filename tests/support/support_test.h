@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers for the support library's tests, which run against both builds.
 #pragma once
 

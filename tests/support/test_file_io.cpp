@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening, seeking and the raw and typed transfers with every result code they can give.
 #include <cstring>
 #include <unistd.h>

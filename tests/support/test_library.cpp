@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading shared libraries into a list and finding functions in list order.
 #include "support_test.h"
 

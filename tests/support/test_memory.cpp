@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zero-filled blocks and block arrays, with failing makers.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message outlets: where each writes, what it returns, and that nothing stops the program.
 #include "support_test.h"
 

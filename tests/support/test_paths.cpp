@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path pieces, environment expansion, bounded copies and string equality.
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files: the temporary name, replacing the target, abandoning, and failed renames.
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files meeting faults (writes refused after N octets, signals, a kill) with unnamed files
 // and with named ones: the target stays as it was, the reason is kept, nothing else is left.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Usage: cmake -D BUILD_DIR=... -P check_test_names.cmake
 # Every test name, as CTest lists it and as each GoogleTest binary lists its cases, must be
 # readable and stable: at most 120 characters of letters, digits and _ . / : + -, so no printed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the Khronos glTF Validator on each file named on the command line (.glb, or .gltf with
 // its buffers and images beside it) and prints its findings. Exit status: 0 when no file has an
 // error, 1 when one has, 2 when a file cannot be read or the validator is missing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing finished byte buffers to disk.
 #include "tools/samplegen/byte_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Little-endian byte buffers for building model, animation and image files in memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Image encoders and the sample set's pictures, all drawn from formulas so nothing binary is kept.
 //
 // Index: encoders | pictures

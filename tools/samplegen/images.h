@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uncompressed BMP and TGA encoders and the procedural pictures of the sample set.
 #pragma once
 

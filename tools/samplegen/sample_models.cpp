@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sample models built from boxes on a plausible skeleton.
 //
 // Index: skeleton table | mesh builder | officer | rifle | walk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample officer, its walk, and a rifle: a plausible humanoid built from boxes, so a new
 // user has something to load, animate and save.
 #pragma once

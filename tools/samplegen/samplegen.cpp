@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // samplegen DIR: writes the sample officer, its walk, a rifle, their textures and a background
 // into DIR. Each file appears whole or not at all, so parallel builds and a viewer reading the
 // directory never see half a file.

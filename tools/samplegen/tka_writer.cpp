@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TKA encoder.
 //
 // On disk (little-endian):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TarvikAnimation (.tka) files built in memory: the viewer only reads them, samples need some.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixture TKM encoder.
 //
 // On disk (little-endian), as the reader expects it:

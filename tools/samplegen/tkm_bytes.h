@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small TKM files built byte by byte, independent of the viewer's own writer: test fixtures that
 // a reader or a command can be checked against, and from which broken variants are made.
 #pragma once

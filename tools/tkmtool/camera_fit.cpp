@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Framing the posed model: gather what will be drawn, turn it, keep what faces the camera, and
 // solve for the nearest camera from which every kept point is inside the picture.
 //

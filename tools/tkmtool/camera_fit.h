@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A camera for pictures that frames the posed model instead of the viewer's fixed start camera.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool convert: any model the tool reads, written as a TKM file (or, to OUT.tka, one of its
 // animations as a TKA file).
 #include <cerrno>

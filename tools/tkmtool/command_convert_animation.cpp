@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool convert IN OUT.tka: one animation of a Milkshape or glTF model as a TKA file, for the
 // skeleton of a given mesh or of the model itself.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool export-gltf: a mesh with its skeleton, skin, attachment points and animations as glTF.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool export-obj: a mesh posed in one frame, as Wavefront OBJ with its MTL file.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool info: a summary of a mesh or of an animation loaded against its mesh, or either as JSON.
 #include <cstdio>
 #include <utility>

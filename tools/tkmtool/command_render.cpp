@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool render: a model drawn as the viewer draws it, saved as a PNG picture, with no display.
 #include <string>
 

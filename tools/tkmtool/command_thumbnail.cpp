@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool thumbnail: a square picture of a model for file managers (the freedesktop thumbnailer
 // runs it as "tkmtool thumbnail -s %s %i %o"), framed to fill it with the model's broad side, on
 // a transparent background.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tkmtool commands, one per file; each takes the arguments after its name and returns the
 // exit status (0 success, 1 failure).
 #pragma once

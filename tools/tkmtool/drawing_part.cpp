@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing module's entry point: render and thumbnail, with OSMesa and the viewer's drawing.
 #include "commands.h"
 #include "parts.h"

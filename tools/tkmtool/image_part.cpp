@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image module's entry points: the glTF export's image reader and the encoder of a converted
 // model's images, with DevIL.
 #include "parts.h"

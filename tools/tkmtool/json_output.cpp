@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JSON text of meshes and animations.
 #include "json_output.h"
 

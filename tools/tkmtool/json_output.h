@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JSON text of meshes and animations for tkmtool, with exact floats and byte-safe strings.
 #pragma once
 

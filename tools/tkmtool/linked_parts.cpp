@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool's optional parts linked in: what the tests and the drawing module itself use.
 #include "parts.h"
 #include "viewer/textures/image_png.h"

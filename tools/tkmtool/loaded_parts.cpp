@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool's optional parts as modules, loaded on first use: found beside the program (the build
 // tree) or in the installed parts directory. A part that cannot be loaded names the Debian
 // package that brings its library.

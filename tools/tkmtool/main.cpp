@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool: summaries, JSON dumps, TKM conversion, exports and pictures of SWAT models for modders.
 // Each command lives in its own file (commands.h); this file holds the command table.
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OBJ and MTL writing.
 #include "obj_export.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Wavefront OBJ export of a posed mesh, with its MTL file beside it.
 #pragma once
 

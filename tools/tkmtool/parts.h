@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of tkmtool whose libraries load only when a command needs them: drawing (OSMesa) for
 // render and thumbnail, and image decoding (DevIL) for the textures of export-gltf. tkmtool
 // itself loads them as modules (loaded_parts.cpp); the tests link them in (linked_parts.cpp).

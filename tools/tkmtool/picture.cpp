@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures of a model without a display: the viewer's load commands fill app_state as they do in
 // the viewer, the camera is placed, and the viewer's draw_scene draws into an OSMesa context.
 //

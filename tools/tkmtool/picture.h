@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What tkmtool render and thumbnail share: a model drawn by the viewer's own code into an
 // offscreen OpenGL context and saved as a PNG file, with no display needed.
 #pragma once

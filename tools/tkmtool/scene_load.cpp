@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a model into the neutral model, by the file name's extension.
 #include "scene_load.h"
 

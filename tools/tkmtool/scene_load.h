@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a model into the neutral model for the commands that need more than its TKM mesh (its
 // animations), by the file name's extension.
 #pragma once

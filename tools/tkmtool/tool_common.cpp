@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading, option parsing and output redirection shared by the tkmtool commands.
 #include "tool_common.h"
 

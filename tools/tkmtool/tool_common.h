@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every tkmtool command shares: owning pointers, loading by extension, option errors.
 #pragma once
 

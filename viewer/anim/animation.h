@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TKA animations: the in-memory animation (also the one-frame rest pose) and the file loader.
 #pragma once
 

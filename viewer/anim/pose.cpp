@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Posing meshes in a frame, and the rest pose.
 #include "viewer/anim/pose.h"
 

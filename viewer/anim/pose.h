@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Posing a mesh in a given frame of an animation, and the one-frame rest pose; the viewer's
 // frame-in-use wrappers sit in viewer/app/posing.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading TKA animations: header, skeleton, animated-bone list, then the frames.
 //
 // On-disk layout (little-endian, u16 unless noted):

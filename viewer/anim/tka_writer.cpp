@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing TKA files: one function per file section, in the layout tka_loader.cpp describes.
 //
 // Octets the loader skips are written as 0 (the ten header octets and the word after the bones).

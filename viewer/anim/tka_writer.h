@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a tka_animation as a TKA file, in the layout tka_loader.cpp describes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's one global record of settings and state, shared by every part of the viewer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command keys: each runs a tool-window command or flips a drawing toggle once, on release.
 #include "viewer/app/command_keys.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keys that start viewer commands or flip drawing toggles when released.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model and animation commands: load a mesh (TKM, or Milkshape or glTF converted on the fly), load
 // an animation for the character mesh, and save the character mesh as a TKM file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands that bring meshes and animations into the viewer and save the character mesh.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Camera and animation input: key table, the two mouse modes, and the joystick poll.
 #include "viewer/app/input.h"
 

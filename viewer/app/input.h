@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keyboard, mouse and joystick input in the OpenGL window: camera movement and animation steps.
 #pragma once
 

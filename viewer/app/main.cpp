@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry point of the tarvik viewer.
 #include <csignal>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files named on the viewer's command line, opened through the load commands' path-taking cores.
 #include "viewer/app/open_files.h"
 

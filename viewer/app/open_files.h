@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files named on the viewer's command line: which arguments they are, and loading them in order
 // as the load commands load a chosen file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's posing: app_state's frame in use, and frame stepping.
 #include "viewer/app/posing.h"
 

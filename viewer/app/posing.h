@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's posing: the frame in use taken from app_state, the rest-pose flag, and stepping
 // current_frame with the animation window's field kept up to date.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's help and version texts, its unknown-option warnings and the display check that
 // runs before SDL: SDL 1.2 left without a display falls back to a text-mode driver (libcaca,
 // aalib) that takes over the terminal and then fails anyway.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the viewer says before it starts: --help, --version, unknown options, a missing display.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up in its fixed order, the main loop, the event dispatcher, the timer and shut-down.
 #include "viewer/app/startup.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's entry sequence: command line, start-up, main loop, event dispatch, timer, shut-down.
 #pragma once
 

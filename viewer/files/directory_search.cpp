@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX directory services for texture discovery; the viewer's only readdir/chdir user.
 #include "viewer/files/directory_search.h"
 

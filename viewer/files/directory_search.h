@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's directory services behind texture discovery (POSIX here): entering a directory
 // and finding a file name in a directory without regard to letter case.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Header checks for BMP and TGA files. Layouts (little-endian):
 //
 //   BMP file header (14)          info header (core 12 / Windows 40+)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check of image file headers before DevIL decodes them: DevIL 1.7.8 trusts the sizes in BMP
 // and TGA headers and overruns its buffers on absurd ones, so such files are refused here.
 #pragma once

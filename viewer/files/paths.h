@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path buffer capacity of this platform; a path that does not fit is refused, never cut.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texture path handling: absolute-path test, bounded joining, the case-blind search in the mesh's
 // directory and the resolution of stored game paths. Directory services are in directory_search.
 #include "viewer/files/texture_paths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path pieces for finding texture images: absolute-path test, bounded joining, the case-blind
 // search of a directory, and stored game paths (written with '\') turned into paths that open here.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF export put together: the buffer, the steps in order, serialisation and the files.
 //
 // Index: buffer and accessors - names and numbers - serialising (.glb, .gltf) - encode_gltf -

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // glTF 2.0 export of a mesh with its skeleton, skin, attachment points and animations.
 //
 // Index: gltf_export_result            - result codes of every call

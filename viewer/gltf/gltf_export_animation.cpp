@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The animations of the glTF export, and how far the exported skin strays from the viewer.
 //
 // Index: where the viewer has a bone - deviation_check (the skin against the viewer, frame by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh of the glTF export: rest positions, skin weights, and one primitive per material run.
 //
 // Index: rest positions and weights (prepare_vertices) - corners into glTF vertices -

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF export's working state and the steps that fill each part of the document, shared by
 // its files (gltf_export.cpp puts them together; the tests reach the steps through here).
 //

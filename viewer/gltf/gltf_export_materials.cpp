@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Materials and their texture images for the glTF export.
 //
 // Index: finding a texture - reading and converting an image - images and textures - materials

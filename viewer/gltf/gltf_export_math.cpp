@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transforms taken apart into glTF's translation, rotation and scale, and composed again.
 #include "viewer/gltf/gltf_export_math.h"
 

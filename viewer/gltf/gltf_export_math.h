@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Double-precision transforms for the glTF export: the viewer's column-major matrices taken apart
 // into glTF's translation, rotation and scale, and put together again the way a glTF reader does.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The skeleton of the glTF export: one joint node per bone, the root above them, grips and
 // grippers as children of their bones, and the skin.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF reader's helpers shared by its files (messages, the file, primitives) and the glTF
 // branches of the mesh and animation loads: the neutral model read and built into a TKM mesh or
 // a TKA animation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // glTF 2.0 import: a .gltf or .glb model read into the neutral model, and the glTF branch of the
 // mesh load, which builds the TKM mesh from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checked reads of glTF accessors: every buffer view must lie inside its buffer and every
 // accessed element inside its view before a byte is read; element types must suit their use;
 // floats must be finite.

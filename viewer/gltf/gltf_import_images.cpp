@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the glTF reader needs to know of the images it carries over: their kind and size from
 // their headers (they are never decoded here) and file names made safe to write.
 #include <algorithm>

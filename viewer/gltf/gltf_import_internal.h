@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF reader's parts, shared between its files: parsing, checked accessors, node transforms,
 // and the skeleton, attachments, materials, geometry and animations, each filling its share of
 // the neutral model.

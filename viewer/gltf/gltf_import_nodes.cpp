@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Node transforms and the node hierarchy of a glTF model, shared by the skeleton, the
 // attachments and the animations: matrices in double precision, rigid frames, parents.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing a .glb or .gltf with tinygltf, behind checks of our own: the container and the JSON are
 // looked at first (tinygltf recurses into nested values and would overflow the stack on absurd
 // nesting), external files are read only from the model's directory and only when they are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF reader's driver for the neutral model: parse, choose the mesh node, then its skeleton,
 // attachments, materials, geometry and animations, each filling its share of the scene.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // glTF animations in the neutral model: each channel that moves a joint of the skin becomes a key
 // track of that joint, checked first (sampler counts, strictly increasing finite times, finite
 // values). A channel's values are relative to the joint node's glTF parent; the neutral model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // glTF primitives in the neutral model: vertices put into the rest pose by their skin (or the
 // node's transform) with up to four joints each, triangles with their texture coordinates and
 // hit-region colours, one group per primitive. Vertices equal in place and weights are joined,

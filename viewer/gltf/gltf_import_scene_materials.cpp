@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // glTF materials in the neutral model: base colour (diffuse and ambient), alpha when the material
 // blends, and the base-colour texture's image with the file name the mesh will carry. An image
 // whose name is a file name (export-gltf names each image after the texture it came from, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The skeleton and the attachment points of a glTF model in the neutral model: the skin's joints
 // with every parent before its children, named uniquely, posed by their node transforms (as rigid
 // frames: scale stays in the vertices); the nodes hung on joints that are neither joints nor

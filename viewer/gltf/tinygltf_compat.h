@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tinygltf as both Debian releases ship it (2.7 in Debian 12, 2.9 in Debian 13), told apart here
 // and nowhere else. Neither header defines a version macro (the version is only in its CMake
 // and pkg-config files), so each difference is asked of the declarations themselves:

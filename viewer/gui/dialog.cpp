@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog-item access over GtkBuilder windows.
 #include "viewer/gui/dialog.h"
 

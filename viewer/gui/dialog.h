@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialog-item access to the tool windows: each control is found by its numeric id, as the
 // commands that fill the windows address them (labels, edits, buttons, check boxes).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file chooser over GtkFileChooserDialog, and the background and screenshot commands.
 //
 // Sections: pattern translation | answer handling | GTK dialog | choose_file | commands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's one file chooser (open or save) and the menu window's commands that use it.
 #pragma once
 

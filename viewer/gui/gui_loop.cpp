@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GTK on the main thread beside SDL: GTK is initialised before SDL, and its events are pumped
 // before each SDL poll so that tool-window commands run on the main thread between frames.
 #include "viewer/gui/gui_loop.h"

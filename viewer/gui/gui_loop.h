@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GTK inside the SDL main loop: early initialisation, pumping of pending GUI events, waiting for
 // input while there is nothing to draw, and the quit signals.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The tool windows' templates and artwork, compiled into the viewer as a GResource bundle.
 set(TARVIK_GUI_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TARVIK_GUI_BUNDLE ${TARVIK_GUI_DIR}/tarvik_gui.gresource.xml)

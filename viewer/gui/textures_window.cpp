@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The textures window's list (a GtkTreeView over a two-column GtkListStore: line text, texture
 // index) and its commands.
 #include "viewer/gui/textures_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The textures window's commands: the list of the mesh's textures, replacement and selective
 // showing.
 #pragma once

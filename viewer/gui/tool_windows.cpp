@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool windows over GtkBuilder templates compiled in as resources.
 //
 // Sections: resources | window plumbing | menu window | mesh window | animation window |

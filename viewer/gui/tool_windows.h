@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four modeless tool windows (menu, mesh, animation, textures) and the drawing toggles.
 #pragma once
 

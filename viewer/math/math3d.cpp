@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector, matrix and quaternion math in single precision (every intermediate rounded to float).
 #include "viewer/math/math3d.h"
 

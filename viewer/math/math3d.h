@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vectors (3 floats), column-major 4x4 matrices (translation in 12..14) and x,y,z,w quaternions;
 // angles in degrees at every interface, all arithmetic in single precision.
 #pragma once

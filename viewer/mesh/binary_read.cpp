@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Short-read-checked typed reads.
 #include "viewer/mesh/binary_read.h"
 

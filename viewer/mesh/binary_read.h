@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Typed reads that also fail on a short read at the end of the file, for the model readers.
 //
 // The support library's typed reads report success when the file ends inside a value; every

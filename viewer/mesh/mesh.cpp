@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Creating, classifying and releasing meshes.
 #include "viewer/mesh/mesh.h"
 

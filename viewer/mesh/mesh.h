@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory skinned model: every record of a TKM mesh, its class and its release operations.
 //
 // Index

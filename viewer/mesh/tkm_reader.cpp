@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading TKM files: one function per file section, each returning the code of its failing field.
 //
 // Index: on-disk layout; derived values (texture base, material, bone matrices); bones and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading TKM mesh files into a tkm_mesh, and the bone and gripper records shared with TKA files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing TKM files: one function per file section, in the layout tkm_reader.cpp describes.
 //
 // Octets the reader skips are written with fixed values: the header words 1 and 0, each bone's and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a tkm_mesh as a TKM file (stored fields only, never the derived ones).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Milkshape conversion driver: the model into the neutral model, then the TKM builder.
 #include "viewer/ms3d/ms3d_convert.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converting a read Milkshape model into a tkm_mesh: into the neutral model, then built.
 #pragma once
 

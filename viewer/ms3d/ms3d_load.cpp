@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Milkshape branch of the mesh load command.
 #include "viewer/ms3d/ms3d_load.h"
 

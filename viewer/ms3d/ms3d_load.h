@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Milkshape branch of the mesh load command: read, convert, release.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Milkshape 3D model as read from an .ms3d file; lives only between the read and the conversion.
 #pragma once
 

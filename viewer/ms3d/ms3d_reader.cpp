@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads .ms3d files field by field, in file order, into an ms3d_model.
 //
 // Sections: field transfer, vertices and triangles, groups and materials, joints, entry points.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A read Milkshape model as the neutral model: what the TKM and TKA builders read.
 //
 // Sections: names, joints and keyframes, geometry, ms3d_to_scene.

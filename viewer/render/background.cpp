@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The background image: loaded into a texture that app_state owns and stretched over the window
 // at the start of every frame, behind everything else.
 #include "viewer/render/background.h"

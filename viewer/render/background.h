@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The background image behind the model and screenshots of the OpenGL window.
 #pragma once
 

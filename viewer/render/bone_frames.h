@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a bone stands in an animation frame, for the bones and marker overlays.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One frame of the scene in the fixed render state set at start-up: the mesh pass from vertex
 // arrays kept between frames (mesh_arrays), or immediately, one glBegin/glEnd per triangle, for
 // what the arrays do not draw and as their reference; the bones pass immediately.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing one frame of the scene: the background, the posed meshes with their materials and
 // textures, and the overlays (normals, hit regions, wire view, bones, grips and grippers).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The OpenGL window through SDL 1.2 and the render state that never changes after start-up.
 #include "viewer/render/gl_window.h"
 

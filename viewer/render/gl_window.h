@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's OpenGL window and the fixed render state all drawing relies on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grip and gripper markers: placing them by their bones and drawing the pistol and box solids.
 //
 // Index: marker shapes - bone lookups - pose_grippers - draw_grippers - draw_gripper_marker

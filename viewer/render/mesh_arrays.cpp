@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vertex arrays of the meshes drawn, kept between frames, and the mesh pass drawn from them.
 //
 // The arrays reproduce the immediate drawing call for call where it shows. Every corner of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing a mesh's material runs from vertex arrays kept between frames: the triangles are laid
 // out once per mesh and posed once per frame of animation, and each material run is one draw call.
 #pragma once

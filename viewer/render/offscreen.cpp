@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An OSMesa context drawing into memory, for pictures made without a display. OSMesa runs the
 // same software rasteriser (llvmpipe) as Mesa's GLX under Xvfb, so with the same render state and
 // depth buffer a picture here matches the viewer's window pixel for pixel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing without a display: an OpenGL context in memory (Mesa's OSMesa) in the viewer's render
 // state, whose picture is read back or saved as a PNG file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the picture shows, kept from the last frame: a frame is drawn only when it would differ.
 #include "viewer/render/redraw.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing only when the picture changes: what the OpenGL window would show, compared with what
 // the last frame showed, and the changes app_state does not hold (expose, resize, images).
 #pragma once

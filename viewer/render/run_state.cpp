@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The material and texture state of one material run, shared by both ways of drawing the runs.
 #include "viewer/render/run_state.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The OpenGL state one material run is drawn in: its material colours and its texture.
 #pragma once
 

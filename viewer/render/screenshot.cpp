@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Screenshots: the frame is drawn again into the back buffer, read with ILUT and saved by DevIL
 // through a scratch file, so a failed save leaves an existing file as it was.
 #include "viewer/render/background.h"

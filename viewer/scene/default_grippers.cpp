@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Default grippers and grips of converted Milkshape models.
 //
 // Sections: tables, make_gripper and the makers, make_default_grippers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attachment points a converted model gets by its bone count: grippers on the character
 // classes, grips on weapons.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Images of a converted model written beside it. A glTF file carries PNG or JPEG bytes while the
 // mesh may name its texture "skin.bmp" (as it did before it was exported): such bytes go through
 // the caller's encoder, so that the file beside the mesh is what its name says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the images of a converted model beside it, each in the format its file name asks for.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Lays out the built-in reference skeletons and prints their rows as C++ table data.
 
 The game's own bind poses are known only for a few rows (each table's root, and some rows of the

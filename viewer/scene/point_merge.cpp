@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A hash grid of 0.001-wide cells: two points within 0.0001 of each other lie in the same or in
 // neighbouring cells, so a point is compared only with the kept points of its own cell and of the
 // neighbours across the boundaries it is near (one cell for most points, at most 27).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding nearly coincident points in one pass: the grid behind the TKM builder's vertex and
 // texture coordinate merges.
 #pragma once

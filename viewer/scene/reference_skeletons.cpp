@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Data of the reference skeletons.
 //
 // The game fixes each table's row count and parents, its root row, and in the 52-bone table the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's known skeletons (52, 40, 37 and 34 bones): the bind pose a converted character gets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The neutral model: what the Milkshape and glTF readers fill and the TKM and TKA builders read.
 //
 // Index

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Quaternions in the neutral model's (textbook) sense, and their link to the viewer's.
 #include "viewer/scene/scene_math.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TKA builder: checks an animation's keys, samples them at the viewer's frame rate and fills
 // the frames of a tka_animation for a TKM skeleton.
 //

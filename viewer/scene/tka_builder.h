@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a tka_animation from one of the neutral model's animations, for a TKM skeleton.
 #pragma once
 

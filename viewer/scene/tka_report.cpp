@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a TKA cannot hold of an animation: bone translations and scales, measured by how far they
 // would have moved the model's vertices, frame by frame, against the rotations-only pose.
 #include "viewer/scene/tka_report.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a TKA cannot hold of an animation: the report of its translations and scales.
 #pragma once
 

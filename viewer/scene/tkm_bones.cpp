@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bone step of the TKM builder: joints become bones, the known character skeletons get their
 // reference pose, and the attachment points are made (the scene's, or the default ones).
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TKM builder's driver: the model's name, then the four steps in order, then the class.
 #include "viewer/scene/tkm_builder.h"
 

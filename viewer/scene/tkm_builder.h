@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a tkm_mesh from the neutral model: bones, attachment points, vertices, triangles and
 // materials, with the rules the game's models need (reference skeletons, default grippers).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The material step of the TKM builder: materials and the texture names they use.
 #include <cstring>
 

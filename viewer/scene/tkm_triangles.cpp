@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The triangle step of the TKM builder: material runs, triangles with their corners, hit colours
 // and texture coordinates, the merge of equal texture coordinates, and the triangle list.
 //

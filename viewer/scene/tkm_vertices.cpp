@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vertex step of the TKM builder: joint checks, weights, merging of coincident vertices,
 // sorting by bone, renumbering of the corners, bone runs, stored and blend vertices.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up of the image library (DevIL with its OpenGL utilities).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DevIL's side of the glTF export's textures. DevIL's PNG writer stores the rows top first
 // whatever the source's row order, which is what glTF's texture coordinates expect.
 #include "viewer/textures/image_png.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Images read with DevIL for the glTF export: decoding checks and re-encoding as PNG.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image encoder of a converted model's textures: a glTF file carries PNG or JPEG bytes while
 // the mesh may name its texture "skin.bmp" (as it did before it was exported); DevIL decodes such
 // bytes and writes them again in the named format, so the file beside the mesh is what its name

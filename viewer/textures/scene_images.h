@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding a converted model's images, with DevIL, in the format each file name asks for.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // List lines and the two edits of the textures window, on the mesh's texture names.
 #include "viewer/textures/texture_list.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The textures window's logic apart from GTK: list lines with their marks, path replacement and
 // showing only some textures.
 #pragma once

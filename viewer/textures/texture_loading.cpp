@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texture discovery and loading through DevIL and ILUT.
 //
 // Index: devil helpers - load_image_texture - find_and_load_texture - load_textures -

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning a mesh's texture images into OpenGL textures: finding each image (beside the mesh, in
 // any letter case, or by its stored path) and loading it through DevIL and ILUT.
 #pragma once

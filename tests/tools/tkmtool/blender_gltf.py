@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Blender's side of the glTF round-trip tests, run headless:
 #   blender -b --factory-startup --python blender_gltf.py -- COMMAND ARGS...
 # Commands:

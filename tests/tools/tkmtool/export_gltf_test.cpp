@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool export-gltf run as a program: the samples, a converted Milkshape model and a character
 // with blend vertices, read back and posed at every frame against export-obj at that frame; the
 // Khronos validator on every kind of output; usage errors and failures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Models through glTF and back with tkmtool: the samples exported and converted again keep their
 // name, bones, grips and grippers, texture names and hit colours; where Blender 3.4 is installed,
 // the same through Blender's own import and export, and a rig made in Blender converts with its

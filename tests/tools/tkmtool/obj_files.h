@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading back the OBJ files tkmtool export-obj writes: vertex positions and triangles.
 #pragma once
 

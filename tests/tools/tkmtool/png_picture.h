@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a PNG written by tkmtool back as RGBA pixels, bottom row first (DevIL, as the viewer
 // reads images).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool's layering: the program loads no display, GUI or image library at start-up, the model
 // code includes no header of the layers above it, and a command whose part cannot be loaded says
 // which Debian package brings it.

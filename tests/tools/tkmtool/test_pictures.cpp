@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool render and thumbnail with no display: their options, the framing of the model, the
 // transparent thumbnail, and that a failure never costs the user's file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool render --camera viewer, run with no display, against the viewer's own window: the
 // viewer starts from a command line naming the sample files and options, steps to the frame as
 // the Right key does, and draws; the PNG must hold the very same 640 x 480 pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every tkmtool output meeting the faults of a real machine while it is written: writes refused
 // after N octets (through the scratch files' seam), a kill, a file-size limit, a read-only
 // directory, a directory as the target and a full filesystem. Each must end in exit status 1 with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool run as a program from the tests: a directory holding a small weapon, a three-frame
 // animation of its skeleton and the means to break the weapon.
 #pragma once

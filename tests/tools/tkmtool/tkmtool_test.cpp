@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool run as a program on good and bad files, and its JSON number and string forms.
 #include <gtest/gtest.h>
 

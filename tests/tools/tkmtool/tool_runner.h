@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs tkmtool as a program with its output caught in files of a temporary directory.
 #pragma once
 

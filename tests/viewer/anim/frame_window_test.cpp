@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame number reaches the animation window's "Current frame:" field.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Posing: the rest pose, loaded animations, the weapon's frame, stepping frames, odd animations.
 #include <gtest/gtest.h>
 

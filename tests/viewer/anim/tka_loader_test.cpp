@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading TKA animations against a mesh: frames, animated bones, strings, and damaged files.
 #include <gtest/gtest.h>
 

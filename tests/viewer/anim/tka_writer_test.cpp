@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing TKA files: what the loader read comes back the same, and a failed write leaves the
 // target.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up of the GUI tests: GTK, the SDL OpenGL window and the tool windows, as start-up
 // brings them up, plus small helpers to press widgets and build meshes in memory.
 #pragma once

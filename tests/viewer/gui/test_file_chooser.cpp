@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // choose_file's own logic behind a seam that answers in place of the GTK dialog: what the dialog
 // is asked, the filter index written back, the default extension, the in-use refusal, and paths
 // that do not fit.

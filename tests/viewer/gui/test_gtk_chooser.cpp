@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real GTK chooser driven by GTK calls while it is shown: filters in order and case-blind,
 // the filter index both ways, no owner so the tool windows stay usable (and are refused a second
 // chooser), the default extension on save; and the background and screenshot commands.

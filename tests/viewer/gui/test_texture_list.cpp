@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The textures list's lines and marks, path replacement and showing only some textures, on
 // meshes built in memory.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The textures window for real: list marks, browsing with the chooser seam, replacement with the
 // selection kept, showing only the selection, and every refusal with its message.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool windows for real under X: the menu window and its pictures, the mesh window's boxes
 // and buttons, the animation window's Reset, the exit picture, and the program icon.
 #include <gtest/gtest.h>

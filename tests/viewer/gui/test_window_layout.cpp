@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool windows as GTK lays them out with its default theme and font: every control gets at
 // least the room it asks for, none overlaps another or runs past its window, and the fields show
 // the longest values they can hold in full. Read from the widget allocations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh model: classes, texture base names, derived material values, blend positions, release.
 #include <gtest/gtest.h>
 

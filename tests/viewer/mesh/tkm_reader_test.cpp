@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading TKM files: valid files, every range check, and files that end anywhere.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing TKM files: exact bytes of canonical files, round trips, and write failures.
 #include <gtest/gtest.h>
 

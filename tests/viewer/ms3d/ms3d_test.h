@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers of the Milkshape tests: reading fixtures and converting them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bone step: joints to bones, parents by name, reference skeletons, refused skeletons.
 #include "ms3d_test.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion driver, the triangle and material steps, the load branch, and a converted model
 // saved as TKM and read back.
 #include "ms3d_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Default grippers and grips, and the classes they give converted models.
 #include "ms3d_test.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The grid merges against the plain scans they replace: on generated models up to the format's
 // limits, converting with either gives the same mesh, byte for byte.
 #include "ms3d_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Milkshape reader: field order, codes, magic and version, truncation, release after failure.
 #include "ms3d_test.h"
 

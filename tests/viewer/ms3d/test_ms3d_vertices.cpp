@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vertex step: bone checks, merging, sorting by bone, runs, vertices relative to their bones.
 #include "ms3d_test.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up of the drawing tests: the real window, a camera 10 units in front of the model's
 // origin, and where a point of the plane z = 0 lands in the window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small meshes and animations built in code for the drawing tests: a builder that lays out
 // triangles, materials, textures and grippers, then makes a tkm_mesh that release_mesh frees.
 #pragma once

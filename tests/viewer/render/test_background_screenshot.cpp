@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The background image stretched over the window, and screenshots equal to the pixels shown.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh pass from vertex arrays against the immediate drawing it replaces, read back from the
 // real window: the same pixels, and the same current normal, colour and texture coordinate left
 // behind, for every combination of the drawing toggles and after every change of what is drawn.

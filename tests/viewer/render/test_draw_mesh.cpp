@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh pass read back from the real window: materials, white materials, textures, hit-region
 // colours, the wire view, culling, hidden and marker runs, normals and the camera.
 #include <gtest/gtest.h>

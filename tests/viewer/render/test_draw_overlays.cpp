@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bones, links, grip and gripper markers, the frame check, the weapon's frame and the timer,
 // read back from the real window.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TKA builder: sampling the keys, Milkshape keyframes posed as they say, bones matched by
 // name, what a TKA cannot hold reported, bad keys refused.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TKM builder on neutral models of any source: blend vertices, attachments, names, limits.
 #include <gtest/gtest.h>
 

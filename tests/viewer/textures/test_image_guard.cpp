@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The header check that keeps absurd BMP and TGA files away from DevIL.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small image files written byte by byte for tests: 24-bit BMP (BMP3 header) and TGA, the two
 // formats the viewer offers and DevIL reads.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A converted model's images are written in the format their file names ask for, the picture
 // unchanged and the right way up; bytes already in that format are written as they are.
 #include <gtest/gtest.h>

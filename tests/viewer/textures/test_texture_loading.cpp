@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading texture images into OpenGL textures through DevIL, in the real window (Xvfb).
 #include <gtest/gtest.h>
 

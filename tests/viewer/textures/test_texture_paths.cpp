@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texture path pieces and the search of the mesh's directory, on temporary directory trees.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up of the command tests: a scripted file chooser, a recorded failure notice, a
 // scratch directory and fixture files written byte by byte.
 #pragma once

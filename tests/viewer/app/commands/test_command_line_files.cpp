@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files named on the viewer's command line: which arguments they are, the absolute paths they
 // become, and their loading in order through the load commands, failures and all.
 #include "command_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the commands show in the mesh and animation windows, read back from the real GTK windows.
 #include "command_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The animation load command: chooser request, no mesh, a matching and a mismatching skeleton.
 #include "command_fixture.h"
 

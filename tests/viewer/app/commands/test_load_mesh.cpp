@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh load command: chooser request, TKM and Milkshape branches, the weapon rule, the
 // animation kept or replaced by bone count, and textures switched off when all fail.
 #include "command_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mesh save command: the target replaced whole, and failures that say why and leave the
 // user's file as it was.
 #include "command_fixture.h"

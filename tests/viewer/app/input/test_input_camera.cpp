@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Camera keys, the two mouse modes and the joystick poll (through stand-in joystick calls).
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each command key's effect, acting once on release and never on key-down or repeat.
 #include <GL/gl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The child side of running the real viewer: its environment settings, then the program.
 #pragma once
 

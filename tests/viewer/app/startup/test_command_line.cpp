@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four options, their start values and how other arguments are treated.
 #include <gtest/gtest.h>
 #include <vector>

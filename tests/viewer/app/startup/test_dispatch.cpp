@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event dispatcher's answers, the timer's hand-over to the main loop and the start-up
 // joystick step.
 #include <gtest/gtest.h>

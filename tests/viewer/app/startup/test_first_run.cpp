@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The first run as a user meets it: --help and --version, unknown options, and a start without a
 // display, which must leave the terminal exactly as it was (the viewer runs in a pseudo-terminal
 // here and every byte it writes there is compared).

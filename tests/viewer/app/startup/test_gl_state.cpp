@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixed render state read back from OpenGL after the window is created.
 #include <GL/gl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main loop's handling of quit requests, with SDL's event queue but no window.
 #include <cstdlib>
 #include <gtest/gtest.h>

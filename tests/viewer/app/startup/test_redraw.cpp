@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main loop draws only when the picture changes: every kind of change that shows leads to a
 // frame, and an untouched viewer, its timer ticking, draws nothing.
 #include <gtest/gtest.h>

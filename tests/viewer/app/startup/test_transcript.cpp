@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real viewer and compares its console transcript line by line: start-up, a window
 // closed as a user closes it, shut-down, and the exit codes of the two start-up failures.
 #include <gtest/gtest.h>

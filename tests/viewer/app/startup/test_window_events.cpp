@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main loop with the real OpenGL window under X: an unmap stops the drawing and the loop then
 // sleeps until there is input, the wheel zooms, and slow frames neither slow the animation nor
 // let input queue up behind them.

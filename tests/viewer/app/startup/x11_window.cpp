@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding a window by title and asking it to close, with plain Xlib.
 #include "x11_window.h"
 

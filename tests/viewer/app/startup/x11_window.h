@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding a top-level X window by its title, closing it as a window manager would, unmapping it.
 #pragma once
 

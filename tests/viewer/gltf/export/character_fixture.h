@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small character for the glTF export's tests, as TKM and TKA file descriptions: six bones in
 // two roots with turned bind poses, stored vertices on every bone, blend vertices of every kind a
 // skin can and cannot follow, three materials (textured, see-through, marker), a grip and a

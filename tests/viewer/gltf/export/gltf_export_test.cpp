@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF export read back with tinygltf: counts, hierarchy, inverse bind matrices, geometry,
 // materials and textures, animation keys, and the skin posed at every frame against the viewer.
 #include <IL/il.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading an exported glTF back with tinygltf and posing its skin the way a glTF reader does, for
 // the export's tests. The arithmetic is glTF's definition of skinning, written apart from the
 // exporter's own, so that a fault there cannot hide behind the same fault here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A texture appears on an exported model as the viewer shows it: the viewer draws a textured
 // triangle in the real window, and at each of several points the exported image, sampled at the
 // texture coordinate the exported triangle has there, gives the colour read back from the window.

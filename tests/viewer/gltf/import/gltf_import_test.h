@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers of the glTF import tests: loading a built glTF through the load branch, the
 // Milkshape twin of a glTF description, and the rest-pose positions of a converted mesh.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every malformed or unsupported glTF file is refused with its code and a message that names what
 // is wrong; missing or unusable images are only reported and their materials keep their colour.
 #include "gltf_import_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A glTF model converts to exactly the TKM its Milkshape twin converts to, in each of glTF's
 // forms; the skeleton sizes of the game's classes get their classes and attachment points; the
 // base-colour image is written beside the output and named in the texture list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The glTF reader fills the neutral model with everything a TKM can hold: names, joints in their
 // bind pose, up to four weights per vertex, hit colours, attachment points, texture file names and
 // animations; and refuses animations it cannot play.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The skeleton a glTF file gives: joints reordered so that parents come first, vertices on several
 // joints as blend vertices, rotations and scales of the node hierarchy carried into the rest pose,
 // and joint names kept whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool with glTF models: convert writes the TKM and the textures beside it, info speaks of
 // glTF, export-obj names the written texture, and bad files fail with the reader's reason.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's mesh load takes glTF files by their extension, in any case: the model is shown
 // in its rest pose, its texture written beside it and loaded, and it saves as TKM.
 #include "viewer/app/commands/command_fixture.h"

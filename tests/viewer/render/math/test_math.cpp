@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vector, matrix and quaternion math against values worked out by hand.
 #include <cmath>
 #include <cstring>
