@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target for the Milkshape import: read any bytes as an .ms3d file and convert what reads.
 // Small models are converted twice, with the grid merges and with the plain scans, and must give
-// the same mesh; every converted mesh must save as a TKM file that reads back.
+// the same mesh; every converted mesh must save as a TKM file that reads back. A model that reads
+// is also converted with its Milkshape 1.8 weights, and its keyframes built into a TKA for its
+// mesh.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +12,13 @@
 #include "fuzz_target.h"
 #include "round_trip.h"
 #include "tests/fixtures/ms3d_builder.h"
+#include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tka_builder.h"
+#include "viewer/scene/tkm_builder.h"
 
 namespace fx = ms3d_fixture;
 
@@ -45,6 +51,29 @@ tkm_mesh *read_and_convert(const uint8_t *data, size_t size, merge_method method
     return mesh;
 }
 
+// The model with its extra weights, and its animation built for the mesh so made.
+void convert_weights_and_animation(const uint8_t *data, size_t size) {
+    FILE *stream = open_bytes(data, size);
+    if (!stream) return;
+    ms3d_model *model = create_ms3d();
+    const int read = read_ms3d_stream(model, stream);
+    std::fclose(stream);
+    scene_model scene;
+    if (read == 0 && ms3d_to_scene(model, &scene, true) == 0) {
+        ms3d_weighted_vertices(model);
+        tkm_mesh *mesh = create_mesh();
+        scene_model copy = scene;
+        if (build_tkm(mesh, &copy, {merge_method::grid, "Milkshape", true}) == 0 &&
+            !scene.animations.empty()) {
+            tka_animation *animation = create_animation();
+            build_tka(animation, scene, 0, mesh);
+            release_animation(animation);
+        }
+        release_mesh(mesh);
+    }
+    release_ms3d(model);
+}
+
 template <typename T> bool same(const T *a, const T *b, uint32_t count) {
     return count == 0 || std::memcmp(a, b, count * sizeof(T)) == 0;
 }
@@ -72,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         release_mesh(scan);
     }
     if (grid && grid_result == 0) check_round_trip(grid);
+    if (grid && vertices <= 2000) convert_weights_and_animation(data, size);
     release_mesh(grid);
     return 0;
 }
@@ -92,7 +122,19 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
     fx::model shared = fx::chain_model(3);
     shared.vertices[4] = shared.vertices[0];
     shared.groups.push_back({"again", {0}, 0});
+    fx::model weighted = fx::chain_model(3);
+    weighted.joints[1].rotation[2] = 0.5f;
+    weighted.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1, {0.5f, -1, 1.5f}}};
+    weighted.joints[2].position_keys = {{0, {0, 0, 0}}, {1, {0, 1, 0}}};
+    weighted.extra.blocks = 4;
+    weighted.extra.group_comments = {{0, "body"}};
+    weighted.extra.has_model_comment = true;
+    weighted.extra.model_comment = "made in code";
+    weighted.extra.vertices.resize(weighted.vertices.size());
+    weighted.extra.vertices[1] = {{2, -1, -1}, {60, 0, 0}, {0, 0}};
+    weighted.extra.vertices[4] = {{0, 2, -1}, {30, 30, 0}, {0, 0}};
     return {fx::bytes(fx::triangle_model()),
+            fx::bytes(weighted),
             fx::bytes(keyed),
             fx::bytes(weapon),
             fx::bytes(unassigned),

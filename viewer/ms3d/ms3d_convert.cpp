@@ -5,9 +5,9 @@
 #include "support/messages.h"
 #include "viewer/scene/scene.h"
 
-int convert_ms3d(tkm_mesh *mesh, const ms3d_model *model, merge_method method) {
+int convert_ms3d(tkm_mesh *mesh, const ms3d_model *model, merge_method method, bool weights) {
     scene_model scene;
-    const int result = ms3d_to_scene(model, &scene);
+    const int result = ms3d_to_scene(model, &scene, weights);
     if (result) return result;
     const int built = build_tkm(mesh, &scene, {method, "Milkshape", true});
     if (built) return built;

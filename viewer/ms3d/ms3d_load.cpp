@@ -7,7 +7,21 @@
 #include "viewer/ms3d/ms3d_model.h"
 #include "viewer/scene/scene.h"
 
-int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage) {
+namespace {
+
+// The read error, with the optional block it lies in when it does.
+void report_read_error(int result) {
+    if (const char *block = ms3d_extras_block(result))
+        real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
+                  result, block);
+    else
+        real_meow("Error loading Milkshape model: %d\n", result);
+}
+
+} // namespace
+
+int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage,
+                          ms3d_load_options *options) {
     const char *unused_stage = nullptr;
     const char **at = stage ? stage : &unused_stage;
     *at = "read_ms3d";
@@ -18,10 +32,11 @@ int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage) 
     }
     int result = read_ms3d(model, path);
     if (result) {
-        real_meow("Error loading Milkshape model: %d\n", result);
+        report_read_error(result);
     } else {
         *at = "convert_ms3d";
-        result = convert_ms3d(mesh, model);
+        if (options) options->num_weighted = ms3d_weighted_vertices(model);
+        result = convert_ms3d(mesh, model, merge_method::grid, options && options->weights);
         if (result) real_meow("Can't convert Milkshape model: %d\n", result);
     }
     release_ms3d(model);
@@ -32,17 +47,19 @@ int load_ms3d_mesh(const char *path, tkm_mesh *mesh) {
     return load_ms3d_mesh_staged(path, mesh, nullptr);
 }
 
-int load_ms3d_scene(const char *path, scene_model *scene, const char **stage) {
+int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,
+                    ms3d_load_options *options) {
     const char *unused_stage = nullptr;
     const char **at = stage ? stage : &unused_stage;
     *at = "read_ms3d";
     ms3d_model *model = create_ms3d();
     int result = model ? read_ms3d(model, path) : 1;
     if (result) {
-        real_meow("Error loading Milkshape model: %d\n", result);
+        report_read_error(result);
     } else {
         *at = "convert_ms3d";
-        result = ms3d_to_scene(model, scene);
+        if (options) options->num_weighted = ms3d_weighted_vertices(model);
+        result = ms3d_to_scene(model, scene, options && options->weights);
         if (result) real_meow("Can't convert Milkshape model: %d\n", result);
     }
     release_ms3d(model);

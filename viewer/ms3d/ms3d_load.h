@@ -2,6 +2,8 @@
 // The Milkshape branch of the mesh load command: read, convert, release.
 #pragma once
 
+#include <cstdint>
+
 struct tkm_mesh;
 struct scene_model;
 
@@ -12,10 +14,17 @@ int load_ms3d_mesh(const char *path, tkm_mesh *mesh);
 // load_ms3d_mesh that also tells which stage gave the result: *stage (when stage is not null)
 // becomes "read_ms3d" or "convert_ms3d", a static string. The result is that stage's code: the
 // reader's (1..56, -1, -2) or the conversion's step (1..4); 0 on success (stage "convert_ms3d").
-int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage);
+// options (may be null): whether to keep the extra bone weights, and how many vertices have them.
+struct ms3d_load_options {
+    bool weights = false;      // in: bind vertices to the bones of their Milkshape 1.8 extras too
+    uint32_t num_weighted = 0; // out: vertices whose extras weight more than their own bone
+};
+int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage,
+                          ms3d_load_options *options = nullptr);
 
 // Reads the Milkshape file at path into the empty neutral model (with its keyframes as an
 // animation), printing the read error; *stage (when not null) becomes "read_ms3d" or
 // "convert_ms3d". 0, the reader's code, or the conversion step a name too long for its field
 // belongs to.
-int load_ms3d_scene(const char *path, scene_model *scene, const char **stage);
+int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,
+                    ms3d_load_options *options = nullptr);

@@ -134,13 +134,34 @@ void fill_joints(const ms3d_model *model, scene_model *scene) {
 
 // ---- geometry
 
-void fill_geometry(const ms3d_model *model, scene_model *scene) {
+// The vertex's Milkshape 1.8 weights (checked before), heaviest first, as shares of 1.
+void fill_weights(const ms3d_model *model, uint16_t i, scene_vertex *vertex) {
+    ms3d_vertex_weights w;
+    ms3d_vertex_weights_of(model, i, &w);
+    int sum = 0;
+    for (int k = 0; k < w.num; k++)
+        sum += w.weights[k];
+    vertex->num_weights = 0;
+    for (int k = 0; k < w.num && sum > 0; k++) {
+        scene_weight weight{static_cast<uint32_t>(w.bones[k]), float(w.weights[k]) / float(sum)};
+        int at = vertex->num_weights++;
+        while (at > 0 && vertex->weights[at - 1].weight < weight.weight) {
+            vertex->weights[at] = vertex->weights[at - 1];
+            at--;
+        }
+        vertex->weights[at] = weight;
+    }
+}
+
+void fill_geometry(const ms3d_model *model, scene_model *scene, bool weights) {
     scene->vertices.resize(model->num_vertices);
     for (uint16_t i = 0; i < model->num_vertices; i++) {
         const ms3d_vertex &source = model->vertices[i];
         scene_vertex &vertex = scene->vertices[i];
         std::memcpy(vertex.position, source.position, sizeof vertex.position);
-        if (source.bone >= 0) {
+        if (weights && source.bone >= 0) {
+            fill_weights(model, i, &vertex);
+        } else if (source.bone >= 0) {
             vertex.num_weights = 1;
             vertex.weights[0] = {static_cast<uint32_t>(source.bone), 1.0f};
         }
@@ -193,11 +214,12 @@ int find_parent_joint(const ms3d_model *model, int i) {
 
 // ---- ms3d_to_scene
 
-int ms3d_to_scene(const ms3d_model *model, scene_model *scene) {
+int ms3d_to_scene(const ms3d_model *model, scene_model *scene, bool weights) {
     const int names = check_names(model);
     if (names) return names;
+    if (weights && check_ms3d_weights(model)) return 2;
     scene->name = "Milkshape";
     fill_joints(model, scene);
-    fill_geometry(model, scene);
+    fill_geometry(model, scene, weights);
     return 0;
 }
