@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The game skeleton an armature was imported with, kept inside the .blend (no bpy here).
 
 Blender turns every bone to point along its own y axis, and the game's animations are rotations

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool convert --skeleton GAME.tkm IN OUT.tkm: a glTF or Milkshape model written as a TKM mesh
 // on the bones of GAME.tkm, byte for byte, so that the game's own animations play on it.
 //

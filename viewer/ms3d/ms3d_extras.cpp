@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The optional blocks of Milkshape 1.8 after the joints: comments, vertex extras (the extra bone
 // weights), joint extras and model extras.
 //

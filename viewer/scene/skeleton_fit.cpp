@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Putting a model onto a given skeleton: joints matched to bones by name, vertices kept in place,
 // attachments carried over onto the skeleton's bone axes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Putting a model onto a given skeleton: a mesh edited elsewhere (Blender turns every bone to
 // point along its own y axis) goes back onto the game's own bones, whose axes the game's
 // animations were made for, with every vertex and attachment kept where it stands in the model.

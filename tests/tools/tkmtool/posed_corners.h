@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Posed triangles of TKM meshes for the tkmtool round-trip tests: every corner where the viewer's
 // posing puts it, the model's size, and how far the corners of two meshes' triangles are apart.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tkmtool convert --skeleton: a model whose bones were turned as Blender turns them (each bone
 // pointed along its own y axis, rolled about it, joints and vertices left where they stand) goes
 // back onto the game's own bones, so that the game's walk poses it as it poses the original; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Milkshape animations posed as Milkshape plays them: a small evaluator written here from the
 // format's conventions (radians, R = Rz * Ry * Rx, keys relative to the bind placement, slerp and
 // lerp, first and last keys held) against the TKM and TKA the project builds.
