@@ -13,7 +13,7 @@
 
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
-    if (parse_args(arguments, {},
+    if (parse_args(arguments, {"--weights"},
                    {{"--mesh", "a file"}, {"--skeleton", "a file"}, {"--animation", "a name"}},
                    &parsed) != 0)
         return 1;
@@ -21,18 +21,28 @@ int command_convert(const std::vector<std::string> &arguments) {
     if (args.size() != 2) return usage_error("convert takes IN and OUT");
     if (parsed.has("--mesh") && parsed.has("--skeleton"))
         return usage_error("--mesh and --skeleton both name the skeleton: give one");
-    if (str_equiv(file_extension(args[1].c_str()), "tka"))
+    const bool animation_out = str_equiv(file_extension(args[1].c_str()), "tka");
+    if (animation_out && parsed.has("--weights"))
+        return usage_error("--weights is for a mesh (OUT.tkm): an animation has no vertices");
+    if (animation_out)
         return convert_animation(args[0], args[1],
                                  parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
                                  parsed.value("--animation"));
     if (parsed.has("--mesh") || parsed.has("--animation"))
         return usage_error("--mesh and --animation are for an animation (OUT.tka)");
-    if (parsed.has("--skeleton")) return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1]);
+    const bool weights = parsed.has("--weights");
+    // Every other format keeps its weights anyway: a flag that changes nothing is refused.
+    if (weights && !str_equiv(file_extension(args[0].c_str()), "ms3d"))
+        return usage_error("--weights is for a Milkshape model (IN.ms3d)");
+    if (parsed.has("--skeleton"))
+        return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights);
     failure failed;
     load_context context;
     context.output_path = args[1];
+    context.weights = weights;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
+    note_dropped_weights(args[0], context);
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     int code = write_tkm(mesh.get(), args[1].c_str());
     if (code != 0) {

@@ -15,6 +15,7 @@
 #include "support/memory.h"
 #include "support/scratch_write.h"
 #include "tool_common.h"
+#include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
@@ -24,13 +25,6 @@
 #include "viewer/scene/tkm_builder.h"
 
 namespace {
-
-// The file name of path without its directory and its last extension: the images' prefix.
-std::string stem_of(const std::string &path) {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
 
 // The skeleton as a whole TKM file; null with the reason printed.
 mesh_ptr read_skeleton(const std::string &path) {
@@ -48,14 +42,14 @@ mesh_ptr read_skeleton(const std::string &path) {
 
 // IN read into the neutral model, a glTF's images named after OUT as a plain convert names them.
 bool read_model(const std::string &in, const std::string &out, scene_model *scene,
-                const char **source) {
+                const char **source, load_context *context) {
     failure failed;
     if (!has_scene_reader(in)) {
         std::fprintf(stderr, "tkmtool: --skeleton takes a glTF or Milkshape model, not %s\n",
                      in.c_str());
         return false;
     }
-    if (str_equiv(file_extension(in.c_str()), "ms3d")) return load_scene(in, scene, &failed, source);
+    if (str_equiv(file_extension(in.c_str()), "ms3d")) return load_scene(in, scene, &failed, source, context);
     *source = "glTF";
     gltf_import_notes notes;
     if (read_gltf_scene(scene, in.c_str(), stem_of(out).c_str(), &notes) != 0) {
@@ -68,12 +62,15 @@ bool read_model(const std::string &in, const std::string &out, scene_model *scen
 } // namespace
 
 int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
-                          const std::string &out) {
+                          const std::string &out, bool weights) {
     mesh_ptr skeleton = read_skeleton(skeleton_path);
     if (!skeleton) return 1;
     scene_model scene;
     const char *source = "Milkshape";
-    if (!read_model(in, out, &scene, &source)) return 1;
+    load_context context;
+    context.weights = weights;
+    if (!read_model(in, out, &scene, &source, &context)) return 1;
+    note_dropped_weights(in, context);
     skeleton_fit_report report;
     if (fit_scene_to_skeleton(&scene, skeleton.get(), in.c_str(), &report)) return 1;
     mesh_ptr mesh(create_mesh());

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "json_output.h"
+#include "support/memory.h"
 #include "scene_load.h"
 #include "tool_common.h"
 #include "viewer/scene/scene.h"
@@ -86,6 +87,11 @@ int command_info(const std::vector<std::string> &args) {
             std::printf("%s\n", mesh_json(*mesh).c_str());
         else
             print_mesh_summary(*mesh);
+        // A Milkshape file's weights beyond the vertex's own bone are a property of the file,
+        // not of the mesh shown above (which leaves them out): told apart, like the animations.
+        if (str_equiv(file_extension(parsed.files[0].c_str()), "ms3d"))
+            std::fprintf(json ? stderr : stdout, "vertices with extra bone weights: %u\n",
+                         unsigned{context.num_weighted});
         print_animations(parsed.files[0], json);
         return 0;
     }

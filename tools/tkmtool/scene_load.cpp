@@ -9,14 +9,19 @@
 
 namespace {
 
-bool read_ms3d_scene(const std::string &path, scene_model *scene, failure *failed) {
+bool read_ms3d_scene(const std::string &path, scene_model *scene, failure *failed,
+                     load_context *context) {
     const char *stage = "read_ms3d";
-    const int code = load_ms3d_scene(path.c_str(), scene, &stage);
+    ms3d_load_options options;
+    options.weights = context->weights;
+    const int code = load_ms3d_scene(path.c_str(), scene, &stage, &options);
+    context->num_weighted = options.num_weighted;
     if (code != 0) *failed = {stage, code};
     return code == 0;
 }
 
-bool read_gltf_file_scene(const std::string &path, scene_model *scene, failure *failed) {
+bool read_gltf_file_scene(const std::string &path, scene_model *scene, failure *failed,
+                          load_context *) {
     gltf_import_notes notes;
     const int code = read_gltf_scene(scene, path.c_str(), "image", &notes);
     if (code != 0) {
@@ -30,7 +35,8 @@ bool read_gltf_file_scene(const std::string &path, scene_model *scene, failure *
 struct scene_format {
     const char *extension;
     const char *source;
-    bool (*read)(const std::string &path, scene_model *scene, failure *failed);
+    bool (*read)(const std::string &path, scene_model *scene, failure *failed,
+                 load_context *context);
 };
 constexpr scene_format scene_formats[] = {
     {"ms3d", "Milkshape", read_ms3d_scene},
@@ -51,7 +57,8 @@ bool has_scene_reader(const std::string &path) {
     return find_format(path) != nullptr;
 }
 
-bool load_scene(const std::string &path, scene_model *scene, failure *failed, const char **source) {
+bool load_scene(const std::string &path, scene_model *scene, failure *failed, const char **source,
+                load_context *context) {
     const scene_format *format = find_format(path);
     if (!format) {
         std::fprintf(stderr, "tkmtool: %s is not a model with animations (Milkshape or glTF)\n",
@@ -60,5 +67,6 @@ bool load_scene(const std::string &path, scene_model *scene, failure *failed, co
         return false;
     }
     if (source) *source = format->source;
-    return format->read(path, scene, failed);
+    load_context own_context;
+    return format->read(path, scene, failed, context ? context : &own_context);
 }

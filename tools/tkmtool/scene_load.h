@@ -13,5 +13,6 @@ struct scene_model;
 bool has_scene_reader(const std::string &path);
 // Reads the model at path into the empty scene; false with the reader's message printed and
 // *failed filled in. *source (when not null) becomes the format's name for messages ("Milkshape").
+// context (may be null): whether a Milkshape model keeps its extra weights, and how many it had.
 bool load_scene(const std::string &path, scene_model *scene, failure *failed,
-                const char **source = nullptr);
+                const char **source = nullptr, load_context *context = nullptr);

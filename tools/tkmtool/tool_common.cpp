@@ -30,9 +30,12 @@ bool has_extension(const std::string &path, const char *extension) {
 }
 
 mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *failed,
-                           load_context *) {
+                           load_context *context) {
     const char *stage = "read_ms3d";
-    int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage);
+    ms3d_load_options options;
+    options.weights = context->weights;
+    int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage, &options);
+    context->num_weighted = options.num_weighted;
     if (code != 0) {
         *failed = {stage ? stage : "read_ms3d", code};
         return nullptr;
@@ -101,6 +104,14 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
         return mesh;
     }
     return read_tkm_file(path, std::move(mesh), failed);
+}
+
+void note_dropped_weights(const std::string &path, const load_context &context) {
+    if (context.weights || context.num_weighted == 0) return;
+    std::fprintf(stderr,
+                 "tkmtool: %u vertices of %s have Milkshape 1.8 extra bone weights, left out "
+                 "(each stays on its own bone); convert --weights keeps them\n",
+                 unsigned{context.num_weighted}, path.c_str());
 }
 
 animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed) {

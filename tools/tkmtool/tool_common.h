@@ -33,7 +33,15 @@ struct load_context {
     // empty: they are named in the mesh but not written.
     std::string output_path;
     uint32_t num_animations = 0; // how many animations the file held
+    // A Milkshape model's vertices keep the bones of their Milkshape 1.8 extras (--weights).
+    bool weights = false;
+    uint32_t num_weighted = 0; // out: Milkshape vertices whose extras weight other bones
 };
+
+// When a Milkshape conversion left out extra bone weights (context.num_weighted without
+// context.weights), says once on standard error how many vertices of path had them and that
+// --weights keeps them.
+void note_dropped_weights(const std::string &path, const load_context &context);
 
 // Reads a TKM mesh, or converts a model of another format chosen by the file name's extension.
 // Null on failure, with the reader's message printed and *failed filled in.

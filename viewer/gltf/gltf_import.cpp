@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "support/messages.h"
+#include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_import_internal.h"
 #include "viewer/scene/tka_builder.h"
 #include "viewer/scene/tkm_builder.h"
@@ -92,17 +93,6 @@ void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf:
 }
 
 } // namespace gltf_import
-
-namespace {
-
-// The file name of path without its directory and its last extension.
-std::string stem_of(const std::string &path) {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-} // namespace
 
 // ---- load branch
 

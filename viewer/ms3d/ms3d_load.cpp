@@ -3,6 +3,7 @@
 #include "viewer/ms3d/ms3d_load.h"
 
 #include "support/messages.h"
+#include "viewer/files/path_names.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
 #include "viewer/scene/scene.h"
@@ -61,6 +62,12 @@ int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,
         if (options) options->num_weighted = ms3d_weighted_vertices(model);
         result = ms3d_to_scene(model, scene, options && options->weights);
         if (result) real_meow("Can't convert Milkshape model: %d\n", result);
+        // A Milkshape file holds one animation and no name for it: the file's name tells a
+        // walk.ms3d from a run.ms3d where every animation would otherwise be "Milkshape".
+        const std::string stem = stem_of(path);
+        if (!result && !stem.empty())
+            for (scene_animation &animation : scene->animations)
+                animation.name = stem;
     }
     release_ms3d(model);
     return result;

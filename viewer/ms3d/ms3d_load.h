@@ -23,7 +23,7 @@ int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage,
                           ms3d_load_options *options = nullptr);
 
 // Reads the Milkshape file at path into the empty neutral model (with its keyframes as an
-// animation), printing the read error; *stage (when not null) becomes "read_ms3d" or
+// animation named after the file's stem), printing the read error; *stage (when not null) becomes "read_ms3d" or
 // "convert_ms3d". 0, the reader's code, or the conversion step a name too long for its field
 // belongs to.
 int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,

@@ -14,6 +14,7 @@
 #include "viewer/math/math3d.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/scene/scene.h"
+#include "viewer/scene/scene_math.h"
 
 namespace {
 
@@ -61,37 +62,9 @@ int check_joint_names(const scene_model *scene, const char *source_path) {
 
 // ---- places
 
-// Each joint's bind pose in the model (a joint's parent comes before it).
-std::vector<std::array<float, 16>> joint_worlds(const scene_model *scene) {
-    std::vector<std::array<float, 16>> worlds(scene->joints.size());
-    for (size_t j = 0; j < scene->joints.size(); j++) {
-        const scene_joint &joint = scene->joints[j];
-        if (joint.parent < 0 || size_t(joint.parent) >= j)
-            std::memcpy(worlds[j].data(), joint.local, sizeof joint.local);
-        else
-            mat4_multiply(worlds[j].data(), worlds[size_t(joint.parent)].data(), joint.local);
-    }
-    return worlds;
-}
-
 double distance(const float *a, const float *b) {
     const double dx = double(a[0]) - b[0], dy = double(a[1]) - b[1], dz = double(a[2]) - b[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-// The diagonal of the box around the vertices (around the joints when there are none).
-double model_size(const scene_model *scene, const std::vector<std::array<float, 16>> &worlds) {
-    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    auto take = [&](const float *p) {
-        for (int k = 0; k < 3; k++)
-            low[k] = std::fmin(low[k], p[k]), high[k] = std::fmax(high[k], p[k]);
-    };
-    for (const scene_vertex &vertex : scene->vertices)
-        take(vertex.position);
-    if (scene->vertices.empty())
-        for (const auto &world : worlds)
-            take(&world[12]);
-    return low[0] <= high[0] ? distance(low, high) : 0.0;
 }
 
 // The bone's local matrix as the TKM reader derives it from the stored values.
@@ -157,8 +130,8 @@ int fit_scene_to_skeleton(scene_model *scene, const tkm_mesh *skeleton, const ch
         }
 
     // Where the model's joints stand, and how far each is from its bone.
-    const std::vector<std::array<float, 16>> worlds = joint_worlds(scene);
-    report->model_size = model_size(scene, worlds);
+    const std::vector<std::array<float, 16>> worlds = scene_joint_worlds(*scene);
+    report->model_size = scene_model_size(*scene, worlds);
     for (size_t j = 0; j < scene->joints.size(); j++) {
         const double away = distance(&worlds[j][12], &skeleton->bones[bone_of_joint[j]].world[12]);
         report->largest_offset = std::fmax(report->largest_offset, away);

@@ -2,6 +2,7 @@
 // tkmtool run as a program on good and bad files, and its JSON number and string forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -271,10 +272,11 @@ TEST_F(Tkmtool, ConvertWritesAnAnimationAsTka) {
     EXPECT_NE(r.out.find("frames: 16\n"), std::string::npos);
     // The model's own skeleton and the TKM built from it are one: --mesh gives the same bytes.
     const std::string again = dir / "again.tka";
-    ASSERT_EQ(run({"convert", "--mesh", mesh, "--animation", "Milkshape", model, again}).status, 0);
+    // A Milkshape file's one animation is named after the file.
+    ASSERT_EQ(run({"convert", "--mesh", mesh, "--animation", "arm", model, again}).status, 0);
     EXPECT_EQ(read_all(again), read_all(tka));
     r = run({"info", model});
-    EXPECT_NE(r.out.find("animation: Milkshape (1.50 s)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("animation: arm (1.50 s)\n"), std::string::npos) << r.out;
 }
 
 TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
@@ -307,6 +309,7 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
         {{"convert", still, target}, "has no animations"},
         {{"convert", gun, target}, "is not a model with animations"},
         {{"convert", "--mesh", gun, model, dir / "x.tkm"}, "are for an animation"},
+        {{"convert", "--weights", model, target}, "--weights is for a mesh (OUT.tkm)"},
         {{"convert", backwards, target}, "rotation keys of joint 'j1' have times not increasing"},
         {{"convert", nan, target}, "rotation keys of joint 'j1' have a value that is not a finite"},
         {{"convert", infinite, target},
@@ -320,6 +323,142 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
         EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
             << c.message;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A Milkshape 1.8 chain of three joints (three vertices on each) in which vertex 1 gives 40 of
+// its 100 to j1 and vertex 4 gives 75 to j2; spoil() may break the extras.
+std::string weighted_model(const temp_dir &dir, const char *name = "weighted.ms3d",
+                           void (*spoil)(ms3d_fixture::model &) = nullptr) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(3);
+    m.extra.blocks = 4;
+    m.extra.vertex_sub_version = 2; // weights out of 100
+    m.extra.vertices.resize(m.vertices.size());
+    // The own bone takes weights[0]; what is left of 100 goes to the third id.
+    m.extra.vertices[1] = {{-1, -1, 1}, {60, 0, 0}, {0, 0}};
+    m.extra.vertices[4] = {{-1, -1, 2}, {25, 0, 0}, {0, 0}};
+    if (spoil) spoil(m);
+    std::string path = dir / name;
+    write_fixture(path, ms3d_fixture::bytes(m));
+    return path;
+}
+
+// The numbers of the JSON array that follows key in text, in order.
+std::vector<double> json_numbers_after(const std::string &text, const std::string &key) {
+    std::vector<double> numbers;
+    size_t at = text.find(key);
+    if (at == std::string::npos) return numbers;
+    at += key.size();
+    int depth = 0;
+    for (; at < text.size(); at++) {
+        const char c = text[at];
+        if (c == '[') depth++;
+        if (c == ']' && --depth == 0) break;
+        if ((c >= '0' && c <= '9') || c == '-') {
+            char *end = nullptr;
+            numbers.push_back(std::strtod(text.c_str() + at, &end));
+            at = size_t(end - text.c_str()) - 1;
+        }
+    }
+    return numbers;
+}
+
+TEST_F(Tkmtool, MilkshapeWeightsAreKeptOnlyWithTheFlagAndCountedOtherwise) {
+    const std::string model = weighted_model(dir);
+    const std::string plain = dir / "plain.tkm", weighted = dir / "weighted.tkm";
+
+    run_result r = run({"convert", model, plain});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string notice = "tkmtool: 2 vertices of " + model +
+                               " have Milkshape 1.8 extra bone weights, left out (each stays on "
+                               "its own bone); convert --weights keeps them\n";
+    const size_t first = r.err.find(notice);
+    EXPECT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(notice, first + 1), std::string::npos) << "said once: " << r.err;
+    r = run({"info", plain});
+    EXPECT_NE(r.out.find("blend vertices: 0\n"), std::string::npos) << r.out;
+
+    r = run({"convert", "--weights", model, weighted});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("extra bone weights"), std::string::npos) << r.err;
+    r = run({"info", weighted});
+    EXPECT_NE(r.out.find("blend vertices: 2\n"), std::string::npos) << r.out;
+    // The shares the file gives, heaviest first: 0.6 and 0.4, then 0.75 and 0.25 in some order.
+    r = run({"info", "--json", weighted});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> shares;
+    for (size_t at = r.out.find("\"weights\":"); at != std::string::npos;
+         at = r.out.find("\"weights\":", at + 1)) {
+        const std::vector<double> these = json_numbers_after(r.out.substr(at), "\"weights\":");
+        shares.insert(shares.end(), these.begin(), these.end());
+    }
+    std::sort(shares.begin(), shares.end());
+    const std::vector<double> expected = {0.25, 0.4, 0.6, 0.75};
+    ASSERT_EQ(shares.size(), expected.size()) << r.out;
+    for (size_t k = 0; k < expected.size(); k++)
+        EXPECT_NEAR(shares[k], expected[k], 1.0 / 255) << k;
+
+    // info counts them for the file itself, whichever way it would be converted.
+    r = run({"info", model});
+    EXPECT_NE(r.out.find("vertices with extra bone weights: 2\n"), std::string::npos) << r.out;
+    // A file without extras has none, and a conversion says nothing of them.
+    const std::string arm = keyed_model(dir);
+    r = run({"info", arm});
+    EXPECT_NE(r.out.find("vertices with extra bone weights: 0\n"), std::string::npos) << r.out;
+    r = run({"convert", arm, dir / "arm.tkm"});
+    EXPECT_EQ(r.err.find("extra bone weights"), std::string::npos) << r.err;
+    // Every other format keeps its weights anyway: the flag is refused there.
+    r = run({"convert", "--weights", gun, dir / "gun2.tkm"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--weights is for a Milkshape model (IN.ms3d)"), std::string::npos);
+}
+
+TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
+    const std::string target = dir / "old.tkm";
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    ASSERT_TRUE(write_fixture(target, old));
+    const std::string beyond = weighted_model(dir, "beyond.ms3d", [](ms3d_fixture::model &m) {
+        m.extra.vertices[4].bone_ids[2] = 3; // the chain has joints 0 to 2
+    });
+    const std::string heavy = weighted_model(dir, "heavy.ms3d", [](ms3d_fixture::model &m) {
+        m.extra.vertices[1].weights[0] = 60;
+        m.extra.vertices[1].weights[1] = 41; // 101 of 100
+    });
+    const std::string odd_joints = weighted_model(dir, "odd.ms3d", [](ms3d_fixture::model &m) {
+        m.extra.joint_sub_version = 3; // no such sub-version
+    });
+    ms3d_fixture::model two_blocks = ms3d_fixture::chain_model(3);
+    two_blocks.extra.blocks = 2;
+    std::vector<uint8_t> cut = ms3d_fixture::bytes(two_blocks);
+    cut.resize(cut.size() - 1); // inside the last vertex's extra number
+    const std::string truncated = dir / "truncated.ms3d";
+    ASSERT_TRUE(write_fixture(truncated, cut));
+    struct failing {
+        std::vector<std::string> args;
+        const char *message;
+    };
+    const failing cases[] = {
+        {{"convert", "--weights", beyond, target},
+         "Milkshape vertex extras: vertex 4 names a bone beyond the 3 joints"},
+        {{"convert", "--weights", heavy, target},
+         "Milkshape vertex extras: the weights of vertex 1 sum to more than 100"},
+        {{"convert", odd_joints, target}, "(its joint extras block is truncated or inconsistent)"},
+        {{"convert", truncated, target}, "(its vertex extras block is truncated or inconsistent)"},
+        {{"convert", "--weights", "--skeleton", gun, heavy, target}, "sum to more than 100"},
+    };
+    for (const failing &c : cases) {
+        run_result r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << ": " << r.err;
+        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
+            << c.message;
+    }
+    // Without --weights the extras are not used, so bad weights do not stop the conversion.
+    run_result r = run({"convert", beyond, dir / "beyond.tkm"});
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 } // namespace

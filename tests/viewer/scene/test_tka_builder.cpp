@@ -160,8 +160,51 @@ TEST(build_tka, milkshape_keyframes_pose_as_their_keys_say) {
         for (int k = 12; k < 15; k++)
             EXPECT_NEAR(vertex.world[k], expected_world[k], 1e-5f);
     }
-    EXPECT_NE(b.err.find("a TKA holds only rotations"), std::string::npos) << b.err;
-    EXPECT_NE(b.err.find("up to 2\n"), std::string::npos) << b.err;
+    // Joint 2 and its vertices (x = 2, y and z from 0 to 1: a box of diagonal sqrt(6)) are
+    // carried 2 along z by the end; a Milkshape file has no scales to speak of.
+    EXPECT_NE(b.err.find("Animation 'Milkshape': a TKA holds only rotations, so its bone "
+                         "translations are left out; they would have moved a vertex by up to 2 "
+                         "(82% of the model's size, 2.44949), bone 'j2' the most\n"),
+              std::string::npos)
+        << b.err;
+}
+
+// The note on what a TKA cannot hold says what is left out, how much of the model's size it is,
+// and which bone it would have carried furthest.
+TEST(build_tka, what_is_left_out_is_named_and_measured) {
+    scene_track moved; // j2 from its bind (0 1 0) to (0 1.5 0) by 1 s: half a unit
+    moved.joint = 2;
+    moved.translation.times = {0, 1};
+    moved.translation.values = {0, 1, 0, 0, 1.5f, 0};
+    scene_track grown; // j1 twice its size by 1 s: its child j2 one unit further out
+    grown.joint = 1;
+    grown.scale.times = {0, 1};
+    grown.scale.values = {1, 1, 1, 2, 2, 2};
+    const struct {
+        const char *what;
+        std::vector<scene_track> tracks;
+        const char *note; // after "Animation 'wave': a TKA holds only rotations, so its bone "
+    } cases[] = {
+        {"a translation", {moved},
+         "translations are left out; they would have moved a vertex by up to 0.5 (25% of the "
+         "model's size, 2), bone 'j2' the most\n"},
+        {"a scale", {grown},
+         "scales are left out; they would have moved a vertex by up to 1 (50% of the model's "
+         "size, 2), bone 'j2' the most\n"},
+        {"both", {moved, grown},
+         // j2 stands at 1 + 2 x 1.5 instead of 2.
+         "translations and scales are left out; they would have moved a vertex by up to 2 (100% "
+         "of the model's size, 2), bone 'j2' the most\n"},
+    };
+    for (const auto &c : cases) {
+        scene_model scene = fx::chain("arm", 3); // joints at y = 0, 1, 2: size 2
+        scene.animations.push_back({"wave", c.tracks});
+        built_animation b = build_own(scene);
+        ASSERT_EQ(b.result, 0) << c.what << b.err;
+        EXPECT_EQ(b.err, std::string("Animation 'wave': a TKA holds only rotations, so its bone ") +
+                             c.note)
+            << c.what;
+    }
 }
 
 TEST(build_tka, bones_are_matched_by_name) {
