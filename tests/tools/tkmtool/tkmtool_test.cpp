@@ -248,6 +248,24 @@ TEST(JsonForms, StringsStopAtZeroAndEscapeOddBytes) {
 
 namespace {
 
+// A command that must fail with message on standard error and leave the target as it was.
+struct failing {
+    std::vector<std::string> args;
+    const char *message;
+};
+
+template <class Run>
+void expect_each_fails_leaving(const std::vector<failing> &cases, const std::string &target,
+                               const std::vector<uint8_t> &old, Run run) {
+    for (const failing &c : cases) {
+        run_result r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << ": " << r.err;
+        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
+            << c.message;
+    }
+}
+
 // A Milkshape chain of three joints whose middle one turns a quarter turn about z over 1.5 s;
 // bad() may spoil its keys.
 std::string keyed_model(const temp_dir &dir, const char *name = "arm.ms3d",
@@ -299,11 +317,7 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
     const std::string late = keyed_model(dir, "late.ms3d", [](ms3d_fixture::model &m) {
         m.joints[1].rotation_keys[0].time = std::numeric_limits<float>::infinity();
     });
-    struct failing {
-        std::vector<std::string> args;
-        const char *message;
-    };
-    const failing cases[] = {
+    const std::vector<failing> cases = {
         {{"convert", "--mesh", gun, model, target}, "No bone of the skeleton is named"},
         {{"convert", "--animation", "run", model, target}, "has no animation named 'run'"},
         {{"convert", still, target}, "has no animations"},
@@ -316,13 +330,7 @@ TEST_F(Tkmtool, AnAnimationThatCannotBeConvertedLeavesTheTarget) {
          "translation keys of joint 'j2' have a value that is not a finite"},
         {{"convert", late, target}, "rotation keys of joint 'j1' have a time that is not a number"},
     };
-    for (const failing &c : cases) {
-        run_result r = run(c.args);
-        EXPECT_EQ(r.status, 1) << c.message;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << ": " << r.err;
-        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
-            << c.message;
-    }
+    expect_each_fails_leaving(cases, target, old, [&](const auto &args) { return run(args); });
 }
 
 } // namespace
@@ -436,11 +444,7 @@ TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
     cut.resize(cut.size() - 1); // inside the last vertex's extra number
     const std::string truncated = dir / "truncated.ms3d";
     ASSERT_TRUE(write_fixture(truncated, cut));
-    struct failing {
-        std::vector<std::string> args;
-        const char *message;
-    };
-    const failing cases[] = {
+    const std::vector<failing> cases = {
         {{"convert", "--weights", beyond, target},
          "Milkshape vertex extras: vertex 4 names a bone beyond the 3 joints"},
         {{"convert", "--weights", heavy, target},
@@ -449,13 +453,7 @@ TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
         {{"convert", truncated, target}, "(its vertex extras block is truncated or inconsistent)"},
         {{"convert", "--weights", "--skeleton", gun, heavy, target}, "sum to more than 100"},
     };
-    for (const failing &c : cases) {
-        run_result r = run(c.args);
-        EXPECT_EQ(r.status, 1) << c.message;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << ": " << r.err;
-        EXPECT_EQ(read_all(target), std::vector<unsigned char>(old.begin(), old.end()))
-            << c.message;
-    }
+    expect_each_fails_leaving(cases, target, old, [&](const auto &args) { return run(args); });
     // Without --weights the extras are not used, so bad weights do not stop the conversion.
     run_result r = run({"convert", beyond, dir / "beyond.tkm"});
     EXPECT_EQ(r.status, 0) << r.err;
