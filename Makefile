@@ -19,7 +19,7 @@ BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev li
 CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
-TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) debhelper lintian
+TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) debhelper lintian debootstrap
 # The fuzzers' runtime comes with the clang major version: the installed clang's, else the one
 # the release's clang package depends on (14 on Debian 12, 19 on Debian 13).
 CLANG_RT_PACKAGE := libclang-rt-$(shell { clang -dumpversion 2>/dev/null || apt-cache depends clang \
@@ -35,7 +35,7 @@ NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
-        validator deb print-build-depends test-debian13
+        validator deb print-build-depends test-debian13 debian13-system
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -50,8 +50,8 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
 	  if [ "$$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi; \
-	  $$sudo apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing </dev/null; \
+	  $$sudo apt-get -o DPkg::Lock::Timeout=900 update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends $$missing </dev/null; \
 	fi
 
 build: deps
@@ -94,6 +94,9 @@ test: build validator
 DEBIAN13_DIR ?= /var/cache/tarvik/debian13
 test-debian13:
 	tools/debian13.sh $(DEBIAN13_DIR) test
+# Only the system and the packages the suite needs there (CI makes it while Debian 12's steps run).
+debian13-system:
+	tools/debian13.sh $(DEBIAN13_DIR) deps
 
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-san: deps validator

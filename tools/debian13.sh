@@ -42,8 +42,16 @@ if [ ! -f "$system/.tarvik-complete" ]; then
     rm -rf "$system"
     mkdir -p "$(dirname "$system")"
     echo "Making Debian 13 in $system from $(mirror)"
+    started=$(date +%s)
+    rm -rf "$system.partial"
     debootstrap --variant=minbase trixie "$system.partial" "$(mirror)"
+    # A throwaway system: dpkg need not sync every file it unpacks, and nobody reads its manuals.
+    echo force-unsafe-io >"$system.partial/etc/dpkg/dpkg.cfg.d/tarvik-unsafe-io"
+    printf '%s\n' 'path-exclude /usr/share/doc/*' 'path-include /usr/share/doc/*/copyright' \
+        'path-exclude /usr/share/man/*' 'path-exclude /usr/share/info/*' \
+        'path-exclude /usr/share/locale/*' >"$system.partial/etc/dpkg/dpkg.cfg.d/tarvik-no-docs"
     mv "$system.partial" "$system"
+    echo "test-debian13: Debian 13 made in $(($(date +%s) - started)) s"
     touch "$system/.tarvik-complete"
 fi
 

@@ -48,6 +48,7 @@ constexpr uint16_t num_markers = 8;         // grippers, and as many grips
 
 bool open_window() {
     SDL_VERSION(&app_state.wm_info.version);
+    prefer_window_framebuffer();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) return false;
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

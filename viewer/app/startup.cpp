@@ -200,6 +200,7 @@ int tarvik_main(int argc, char **argv) {
     SDL_VERSION(&app_state.wm_info.version);
     // No SDL timer: SDL 1.2's timer thread wakes the process every millisecond, for good. The
     // animation's tick is a source of the loop's own wait (start_animation_timer).
+    prefer_window_framebuffer();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
         std::printf("failed!\n");
         return 1;

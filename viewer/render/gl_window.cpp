@@ -5,8 +5,14 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <cstdio>
+#include <cstdlib>
 
 #include "viewer/app/app_state.h"
+
+void prefer_window_framebuffer()
+{
+    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
+}
 
 SDL_Surface *create_gl_window(int32_t width, int32_t height)
 {

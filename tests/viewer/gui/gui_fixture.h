@@ -29,6 +29,7 @@ inline int start_viewer_windows() {
     started = 0;
     if (!gui_platform_init()) return 0;
     SDL_VERSION(&app_state.wm_info.version);
+    prefer_window_framebuffer();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) < 0) return 0;
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

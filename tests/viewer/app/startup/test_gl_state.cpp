@@ -12,6 +12,7 @@ class gl_state : public testing::Test {
   protected:
     static void SetUpTestSuite()
     {
+        prefer_window_framebuffer();
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
