@@ -326,7 +326,12 @@ TEST_F(draw_arrays_test, every_combination_of_the_toggles_draws_the_pixels_of_th
         if (app_state.show_normals || smoothed_among_filled) {
             EXPECT_EQ(draw_mesh_arrays(app_state.mesh, app_state.animation), 1) << "with " << which;
         }
-        if (smoothed_among_filled) continue;
+        // Smoothed wire lines under smoothed bone lines go to the immediate path both times, and
+        // Mesa 25 (Debian 13) draws them differently from one run of the same program to the
+        // next (4 runs in 16, at the same pixels): nothing of the arrays to compare there.
+        const bool smoothed_wire_under_bones = app_state.line_smoothing && app_state.show_bones &&
+                                               app_state.mesh_primitive == GL_LINE_STRIP;
+        if (smoothed_among_filled || smoothed_wire_under_bones) continue;
         std::string found = compare_paths();
         ASSERT_EQ(found, "") << "with " << which;
     }
