@@ -9,6 +9,7 @@
 #include <set>
 
 #include "common/dir_names.h"
+#include "common/linux_only.h"
 #include "support_test.h"
 
 namespace {
@@ -161,6 +162,7 @@ TEST(scratch, a_directory_is_no_target) {
 }
 
 TEST(scratch, the_new_file_keeps_the_old_ones_permissions) {
+    SKIP_ON_WINDOWS("Windows files have no POSIX permission bits");
     temp_dir dir;
     std::string target = dir / "private.tkm";
     write_all(target, {'o'});
