@@ -172,8 +172,9 @@ static void release_names(scratch_file *file) {
 
 /* Removes whatever of the new data stands on disk and closes the descriptor. */
 static void discard_data(scratch_state *state) {
-    drop_scratch_name(state, 1);
+    /* Closed first: Windows removes no open file. */
     close_scratch_descriptor(state);
+    drop_scratch_name(state, 1);
 }
 
 /* What close_scratch_file reports, by the step of replace_target that failed. */

@@ -38,8 +38,9 @@ struct temp_dir {
     }
     temp_dir(const temp_dir &) = delete;
     temp_dir &operator=(const temp_dir &) = delete;
-    // Full path of name inside the directory.
-    std::string operator/(const std::string &name) const { return (path / name).string(); }
+    // Full path of name inside the directory, with '/' separators on every system (Windows takes
+    // them too), so that a path can stand in a message's pattern.
+    std::string operator/(const std::string &name) const { return (path / name).generic_string(); }
 };
 
 // The whole content of a file as bytes (empty when it cannot be read).

@@ -8,7 +8,7 @@ binary=$1 list=$2 count=$3 objdump=${4:-}
 if [ -n "$objdump" ]; then
   # The name table's rows: "[   0] +base[   1] 0000 alloc_libraries" or "[   0] alloc_libraries".
   actual=$("$objdump" -p "$binary" |
-           sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^.*\] \([A-Za-z_0-9]*\)$/\1/p' | sort)
+           sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^.*\] \([A-Za-z_0-9]*\)$/\1/p' | grep -v '^Table$' | sort)
 else
   actual=$(nm -D --defined-only "$binary" | awk '{print $3}' |
            grep -v -E '^(_edata|_end|__bss_start|_init|_fini|_IO_stdin_used|__data_start|data_start|_start)$' | sort)

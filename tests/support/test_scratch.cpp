@@ -41,7 +41,7 @@ TEST(scratch, temporary_name_lies_beside_the_target_and_stands_only_once_complet
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(std::string(file->target_name), target);
     std::string pattern =
-        "^" + dir.path.string() + "/-?[0-9]+\\." + std::to_string(getpid()) + "\\.model\\.tkm$";
+        "^" + dir.path.generic_string() + "/-?[0-9]+\\." + std::to_string(getpid()) + "\\.model\\.tkm$";
     EXPECT_TRUE(std::regex_match(std::string(file->temp_name), std::regex(pattern)))
         << file->temp_name;
     write_text(file, "data");

@@ -58,6 +58,8 @@ int write_bmp(std::vector<uint8_t> *out, const pixels &image) {
                                   image.data);
 }
 int write_tga(std::vector<uint8_t> *out, const pixels &image) {
+    // Uncompressed (type 2), as the game's own textures are.
+    stbi_write_tga_with_rle = 0;
     return stbi_write_tga_to_func(append, out, image.width, image.height, image.channels,
                                   image.data);
 }
