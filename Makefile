@@ -4,6 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 REL_BUILD ?= build-release
 FUZZ_BUILD ?= build-fuzz
+WIN_BUILD ?= build-windows
 DEB_BUILD ?= build-deb
 # The suite has run by then (make test): packages are built without it unless asked.
 DEB_BUILD_OPTIONS ?= nocheck
@@ -15,7 +16,7 @@ XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 # (the second marked <!nocheck>; a test keeps them equal); TOOL_PACKAGES are the compiler and make
 # (build-essential, which packages do not list), clang for fuzzing, and the packaging tools.
 BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev libgtk-3-dev \
-           libtinygltf-dev nlohmann-json3-dev libosmesa6-dev
+           libtinygltf-dev nlohmann-json3-dev libstb-dev libosmesa6-dev
 CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
@@ -35,7 +36,8 @@ NODE_PACKAGES = nodejs npm
 VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
-        validator deb print-build-depends test-debian13 debian13-system
+        validator deb print-build-depends test-debian13 debian13-system deps-windows windows \
+        test-windows
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -43,16 +45,21 @@ test test-san: export LC_ALL = C
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs those of the packages named in $(1) that are missing (and $(2), when the command
+# it names is missing), waiting for the dpkg lock another apt holds.
+install_missing = @missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
-	  done; command -v npm >/dev/null 2>&1 || echo $(NODE_PACKAGES)); \
+	  done; $(if $(2),command -v $(2) >/dev/null 2>&1 || echo $(3))); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
 	  if [ "$$(id -u)" -eq 0 ]; then sudo=; else sudo=sudo; fi; \
 	  $$sudo apt-get -o DPkg::Lock::Timeout=900 update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends $$missing </dev/null; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+	    --no-install-recommends $$missing </dev/null; \
 	fi
+
+deps:
+	$(call install_missing,$(PACKAGES),npm,$(NODE_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON
@@ -141,8 +148,34 @@ deb: deps
 	lintian --fail-on error $(DEB_BUILD)/*.changes
 	@ls $(DEB_BUILD)/*.deb
 
+# Windows: tkmtool.exe and larkspur.dll cross-built with MinGW-w64 (the core alone: Debian has
+# no Windows build of the viewer's libraries), the core's suite run under Wine. The headers of
+# tinygltf, nlohmann-json and stb and GoogleTest's source are Debian's own.
+WINDOWS_PACKAGES = cmake g++-mingw-w64-x86-64-posix wine wine64 libtinygltf-dev \
+           nlohmann-json3-dev libstb-dev googletest
+# Wine keeps its settings in a prefix of the build's own; its server is started before CTest, which
+# otherwise waits for ever on the pipe a server started inside a test inherits.
+WINE = /usr/lib/wine/wine64
+WINESERVER = /usr/lib/wine/wineserver
+WINE_ENV = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+
+deps-windows:
+	$(call install_missing,$(WINDOWS_PACKAGES))
+
+windows: deps-windows
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: windows
+	mkdir -p $(WIN_BUILD)/wine-prefix
+	$(WINE_ENV) $(WINESERVER) -p
+	$(WINE_ENV) $(WINE) cmd /c exit
+	cd $(WIN_BUILD) && $(WINE_ENV) LC_ALL=C ctest --output-on-failure -j $(JOBS); \
+	  status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
+
 print-build-depends:
 	@echo $(BUILD_PACKAGES) '|' $(CHECK_PACKAGES)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) $(WIN_BUILD)

@@ -1,12 +1,14 @@
 # SPDX-License-Identifier: MIT
-# Locates the Debian packages the viewer builds against (see the Makefile's deps list).
-find_package(PkgConfig REQUIRED)
+# Locates the Debian packages the viewer builds against (see the Makefile's deps list), above
+# what the core needs (TarvikCoreDeps.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/TarvikCoreDeps.cmake)
+if(TARVIK_CORE_ONLY)
+  return()
+endif()
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
-# glTF 2.0 through tinygltf; Debian ships its implementation in the shared library.
-pkg_check_modules(TINYGLTF REQUIRED IMPORTED_TARGET tinygltf)
 # Mesa's OSMesa: OpenGL without a display, for pictures made by tkmtool.
 pkg_check_modules(OSMESA REQUIRED IMPORTED_TARGET osmesa)
 find_package(X11 REQUIRED)
@@ -15,9 +17,3 @@ find_library(IL_LIBRARY IL REQUIRED)
 find_library(ILU_LIBRARY ILU REQUIRED)
 find_library(ILUT_LIBRARY ILUT REQUIRED)
 find_program(GLIB_COMPILE_RESOURCES glib-compile-resources REQUIRED)
-if(TARVIK_TESTS)
-  find_package(GTest REQUIRED)
-endif()
-if(TARVIK_BENCH)
-  find_package(benchmark REQUIRED)
-endif()

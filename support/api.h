@@ -3,7 +3,11 @@
 #ifndef LARKSPUR_API_H
 #define LARKSPUR_API_H
 
-#if defined(__GNUC__)
+#if defined(_WIN32) && defined(LARKSPUR_SHARED_BUILD)
+#define LARKSPUR_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define LARKSPUR_API
+#elif defined(__GNUC__)
 #define LARKSPUR_API __attribute__((visibility("default")))
 #else
 #define LARKSPUR_API
@@ -17,7 +21,10 @@
 #define LARKSPUR_END_C
 #endif
 
-#if defined(__GNUC__)
+#if defined(_WIN32) && defined(__GNUC__)
+/* MinGW's ANSI stdio (__USE_MINGW_ANSI_STDIO) takes the C99 formats, %zu among them. */
+#define LARKSPUR_PRINTF(f, a) __attribute__((format(gnu_printf, f, a)))
+#elif defined(__GNUC__)
 #define LARKSPUR_PRINTF(f, a) __attribute__((format(printf, f, a)))
 #else
 #define LARKSPUR_PRINTF(f, a)

@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <string.h>
 #include "file.h"
+#include "platform_file.h"
 #include "report.h"
 
 /* Typed values travel as their in-memory octets; the file formats are little-endian. */
@@ -16,21 +17,21 @@
 
 FILE *open_read(const char *path)
 {
-    FILE *stream = fopen(path, "rb");
+    FILE *stream = open_utf8_path(path, "rb");
     if (!stream) LK_REPORT_SHARED("Error opening file '%s' for reading: %s\n", path, strerror(errno));
     return stream;
 }
 
 FILE *open_write(const char *path)
 {
-    FILE *stream = fopen(path, "wb");
+    FILE *stream = open_utf8_path(path, "wb");
     if (!stream) LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", path, strerror(errno));
     return stream;
 }
 
 FILE *open_append(const char *path)
 {
-    FILE *stream = fopen(path, "ab");
+    FILE *stream = open_utf8_path(path, "ab");
     if (!stream)
         LK_REPORT_SHARED("Error opening file '%s' for appending: %s\n", path, strerror(errno));
     return stream;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 /* larkspur: loading shared libraries by name and looking functions up in them. */
-#include <dlfcn.h>
 #include <stdlib.h>
 #include <string.h>
 #include "library.h"
+#include "platform_library.h"
 
 int initialise_library_list(library_list *list)
 {
@@ -21,7 +21,7 @@ library_handle *alloc_libraries(uint32_t count)
 library_handle load_library(const char *name, library_list *list)
 {
     if (!name) return NULL;
-    library_handle library = dlopen(name, RTLD_NOW);
+    library_handle library = platform_open_library(name);
     if (!list || !library || list->count == UINT32_MAX) return library;
     library_handle *grown = alloc_libraries(list->count + 1);
     if (!grown) return library;
@@ -36,7 +36,7 @@ library_handle load_library(const char *name, library_list *list)
 int unload_library(library_handle library, library_list *list)
 {
     if (!library) return 0;
-    int result = dlclose(library) == 0 ? 0 : 1;
+    int result = platform_close_library(library) == 0 ? 0 : 1;
     if (!list || list->count == 0) return result;
     uint32_t at = 0;
     while (at < list->count && list->libraries[at] != library) at++;
@@ -60,7 +60,7 @@ int unload_library(library_handle library, library_list *list)
 void *get_function(const char *name, library_handle library)
 {
     if (!name || !library) return NULL;
-    return dlsym(library, name);
+    return platform_library_symbol(library, name);
 }
 
 void *find_function(const char *name, const library_list *list)

@@ -20,8 +20,13 @@ inline std::set<std::string> names_in(const std::filesystem::path &dir) {
 // Whether the filesystem under dir keeps files without a name (O_TMPFILE), with which a process
 // killed while saving leaves nothing behind.
 inline bool unnamed_files_work(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    (void)dir;
+    return false;
+#else
     int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
     if (fd < 0) return false;
     close(fd);
     return true;
+#endif
 }

@@ -18,6 +18,19 @@ std::string take(char *block)
 
 } // namespace
 
+// The environment as the expansion reads it, on either system.
+void set_variable(const char *name, const char *value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
 TEST(paths, file_extension_points_after_the_last_dot)
 {
     const char *model = "model.tkm";
@@ -52,8 +65,8 @@ TEST(paths, basename_is_the_part_after_the_last_separator)
 
 TEST(paths, canonical_path_expands_defined_references_only)
 {
-    setenv("TARVIK_TEST_ROOT", "/data/swat", 1);
-    unsetenv("TARVIK_TEST_UNSET");
+    set_variable("TARVIK_TEST_ROOT", "/data/swat");
+    set_variable("TARVIK_TEST_UNSET", nullptr);
     char out[64];
     std::memset(out, '#', sizeof out);
     EXPECT_EQ(canonical_path(out, "%TARVIK_TEST_ROOT%\\meshes", sizeof out), 18u);
@@ -70,7 +83,7 @@ TEST(paths, canonical_path_expands_defined_references_only)
 
 TEST(paths, canonical_path_that_does_not_fit_leaves_the_destination_alone)
 {
-    setenv("TARVIK_TEST_ROOT", "/data/swat", 1);
+    set_variable("TARVIK_TEST_ROOT", "/data/swat");
     char out[8];
     std::memset(out, '#', sizeof out);
     EXPECT_EQ(canonical_path(out, "%TARVIK_TEST_ROOT%", sizeof out), 11u);

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
-// tkmtool's optional parts as modules, loaded on first use: found beside the program (the build
+// tkmtool's optional part as a module, loaded on first use: found beside the program (the build
 // tree) or in the installed parts directory. A part that cannot be loaded names the Debian
 // package that brings its library.
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +9,8 @@
 #include "commands.h"
 #include "parts.h"
 #include "support/library.h"
+#include "support/memory.h"
+#include "support/platform_library.h"
 #include "viewer/files/directory_search.h"
 
 namespace {
@@ -25,15 +24,13 @@ struct part {
 
 constexpr part drawing_part = {"tarvik_drawing.so", "OSMesa to draw without a display",
                                "libosmesa6"};
-constexpr part image_part = {"tarvik_images.so", "DevIL to read textures", "libdevil1c2"};
 
 // The directory this program lies in, or "" when the system does not say.
 std::string program_directory() {
-    std::vector<char> path(4096);
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length <= 0 || static_cast<size_t>(length) >= path.size() - 1) return {};
-    std::string whole(path.data(), static_cast<size_t>(length));
-    return whole.substr(0, whole.find_last_of('/'));
+    char *directory = platform_program_directory();
+    std::string found = directory ? directory : "";
+    cleanup_one(directory);
+    return found;
 }
 
 // The part's entry point, loading it on first use; null with the reason printed when it cannot
@@ -51,10 +48,10 @@ void *entry_point(const part &wanted, const char *entry, const char *command) {
     library_handle library = load_library(path.c_str(), nullptr);
     void *function = library ? get_function(entry, library) : nullptr;
     if (!function) {
-        const char *reason = dlerror();
+        const char *reason = platform_library_error();
         std::fprintf(stderr, "tkmtool: %s needs %s: install the Debian package %s (%s)\n", command,
                      wanted.need, wanted.package,
-                     reason ? reason : ("cannot load " + path).c_str());
+                     reason[0] ? reason : ("cannot load " + path).c_str());
     }
     return function;
 }
@@ -73,16 +70,4 @@ int command_render(const std::vector<std::string> &args) {
 
 int command_thumbnail(const std::vector<std::string> &args) {
     return run_drawing("thumbnail", args);
-}
-
-gltf_image_reader image_reader() {
-    auto source = reinterpret_cast<image_reader_source>(
-        entry_point(image_part, image_entry_point, "export-gltf"));
-    return source ? source() : nullptr;
-}
-
-scene_image_encoder image_encoder(const char *command) {
-    auto source = reinterpret_cast<image_encoder_source>(
-        entry_point(image_part, encoder_entry_point, command));
-    return source ? source() : nullptr;
 }

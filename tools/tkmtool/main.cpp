@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // tkmtool: summaries, JSON dumps, TKM conversion, exports and pictures of SWAT models for modders.
 // Each command lives in its own file (commands.h); this file holds the command table.
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "console.h"
 #include "tarvik_version.h"
 #include "tool_common.h"
 
@@ -99,9 +99,7 @@ const command *find_command(const std::string &name) {
 } // namespace
 
 int main(int argc, char **argv) {
-    // A file-size limit (ulimit -f) then fails the write, which says so, instead of killing us.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = prepare_console(argc, argv);
     if (args.empty()) return usage_error("no command given");
     std::string name = args[0];
     args.erase(args.begin());

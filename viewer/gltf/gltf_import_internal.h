@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/api.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/scene/scene.h"
 
@@ -147,6 +148,6 @@ void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf:
                          std::vector<size_t> *numbers);
 
 // Formats like printf into a std::string.
-std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *pattern, ...) LARKSPUR_PRINTF(1, 2);
 
 } // namespace gltf_import

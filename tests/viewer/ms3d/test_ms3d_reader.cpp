@@ -113,8 +113,10 @@ TEST(ms3d_reader, short_files_and_missing_files) {
 
     model_ptr model(create_ms3d());
     EXPECT_EQ(read_ms3d(model.get(), "/nonexistent/dir/model.ms3d"), 1);
-    // A directory opens but cannot be read: a stream error on the magic.
+#ifndef _WIN32
+    // A directory opens but cannot be read: a stream error on the magic. (Windows opens none.)
     EXPECT_EQ(read_ms3d(model.get(), "/tmp"), 2);
+#endif
 }
 
 TEST(ms3d_reader, empty_model_and_trailing_bytes) {
