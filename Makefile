@@ -169,6 +169,8 @@ windows: deps-windows
 
 test-windows: windows
 	mkdir -p $(WIN_BUILD)/wine-prefix
+	@# A server an interrupted run left for this prefix would refuse a second one.
+	-@$(WINE_ENV) $(WINESERVER) -k 2>/dev/null
 	$(WINE_ENV) $(WINESERVER) -p
 	$(WINE_ENV) $(WINE) cmd /c exit
 	cd $(WIN_BUILD) && $(WINE_ENV) LC_ALL=C ctest --output-on-failure -j $(JOBS); \

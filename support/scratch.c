@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 /* larkspur: scratch files that replace their target only when complete.
  *
- * Sections: names | named scratch files and the endings from outside | the stream |
+ * Sections: names | named scratch files and the endings from outside | leftovers | the stream |
  *           opening | closing and abandoning | the tree's own writers
  *
  * The data go to a scratch file in the target's directory that replaces the target in one step
@@ -100,6 +100,55 @@ void drop_scratch_name(scratch_state *state, int remove) {
     state->disk_name = NULL;
 }
 
+/* ---- leftovers -------------------------------------------------------------------------- */
+
+/* A process ended in the instant its scratch file stood named (killed, a power cut) leaves
+   "<ticks>.<pid>.<base>" beside the target. The next save of the same target removes such a name
+   once no process with that id runs. Only names that end in the target's own name are touched:
+   a file of the user's that merely looks like "1.2.notes" in the same folder stays. */
+typedef struct leftover_search {
+    const char *directory; /* the target's directory, "" or ending in a separator */
+    const char *base;      /* the target's name without its directory */
+} leftover_search;
+
+/* The process id of a name "<ticks>.<pid>.<base>" (ticks may be negative); -1 for other names. */
+static long leftover_pid(const char *name, const char *base) {
+    const char *at = name;
+    if (*at == '-') at++;
+    if (*at < '0' || *at > '9') return -1;
+    while (*at >= '0' && *at <= '9')
+        at++;
+    if (*at++ != '.' || *at < '0' || *at > '9') return -1;
+    long pid = 0;
+    for (; *at >= '0' && *at <= '9'; at++) {
+        if (pid > 99999999) return -1; /* no process id has so many digits */
+        pid = pid * 10 + (*at - '0');
+    }
+    if (*at++ != '.' || strcmp(at, base) != 0) return -1;
+    return pid;
+}
+
+static void remove_if_left_over(const char *name, void *context) {
+    const leftover_search *search = (const leftover_search *)context;
+    long pid = leftover_pid(name, search->base);
+    /* This process's own scratch files stand under its running id, so they stay. */
+    if (pid <= 0 || !scratch_process_ended(pid)) return;
+    size_t directory_length = strlen(search->directory), name_length = strlen(name);
+    if (name_length > UINT32_MAX - 1 - directory_length) return;
+    char *path = (char *)alloc_one((uint32_t)(directory_length + name_length + 1));
+    if (!path) return;
+    memcpy(path, search->directory, directory_length);
+    memcpy(path + directory_length, name, name_length);
+    hairball("removing left-over scratch file %s\n", path);
+    remove_scratch_name(path);
+    cleanup_one(path);
+}
+
+static void remove_leftovers(const char *directory, const char *base) {
+    leftover_search search = {directory, base};
+    each_directory_entry(directory, remove_if_left_over, &search);
+}
+
 /* ---- opening ---------------------------------------------------------------------------- */
 static scratch_file *abandon(scratch_file *file, char *directory, char *base) {
     cleanup_one(directory);
@@ -143,16 +192,21 @@ scratch_file *open_scratch_file(const char *target) {
         LK_REPORT("Out of memory for temp name file component!\n");
         return abandon(file, directory, NULL);
     }
-    cleanup_one(directory);
-    cleanup_one(base);
     if (print_scratch_name(file, 0) < 0) {
         LK_REPORT("Can't set temp name\n");
-        return abandon(file, NULL, NULL);
+        return abandon(file, directory, base);
     }
     hairball("temp filename: %s\n", file->temp_name);
     if (create_scratch(state) == 0) {
+        /* A device or pipe written in place has no scratch files beside it. */
+        if (!state->direct) remove_leftovers(directory, base);
+        cleanup_one(directory);
+        cleanup_one(base);
         file->stream = open_scratch_stream(state);
         if (file->stream) return file;
+    } else {
+        cleanup_one(directory);
+        cleanup_one(base);
     }
     int error = errno;
     LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", file->temp_name, strerror(error));

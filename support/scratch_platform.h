@@ -58,6 +58,12 @@ int replace_with_scratch(scratch_state *state);
 void close_scratch_descriptor(scratch_state *state);
 /* Removes a file by name, as a signal handler may. */
 void remove_scratch_name(const char *name);
+/* Calls each with every name (not a path) in directory ("" for the working directory), with
+   context; a directory that cannot be read is passed over. */
+void each_directory_entry(const char *directory, void (*each)(const char *name, void *context),
+                          void *context);
+/* 1 when no process with this id runs (so a scratch file it named is left over), else 0. */
+int scratch_process_ended(long pid);
 /* Starts and ends the removal of registered names when the process is ended from outside. */
 void catch_endings(void);
 void release_endings(void);

@@ -8,6 +8,7 @@
  * SIGTERM and SIGHUP remove the registered names (SIGKILL and power cuts can still leave one). */
 #define _GNU_SOURCE
 #include <errno.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
@@ -31,6 +32,20 @@ int scratch_process_id(void) {
 
 void remove_scratch_name(const char *name) {
     unlink(name);
+}
+
+void each_directory_entry(const char *directory, void (*each)(const char *name, void *context),
+                          void *context) {
+    DIR *listing = opendir(directory[0] ? directory : ".");
+    if (!listing) return;
+    for (struct dirent *entry; (entry = readdir(listing)) != NULL;)
+        each(entry->d_name, context);
+    closedir(listing);
+}
+
+/* EPERM means a process of another user runs under that id: not ended. */
+int scratch_process_ended(long pid) {
+    return kill((pid_t)pid, 0) != 0 && errno == ESRCH;
 }
 
 /* ---- the signals that end the process --------------------------------------------------- */

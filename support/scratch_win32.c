@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include "file.h"
 #include "scratch_platform.h"
@@ -51,6 +52,39 @@ void remove_scratch_name(const char *name) {
     wchar_t *wide = wide_from_utf8(name);
     if (wide) DeleteFileW(wide);
     cleanup_one(wide);
+}
+
+void each_directory_entry(const char *directory, void (*each)(const char *name, void *context),
+                          void *context) {
+    size_t length = strlen(directory);
+    char *pattern = (char *)alloc_one((uint32_t)length + 2);
+    if (!pattern) return;
+    memcpy(pattern, directory, length);
+    pattern[length] = '*';
+    wchar_t *wide = wide_from_utf8(pattern);
+    cleanup_one(pattern);
+    if (!wide) return;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide, &found);
+    cleanup_one(wide);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        char *name = utf8_from_wide(found.cFileName);
+        if (name) each(name, context);
+        cleanup_one(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+/* A process that cannot be opened for want of rights still runs; a handle to one that has ended
+   (someone still holds it) says so by its exit code. */
+int scratch_process_ended(long pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)pid);
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    int ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
 }
 
 /* ---- the console events that end the process -------------------------------------------- */

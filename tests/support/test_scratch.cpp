@@ -89,6 +89,37 @@ TEST(scratch, close_creates_or_replaces_the_target_and_a_second_close_is_refused
     EXPECT_EQ(close_scratch_file(nullptr), 1);
 }
 
+// What a process killed while its scratch file stood named leaves: the next save of that target
+// removes it once no process runs under its id, and touches nothing else.
+TEST(scratch, a_save_removes_what_ended_processes_left_of_its_target_and_nothing_else) {
+    temp_dir dir;
+    // No system hands out a process id this large (Linux stops at 2^22, Windows' are far below).
+    const std::string ended = "99999996", running = std::to_string(getpid());
+    const names left_over = {"5." + ended + ".model.tkm", "-17." + ended + ".model.tkm"};
+    const names kept = {
+        "5." + running + ".model.tkm",   // a process that still runs (this one)
+        "5." + ended + ".other.tkm",     // another target's, left for that target's next save
+        "5." + ended + ".model.tkm.bak", // not the target's own name
+        "x." + ended + ".model.tkm",     // not ticks
+        "5.x" + ended + ".model.tkm",    // not a process id
+        "5." + ended + "model.tkm",      // no dot before the name
+        "model.tkm",                     // the target itself
+    };
+    for (const names *set : {&left_over, &kept})
+        for (const std::string &name : *set) {
+            std::FILE *f = std::fopen((dir / name).c_str(), "wb");
+            ASSERT_NE(f, nullptr) << name;
+            std::fclose(f);
+        }
+    scratch_file *file = open_scratch_file((dir / "model.tkm").c_str());
+    ASSERT_NE(file, nullptr);
+    write_text(file, "new");
+    EXPECT_EQ(close_scratch_file(file), 0);
+    cleanup_scratch_file(file);
+    EXPECT_EQ(names_in(dir.path), kept);
+    EXPECT_EQ(text_of(dir / "model.tkm"), "new");
+}
+
 TEST(scratch, records_without_names_give_their_codes) {
     temp_dir dir;
     std::string target = dir / "t";

@@ -235,3 +235,43 @@ TEST(scratch_faults, a_process_killed_while_writing_an_unnamed_file_leaves_nothi
     EXPECT_EQ(text_of(target), "old");
     EXPECT_EQ(names_in(dir.path), names{"model.tkm"});
 }
+
+TEST(scratch_faults, the_named_file_of_a_killed_save_goes_with_the_next_save_of_its_target) {
+    temp_dir dir;
+    std::string target = dir / "model.tkm";
+    write_all(target, {'o', 'l', 'd'});
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        scratch_faults faults{0, 0, 1, nullptr, nullptr};
+        set_scratch_faults(&faults);
+        scratch_file *file = open_scratch_file(target.c_str());
+        if (!file || !write_octets(file, 1000) || fflush(file->stream) != 0) _exit(3);
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1) _exit(4);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    // SIGKILL cannot be caught: the named scratch file stays, with the child's id in its name.
+    names left = names_in(dir.path);
+    ASSERT_EQ(left.size(), 2u);
+    left.erase("model.tkm");
+    EXPECT_NE(left.begin()->find("." + std::to_string(child) + ".model.tkm"), std::string::npos)
+        << *left.begin();
+    scratch_file *file = open_scratch_file(target.c_str());
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_arbitrary(file->stream, "new", 3), 0);
+    EXPECT_EQ(close_scratch_file(file), 0);
+    cleanup_scratch_file(file);
+    EXPECT_EQ(names_in(dir.path), names{"model.tkm"});
+    EXPECT_EQ(text_of(target), "new");
+}
