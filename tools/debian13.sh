@@ -100,6 +100,8 @@ targets="$*"
 setsid chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
     DEBIAN_FRONTEND=noninteractive /bin/sh -c "
 set -e
+# A run ended during apt leaves dpkg half done; finished first, or every install refuses.
+dpkg --configure -a
 command -v make >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq make </dev/null; }
 cd /root/tarvik
 exec make BUILD=/root/tarvik-build JOBS=$(nproc) $targets" </dev/null &
