@@ -200,16 +200,18 @@ int replace_with_scratch(scratch_state *state) {
         DWORD to_length = GetFullPathNameW(to, 32768, full_to, NULL);
         if (!from_length || from_length >= 32768 || !to_length || to_length >= 32768)
             error = ENAMETOOLONG;
-        else if (GetFileAttributesW(full_to) != INVALID_FILE_ATTRIBUTES &&
-                 (GetFileAttributesW(full_to) & FILE_ATTRIBUTE_DIRECTORY))
-            error = EISDIR;
-        else if (GetFileAttributesW(full_to) != INVALID_FILE_ATTRIBUTES) {
-            if (!ReplaceFileW(full_to, full_from, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL,
-                              NULL))
+        else {
+            DWORD target = GetFileAttributesW(full_to);
+            if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY))
+                error = EISDIR;
+            else if (target != INVALID_FILE_ATTRIBUTES) {
+                if (!ReplaceFileW(full_to, full_from, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL,
+                                  NULL))
+                    error = error_number(GetLastError());
+            } else if (!MoveFileExW(full_from, full_to,
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
                 error = error_number(GetLastError());
-        } else if (!MoveFileExW(full_from, full_to,
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            error = error_number(GetLastError());
+        }
     }
     cleanup_one(from);
     cleanup_one(to);

@@ -47,6 +47,37 @@ struct kind {
 };
 constexpr kind kinds[] = {{"unnamed", 0}, {"named", 1}};
 
+// A child that opens a scratch file for target (named from the start where named_only), writes
+// octets, flushes them and waits to be killed; its id once the data are flushed, else -1.
+pid_t child_paused_mid_save(const std::string &target, int named_only, size_t octets) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        scratch_faults faults{0, 0, named_only, nullptr, nullptr};
+        set_scratch_faults(&faults);
+        scratch_file *file = open_scratch_file(target.c_str());
+        if (!file || !write_octets(file, octets) || fflush(file->stream) != 0) _exit(3);
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1) _exit(4);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    char byte = 0;
+    const bool flushed = child > 0 && read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    return flushed ? child : -1;
+}
+
+// Ends child with SIGKILL; true when that is what ended it.
+bool kill_child(pid_t child) {
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 } // namespace
 
 TEST(scratch_faults, a_refused_write_keeps_the_target_gives_the_reason_and_leaves_nothing) {
@@ -211,27 +242,11 @@ TEST(scratch_faults, a_process_killed_while_writing_an_unnamed_file_leaves_nothi
     if (!unnamed_files_work(dir.path)) GTEST_SKIP() << "the filesystem keeps no unnamed files";
     std::string target = dir / "model.tkm";
     write_all(target, {'o', 'l', 'd'});
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        scratch_file *file = open_scratch_file(target.c_str());
-        if (!file || !write_octets(file, 100000) || fflush(file->stream) != 0) _exit(3);
-        char byte = 1;
-        if (write(ready[1], &byte, 1) != 1) _exit(4);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    close(ready[0]);
+    const pid_t child = child_paused_mid_save(target, 0, 100000);
+    ASSERT_GT(child, 0);
     // The data are on disk, under no name.
     EXPECT_EQ(names_in(dir.path), names{"model.tkm"});
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_TRUE(kill_child(child));
     EXPECT_EQ(text_of(target), "old");
     EXPECT_EQ(names_in(dir.path), names{"model.tkm"});
 }
@@ -240,27 +255,9 @@ TEST(scratch_faults, the_named_file_of_a_killed_save_goes_with_the_next_save_of_
     temp_dir dir;
     std::string target = dir / "model.tkm";
     write_all(target, {'o', 'l', 'd'});
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        scratch_faults faults{0, 0, 1, nullptr, nullptr};
-        set_scratch_faults(&faults);
-        scratch_file *file = open_scratch_file(target.c_str());
-        if (!file || !write_octets(file, 1000) || fflush(file->stream) != 0) _exit(3);
-        char byte = 1;
-        if (write(ready[1], &byte, 1) != 1) _exit(4);
-        for (;;)
-            pause();
-    }
-    close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    close(ready[0]);
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const pid_t child = child_paused_mid_save(target, 1, 1000);
+    ASSERT_GT(child, 0);
+    ASSERT_TRUE(kill_child(child));
     // SIGKILL cannot be caught: the named scratch file stays, with the child's id in its name.
     names left = names_in(dir.path);
     ASSERT_EQ(left.size(), 2u);
