@@ -108,16 +108,20 @@ done
 echo "tkmtool.exe as installed: info --json and $compared files the same as Linux's"
 rm -rf "$prefix/drive_c/users/Jürgen Müller"
 
+# uninstall: the silent uninstall as Apps runs it. The uninstaller runs on from a copy of itself,
+# so that it can remove its own file: the install folder goes last, and is waited for.
+uninstall() {
+    local waited=0
+    "$wine" "$installed/uninstall.exe" /S </dev/null >/dev/null 2>&1 ||
+        fail "the uninstaller exited with $?"
+    while [ -e "$installed" ] && [ $waited -lt 60 ]; do
+        sleep 1
+        waited=$((waited + 1))
+    done
+    [ ! -e "$installed" ] || fail "left after the uninstall: $(cd "$installed" && find . | head)"
+}
 start=$(date +%s)
-"$wine" "$installed/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller exited with $?"
-# The uninstaller runs on from a copy of itself, so that it can remove its own file: the install
-# folder goes last.
-waited=0
-while [ -e "$installed" ] && [ $waited -lt 60 ]; do
-    sleep 1
-    waited=$((waited + 1))
-done
-[ ! -e "$installed" ] || fail "left after the uninstall: $(cd "$installed" && find . | head)"
+uninstall
 echo "uninstalled in about $(($(date +%s) - start)) s"
 "$wine" reg query "$uninstall_key" </dev/null >/dev/null 2>&1 && fail "the uninstall key is left"
 [ "$(reg_value 'HKCU\Environment' Path)" = "$user_path" ] ||
@@ -128,3 +132,16 @@ echo "uninstalled in about $(($(date +%s) - start)) s"
 files_in_prefix after
 diff "$work/before" "$work/after" || fail "files in the prefix that were not there before the install"
 echo "uninstalled: no file, no uninstall key, PATH as it was"
+
+# A PATH longer than the installer can read whole stays exactly as it was: writing back the part
+# it read would lose the rest.
+long_path="C:\\Tools$(for n in $(seq 1 70); do printf ';C:\\Long\\Folder%02d' "$n"; done)"
+"$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$long_path" /f \
+    </dev/null >/dev/null 2>&1
+[ "$(reg_value 'HKCU\Environment' Path)" = "$long_path" ] || fail "the test could not set a long PATH"
+"$wine" "$setup" /S </dev/null >/dev/null 2>&1 || fail "the installer exited with $? (long PATH)"
+[ -f "$installed/bin/tkmtool.exe" ] || fail "not installed beside a long PATH"
+[ "$(reg_value 'HKCU\Environment' Path)" = "$long_path" ] || fail "the install changed a long PATH"
+uninstall
+[ "$(reg_value 'HKCU\Environment' Path)" = "$long_path" ] || fail "the uninstall changed a long PATH"
+echo "a PATH of ${#long_path} characters left as it was"
