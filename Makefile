@@ -150,9 +150,10 @@ deb: deps
 
 # Windows: tkmtool.exe and larkspur.dll cross-built with MinGW-w64 (the core alone: Debian has
 # no Windows build of the viewer's libraries), the core's suite run under Wine. The headers of
-# tinygltf, nlohmann-json and stb and GoogleTest's source are Debian's own.
+# tinygltf, nlohmann-json and stb and GoogleTest's source are Debian's own; NSIS, zip, mandoc and
+# cmark-gfm make the downloads (installer, zips, the manual and README as HTML), unzip checks them.
 WINDOWS_PACKAGES = cmake g++-mingw-w64-x86-64-posix wine wine64 libtinygltf-dev \
-           nlohmann-json3-dev libstb-dev googletest nsis zip mandoc cmark-gfm
+           nlohmann-json3-dev libstb-dev googletest nsis zip unzip mandoc cmark-gfm
 # Wine keeps its settings in a prefix of the build's own; its server is started before CTest, which
 # otherwise waits for ever on the pipe a server started inside a test inherits.
 WINE = /usr/lib/wine/wine64
