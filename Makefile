@@ -37,7 +37,7 @@ VALIDATOR = tools/gltf-validator
 
 .PHONY: all deps build build-release run test test-san fuzz fuzz-merge install blender-addon clean \
         validator deb print-build-depends test-debian13 debian13-system deps-windows windows \
-        test-windows
+        windows-dist test-windows
 
 # The tests read numbers and messages in the C locale and keep GTK's settings in memory.
 test test-san: export GSETTINGS_BACKEND = memory
@@ -150,9 +150,10 @@ deb: deps
 
 # Windows: tkmtool.exe and larkspur.dll cross-built with MinGW-w64 (the core alone: Debian has
 # no Windows build of the viewer's libraries), the core's suite run under Wine. The headers of
-# tinygltf, nlohmann-json and stb and GoogleTest's source are Debian's own.
+# tinygltf, nlohmann-json and stb and GoogleTest's source are Debian's own; NSIS, zip, mandoc and
+# cmark-gfm make the downloads (installer, zips, the manual and README as HTML), unzip checks them.
 WINDOWS_PACKAGES = cmake g++-mingw-w64-x86-64-posix wine wine64 libtinygltf-dev \
-           nlohmann-json3-dev libstb-dev googletest
+           nlohmann-json3-dev libstb-dev googletest nsis zip unzip mandoc cmark-gfm
 # Wine keeps its settings in a prefix of the build's own; its server is started before CTest, which
 # otherwise waits for ever on the pipe a server started inside a test inherits.
 WINE = /usr/lib/wine/wine64
@@ -167,7 +168,13 @@ windows: deps-windows
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
-test-windows: windows
+# The downloads for Windows users in $(WIN_BUILD)/dist: a zip, an installer and the Blender
+# extension with tkmtool.exe inside.
+windows-dist: windows
+	cmake --build $(WIN_BUILD) --target windows-dist
+
+# The suite checks the downloads too: the installer in a Wine prefix of its own.
+test-windows: windows-dist
 	mkdir -p $(WIN_BUILD)/wine-prefix
 	@# A server an interrupted run left for this prefix would refuse a second one.
 	-@$(WINE_ENV) $(WINESERVER) -k 2>/dev/null

@@ -27,7 +27,8 @@ class TKMPreferences(bpy.types.AddonPreferences):
 
     tkmtool_path: StringProperty(
         name="tkmtool", subtype='FILE_PATH', default=tool.default_tool_path(),
-        description="The tkmtool program that converts the files; empty: the one on PATH")
+        description="The tkmtool program that converts the files; empty: the one the "
+                    "add-on carries on Windows, else the one on PATH")
 
     def draw(self, context):
         self.layout.prop(self, "tkmtool_path")

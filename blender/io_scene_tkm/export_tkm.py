@@ -56,7 +56,7 @@ def _export(op, context, make_args, kinds, **gltf_options):
         program = tool.find_tool(preferences(context).tkmtool_path)
         with tool.scratch_folder() as folder:
             args = make_args(armature, folder)
-            glb = os.path.join(folder, tool.file_stem(op.filepath) + ".glb")
+            glb = tool.scratch_file(folder, op.filepath, ".glb")
             gltf_bridge.ensure_object_mode(context)
             with gltf_bridge.only_selected(context, _model_objects(context, armature, kinds),
                                            armature):

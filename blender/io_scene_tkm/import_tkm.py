@@ -118,7 +118,7 @@ class ImportTKM(bpy.types.Operator, ImportHelper):
             program = tool.find_tool(preferences(context).tkmtool_path)
             stem = tool.file_stem(mesh)
             with tool.scratch_folder() as folder:
-                glb = os.path.join(folder, stem + ".glb")
+                glb = tool.scratch_file(folder, mesh, ".glb")
                 args = ["export-gltf", "--hit-colors=vertex-colors"]
                 for animation in animations:
                     args += ["--anim", animation]

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "parts.h"
 #include "tool_common.h"
+#include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_export.h"
 
 namespace {
@@ -18,14 +19,14 @@ std::string animation_name(const std::string &path) {
 }
 
 std::string directory_of(const std::string &path) {
-    size_t slash = path.find_last_of('/');
+    size_t slash = last_folder_separator(path);
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool has_gltf_extension(const std::string &path) {
     size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of('/');
+    size_t slash = last_folder_separator(path);
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash + 2)) return false;
     std::string extension = path.substr(dot + 1);
     for (char &c : extension)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Names made from a path for the user to read: an animation named after its file, images named
-// after the mesh they are written beside.
+// after the mesh they are written beside; and the folder a path names, for files beside it.
 #pragma once
 
 #include <string>
@@ -8,3 +8,7 @@
 // The file name of path without its directory ('/' or '\\') and its last extension; a name
 // whose only dot leads it (".hidden") keeps it. "" for a path that ends in a separator.
 std::string stem_of(const std::string &path);
+
+// Where the folder part of a path given on this system ends: its last '/', and on Windows its
+// last '\\' too (on Linux a backslash is a letter of a file name); npos when there is none.
+std::size_t last_folder_separator(const std::string &path);

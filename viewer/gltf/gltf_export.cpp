@@ -23,6 +23,7 @@
 #include "support/file.h"
 #include "support/memory.h"
 #include "support/scratch_write.h"
+#include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_export_internal.h"
 #include "viewer/mesh/mesh.h"
 
@@ -274,7 +275,7 @@ int32_t write_gltf_files(const std::string &directory, const std::vector<gltf_fi
 int32_t export_gltf(const tkm_mesh &mesh, const std::string &out_path, gltf_export_options options,
                     gltf_export_report *report) {
     *report = gltf_export_report{};
-    size_t slash = out_path.find_last_of('/');
+    size_t slash = last_folder_separator(out_path);
     std::string directory = slash == std::string::npos ? "" : out_path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? out_path : out_path.substr(slash + 1);
     size_t dot = name.find_last_of('.');

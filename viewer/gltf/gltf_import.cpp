@@ -71,7 +71,7 @@ int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *w
 }
 
 std::string directory_of(const std::string &path) {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = last_folder_separator(path);
     if (slash == std::string::npos) return std::string();
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }

@@ -13,6 +13,7 @@
 
 #include "support/messages.h"
 #include "support/scratch_write.h"
+#include "viewer/files/path_names.h"
 #include "viewer/scene/scene.h"
 
 namespace {
@@ -69,7 +70,7 @@ bool image_in_named_format(const scene_image &image) {
 
 int write_scene_images(const std::vector<scene_image> &images, const std::string &beside,
                        scene_image_encoder encode) {
-    const std::string directory = beside.substr(0, beside.find_last_of('/') + 1);
+    const std::string directory = beside.substr(0, last_folder_separator(beside) + 1);
     int failed = 0;
     for (const scene_image &image : images) {
         const std::string target = directory + image.file_name;

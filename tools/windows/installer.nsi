@@ -1,0 +1,177 @@
+; SPDX-License-Identifier: MIT
+; The Windows installer of tkmtool and larkspur, made by dist.sh:
+;   makensis -DVERSION=1.0.0 -DSTAGE=DIR -DREMOVE=FILE.nsh -DSIZE_KB=N -DOUTFILE=SETUP.exe
+; STAGE holds what is installed, laid out as in the install folder; REMOVE lists its files and
+; folders for the uninstaller, which removes only what this installer put there.
+;
+; 64-bit and Unicode: the default x86 installer, run silently under a 64-bit-only Wine, installs
+; nothing and still exits 0, and a 64-bit installer sees the 64-bit Program Files and registry.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!ifndef VERSION | STAGE | REMOVE | SIZE_KB | OUTFILE
+  !error "VERSION, STAGE, REMOVE, SIZE_KB and OUTFILE must be defined (makensis -DNAME=VALUE)"
+!endif
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "WinMessages.nsh"
+!include "WordFunc.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\tarvik"
+; The user's own environment: a change there needs no administrator and reaches new consoles.
+!define USER_ENVIRONMENT "Environment"
+
+Name "tarvik ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\tarvik"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+ShowInstDetails show
+ShowUnInstDetails show
+
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_SMALLDESC
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; ReadRegStr's buffer: a longer PATH cannot be read whole, and writing back a part would lose
+; the rest of the user's PATH.
+!define /math PATH_LIMIT ${NSIS_MAX_STRLEN} - 1
+
+; read_user_path: the user's PATH in $0 (empty when there is none); the error flag set when it is
+; too long to be read whole.
+!macro read_user_path
+  ClearErrors
+  ReadRegStr $0 HKCU "${USER_ENVIRONMENT}" "Path"
+  ${If} ${Errors}
+    ; No value is no error: only a value too long for the buffer is.
+    StrCpy $0 ""
+    !ifdef __UNINSTALL__
+      Call un.user_path_exists
+    !else
+      Call user_path_exists
+    !endif
+    Pop $9
+    ${If} $9 == 0
+      ClearErrors
+    ${Else}
+      SetErrors
+    ${EndIf}
+  ${Else}
+    StrLen $9 $0
+    ${If} $9 >= ${PATH_LIMIT}
+      SetErrors
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; write_user_path: $0 becomes the user's PATH (removed when empty), and running programs such as
+; Explorer are told, so that consoles opened from then on see it.
+!macro write_user_path
+  ${If} $0 == ""
+    DeleteRegValue HKCU "${USER_ENVIRONMENT}" "Path"
+  ${Else}
+    WriteRegExpandStr HKCU "${USER_ENVIRONMENT}" "Path" $0
+  ${EndIf}
+  SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+!macroend
+
+; Pushes 1 when the user's environment has a Path value, whatever its length, else 0.
+!macro define_user_path_exists PREFIX
+Function ${PREFIX}user_path_exists
+  Push $1
+  Push $2
+  StrCpy $1 0
+  StrCpy $2 0
+  ${Do}
+    ClearErrors
+    EnumRegValue $2 HKCU "${USER_ENVIRONMENT}" $1
+    ${If} ${Errors}
+    ${OrIf} $2 == ""
+      StrCpy $2 0
+      ${ExitDo}
+    ${EndIf}
+    ; Value names are case-blind, as is this comparison.
+    ${If} $2 == "Path"
+      StrCpy $2 1
+      ${ExitDo}
+    ${EndIf}
+    IntOp $1 $1 + 1
+  ${Loop}
+  Exch $2
+  Exch
+  Pop $1
+FunctionEnd
+!macroend
+!insertmacro define_user_path_exists ""
+!insertmacro define_user_path_exists "un."
+
+Section "tkmtool and larkspur" section_files
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File /r "${STAGE}/*"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "tarvik ${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "tarvik"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
+SectionEnd
+
+Section "Put tkmtool on your PATH" section_path
+  StrCpy $1 "$INSTDIR\bin"
+  !insertmacro read_user_path
+  ${If} ${Errors}
+    DetailPrint "Your PATH is too long to be changed here: add $1 to it yourself"
+    Return
+  ${EndIf}
+  ${WordAdd} "$0" ";" "+$1" $2
+  ${If} $2 != $0
+    StrCpy $0 $2
+    !insertmacro write_user_path
+    ; The uninstaller takes out only an entry this installer put in.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "PathEntry" $1
+  ${EndIf}
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${section_files} \
+    "tkmtool.exe, larkspur.dll with its headers and import library, the manual and the licences"
+  !insertmacro MUI_DESCRIPTION_TEXT ${section_path} \
+    "Adds the folder of tkmtool.exe to your PATH, so that a console finds tkmtool"
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Section "Uninstall"
+  ClearErrors
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "PathEntry"
+  ${IfNot} ${Errors}
+  ${AndIf} $1 != ""
+    !insertmacro read_user_path
+    ${If} ${Errors}
+      DetailPrint "Your PATH is too long to be changed here: remove $1 from it yourself"
+    ${Else}
+      ${WordAdd} "$0" ";" "-$1" $2
+      ${If} $2 != $0
+        StrCpy $0 $2
+        !insertmacro write_user_path
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !include "${REMOVE}"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Last, so that the folder's going means the rest has gone; a folder the user filled stays.
+  RMDir "$INSTDIR"
+SectionEnd
