@@ -6,8 +6,10 @@
  * (FlushFileBuffers) and put in the target's place: ReplaceFileW where there is a target,
  * MoveFileExW (replacing, written through) where there is none yet. Ctrl+C, Ctrl+Break and a
  * closed console remove the registered names (SetConsoleCtrlHandler); ending the process from
- * the task manager and power cuts can still leave one. Every name is converted to UTF-16 at the
- * call. */
+ * the task manager and power cuts can still leave one; the next save of the same target removes
+ * it. The stream writes into a pipe whose octets a thread of the file's own passes on to it, so
+ * that every write meets the same checks and faults as on POSIX. Every name is converted to UTF-16
+ * at the call. */
 #include <windows.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -105,6 +107,61 @@ void release_endings(void) {
     SetConsoleCtrlHandler(remove_on_console_event, FALSE);
 }
 
+/* ---- the stream ------------------------------------------------------------------------- */
+
+/* Windows streams have no hooks for their writes, so the stream writes into a pipe and this
+   thread takes the octets on to the file, as the POSIX stream's own write function does. Once the
+   file refuses octets the thread closes the pipe, and the stream's next write fails. */
+static DWORD WINAPI pump_octets(void *context) {
+    scratch_state *state = (scratch_state *)context;
+    HANDLE pipe = (HANDLE)state->pump_pipe;
+    char octets[1 << 16];
+    DWORD got = 0;
+    while (ReadFile(pipe, octets, sizeof octets, &got, NULL))
+        if (pass_scratch_octets(state, octets, got) < got) break;
+    CloseHandle(pipe);
+    return 0;
+}
+
+long put_scratch_octets(scratch_state *state, const char *octets, size_t size) {
+    return _write(state->fd, octets, size > (1u << 30) ? (1u << 30) : (unsigned)size);
+}
+
+FILE *open_scratch_stream(scratch_state *state) {
+    HANDLE read_end, write_end;
+    if (!CreatePipe(&read_end, &write_end, NULL, 0)) {
+        errno = error_number(GetLastError());
+        return NULL;
+    }
+    state->pump_pipe = read_end;
+    state->pump = CreateThread(NULL, 0, pump_octets, state, 0, NULL);
+    if (!state->pump) {
+        errno = error_number(GetLastError());
+        CloseHandle(read_end);
+        CloseHandle(write_end);
+        state->pump_pipe = NULL;
+        return NULL;
+    }
+    /* From here on a closed write end ends the thread. */
+    int fd = _open_osfhandle((intptr_t)write_end, _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(write_end);
+        return NULL;
+    }
+    FILE *stream = _fdopen(fd, "wb");
+    if (!stream) _close(fd);
+    return stream;
+}
+
+/* Waits for the thread to take the last octets on; the stream must be closed. */
+static void end_pump(scratch_state *state) {
+    if (!state->pump) return;
+    WaitForSingleObject((HANDLE)state->pump, INFINITE);
+    CloseHandle((HANDLE)state->pump);
+    state->pump = NULL;
+    state->pump_pipe = NULL;
+}
+
 /* ---- opening ---------------------------------------------------------------------------- */
 
 /* Opens name (UTF-8) with _wopen's flags; the descriptor, or -1 with errno set. */
@@ -156,19 +213,11 @@ int create_scratch(scratch_state *state) {
     return 0;
 }
 
-/* The stream has a descriptor of its own, so that the file stays open for the flush to disk once
-   the stream is closed. */
-FILE *open_scratch_stream(scratch_state *state) {
-    int copy = _dup(state->fd);
-    if (copy < 0) return NULL;
-    FILE *stream = _fdopen(copy, "wb");
-    if (!stream) _close(copy);
-    return stream;
-}
-
 /* ---- closing ---------------------------------------------------------------------------- */
 
 int sync_scratch(scratch_state *state) {
+    end_pump(state);
+    if (state->error) return state->error;
     HANDLE handle = (HANDLE)_get_osfhandle(state->fd);
     if (handle == INVALID_HANDLE_VALUE) return EBADF;
     return FlushFileBuffers(handle) ? 0 : error_number(GetLastError());
@@ -181,6 +230,7 @@ int name_scratch(scratch_state *state) {
 }
 
 void close_scratch_descriptor(scratch_state *state) {
+    end_pump(state);
     if (state->fd >= 0) _close(state->fd);
     state->fd = -1;
 }
