@@ -184,7 +184,25 @@ static DWORD target_attributes(const char *name) {
     return attributes;
 }
 
+/* Whether the file name at the end of path (after its folder or drive) holds a character Windows
+   forbids in names: such a name is refused before anything is made, with one reason, where the
+   system's calls would refuse it at some later step or take "name:x" for a stream of "name". */
+static int has_forbidden_name(const char *path) {
+    const char *name = path;
+    for (const char *at = path; *at; at++)
+        if (*at == '/' || *at == '\\') name = at + 1;
+    if (name == path && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':')
+        name = path + 2;
+    for (; *name; name++)
+        if ((unsigned char)*name < 32 || strchr("<>:\"|?*", *name)) return 1;
+    return 0;
+}
+
 int create_scratch(scratch_state *state) {
+    if (has_forbidden_name(state->file.target_name)) {
+        errno = EINVAL;
+        return -1;
+    }
     DWORD old = target_attributes(state->file.target_name);
     if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) {
         errno = EISDIR;
