@@ -16,12 +16,16 @@ const char *file_extension(const char *path)
     }
 }
 
-/* Index of the last '\\' or '/', or -1. */
+/* Index of the last '\\' or '/', or -1; on Windows the ':' of a drive ends the folder of
+   "D:model.tkm" (model.tkm in drive D's current folder). */
 static long last_separator(const char *path)
 {
     long found = -1;
     for (long i = 0; path[i]; i++)
         if (path[i] == '\\' || path[i] == '/') found = i;
+#ifdef _WIN32
+    if (found < 0 && isalpha((unsigned char)path[0]) && path[1] == ':') found = 1;
+#endif
     return found;
 }
 

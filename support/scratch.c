@@ -149,6 +149,33 @@ static void remove_leftovers(const char *directory, const char *base) {
     each_directory_entry(directory, remove_if_left_over, &search);
 }
 
+/* ---- the stream ------------------------------------------------------------------------- */
+
+size_t pass_scratch_octets(scratch_state *state, const char *octets, size_t size) {
+    const scratch_faults faults = *scratch_faults_in_effect();
+    size_t allowed = size;
+    if (faults.error) {
+        uint64_t room = state->written < faults.fail_after ? faults.fail_after - state->written : 0;
+        if (room < size) allowed = (size_t)room;
+    }
+    size_t done = 0;
+    while (done < allowed) {
+        long moved = put_scratch_octets(state, octets + done, allowed - done);
+        if (moved <= 0) {
+            note_scratch_error(state, errno);
+            break;
+        }
+        done += (size_t)moved;
+    }
+    state->written += done;
+    if (done == allowed && allowed < size) {
+        note_scratch_error(state, faults.error);
+        errno = faults.error;
+    }
+    if (faults.on_write && done) faults.on_write(state->written, faults.context);
+    return done;
+}
+
 /* ---- opening ---------------------------------------------------------------------------- */
 static scratch_file *abandon(scratch_file *file, char *directory, char *base) {
     cleanup_one(directory);

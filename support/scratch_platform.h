@@ -20,6 +20,8 @@ typedef struct scratch_state {
     uint64_t written; /* octets the system has taken so far */
     int direct;       /* the target is a device or pipe, written in place */
     int quiet;        /* the caller reports failures itself, with the reason */
+    void *pump;       /* Windows: the thread that takes the stream's octets to fd; else null */
+    void *pump_pipe;  /* Windows: the end of the stream's pipe that the thread reads */
 } scratch_state;
 
 /* ---- shared, for the system's side ---- */
@@ -37,6 +39,10 @@ int take_scratch_name(scratch_state *state);
 void drop_scratch_name(scratch_state *state, int remove);
 /* Removes every name in the registry: for the handlers of signals and console events. */
 void remove_registered_names(void);
+/* Takes size octets of the stream to the file as far as the faults let them, keeping the first
+   failure's reason (errno set to it) and telling on_write; the number of octets the file took,
+   fewer than size once a write failed. Every octet of every scratch file passes here. */
+size_t pass_scratch_octets(scratch_state *state, const char *octets, size_t size);
 
 /* ---- the system's side ---- */
 
@@ -46,8 +52,11 @@ int scratch_process_id(void);
 /* Opens the scratch file for state's target (a target that is a directory fails with EISDIR;
    one that is a device or pipe is opened in place, direct set); 0, or -1 with errno set. */
 int create_scratch(scratch_state *state);
-/* The stream over state->fd whose writes the faults reach; the descriptor outlives it. */
+/* The stream over state->fd whose writes go through pass_scratch_octets; the descriptor
+   outlives it. */
 FILE *open_scratch_stream(scratch_state *state);
+/* Writes up to size octets to state->fd once: the number written, or -1 with errno set. */
+long put_scratch_octets(scratch_state *state, const char *octets, size_t size);
 /* Puts the data on disk; 0 or the error. */
 int sync_scratch(scratch_state *state);
 /* Gives a file that has none the temporary name; 0 or the error. */

@@ -97,34 +97,16 @@ void release_endings(void) {
 
 /* ---- the stream ------------------------------------------------------------------------- */
 
-/* Every octet of every scratch file passes here: the system's error is kept for the caller's
-   message, and the test faults fail a write once fail_after octets have gone through. */
+long put_scratch_octets(scratch_state *state, const char *octets, size_t size) {
+    for (;;) {
+        ssize_t moved = write(state->fd, octets, size);
+        if (moved >= 0 || errno != EINTR) return (long)moved;
+    }
+}
+
+/* Fewer octets than asked marks the stream as failed. */
 static ssize_t write_through(void *cookie, const char *buffer, size_t size) {
-    scratch_state *state = (scratch_state *)cookie;
-    const scratch_faults faults = *scratch_faults_in_effect();
-    size_t allowed = size;
-    if (faults.error) {
-        uint64_t room = state->written < faults.fail_after ? faults.fail_after - state->written : 0;
-        if (room < size) allowed = (size_t)room;
-    }
-    size_t done = 0;
-    while (done < allowed) {
-        ssize_t moved = write(state->fd, buffer + done, allowed - done);
-        if (moved < 0 && errno == EINTR) continue;
-        if (moved <= 0) {
-            note_scratch_error(state, errno);
-            break;
-        }
-        done += (size_t)moved;
-    }
-    state->written += done;
-    if (done == allowed && allowed < size) {
-        note_scratch_error(state, faults.error);
-        errno = faults.error;
-    }
-    if (faults.on_write && done) faults.on_write(state->written, faults.context);
-    /* Fewer octets than asked marks the stream as failed. */
-    return (ssize_t)done;
+    return (ssize_t)pass_scratch_octets((scratch_state *)cookie, buffer, size);
 }
 
 static int seek_through(void *cookie, off64_t *offset, int whence) {

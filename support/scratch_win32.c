@@ -6,8 +6,10 @@
  * (FlushFileBuffers) and put in the target's place: ReplaceFileW where there is a target,
  * MoveFileExW (replacing, written through) where there is none yet. Ctrl+C, Ctrl+Break and a
  * closed console remove the registered names (SetConsoleCtrlHandler); ending the process from
- * the task manager and power cuts can still leave one. Every name is converted to UTF-16 at the
- * call. */
+ * the task manager and power cuts can still leave one; the next save of the same target removes
+ * it. The stream writes into a pipe whose octets a thread of the file's own passes on to it, so
+ * that every write meets the same checks and faults as on POSIX. Every name is converted to UTF-16
+ * at the call. */
 #include <windows.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -105,6 +107,66 @@ void release_endings(void) {
     SetConsoleCtrlHandler(remove_on_console_event, FALSE);
 }
 
+/* ---- the stream ------------------------------------------------------------------------- */
+
+/* Windows streams have no hooks for their writes, so the stream writes into a pipe and this
+   thread takes the octets on to the file, as the POSIX stream's own write function does. Once the
+   file refuses octets the thread closes the pipe, and the stream's next write fails. */
+static DWORD WINAPI pump_octets(void *context) {
+    scratch_state *state = (scratch_state *)context;
+    HANDLE pipe = (HANDLE)state->pump_pipe;
+    char octets[1 << 16];
+    DWORD got = 0;
+    while (ReadFile(pipe, octets, sizeof octets, &got, NULL))
+        if (pass_scratch_octets(state, octets, got) < got) break;
+    CloseHandle(pipe);
+    return 0;
+}
+
+long put_scratch_octets(scratch_state *state, const char *octets, size_t size) {
+    return _write(state->fd, octets, size > (1u << 30) ? (1u << 30) : (unsigned)size);
+}
+
+FILE *open_scratch_stream(scratch_state *state) {
+    HANDLE read_end, write_end;
+    if (!CreatePipe(&read_end, &write_end, NULL, 0)) {
+        errno = error_number(GetLastError());
+        return NULL;
+    }
+    state->pump_pipe = read_end;
+    state->pump = CreateThread(NULL, 0, pump_octets, state, 0, NULL);
+    if (!state->pump) {
+        errno = error_number(GetLastError());
+        CloseHandle(read_end);
+        CloseHandle(write_end);
+        state->pump_pipe = NULL;
+        return NULL;
+    }
+    /* From here on a closed write end ends the thread. */
+    int fd = _open_osfhandle((intptr_t)write_end, _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(write_end);
+        return NULL;
+    }
+    FILE *stream = _fdopen(fd, "wb");
+    if (!stream) {
+        _close(fd);
+        return NULL;
+    }
+    /* Each pass through the pipe costs a round trip to the thread: a larger buffer makes fewer. */
+    setvbuf(stream, NULL, _IOFBF, 1 << 16);
+    return stream;
+}
+
+/* Waits for the thread to take the last octets on; the stream must be closed. */
+static void end_pump(scratch_state *state) {
+    if (!state->pump) return;
+    WaitForSingleObject((HANDLE)state->pump, INFINITE);
+    CloseHandle((HANDLE)state->pump);
+    state->pump = NULL;
+    state->pump_pipe = NULL;
+}
+
 /* ---- opening ---------------------------------------------------------------------------- */
 
 /* Opens name (UTF-8) with _wopen's flags; the descriptor, or -1 with errno set. */
@@ -127,7 +189,25 @@ static DWORD target_attributes(const char *name) {
     return attributes;
 }
 
+/* Whether the file name at the end of path (after its folder or drive) holds a character Windows
+   forbids in names: such a name is refused before anything is made, with one reason, where the
+   system's calls would refuse it at some later step or take "name:x" for a stream of "name". */
+static int has_forbidden_name(const char *path) {
+    const char *name = path;
+    for (const char *at = path; *at; at++)
+        if (*at == '/' || *at == '\\') name = at + 1;
+    if (name == path && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':')
+        name = path + 2;
+    for (; *name; name++)
+        if ((unsigned char)*name < 32 || strchr("<>:\"|?*", *name)) return 1;
+    return 0;
+}
+
 int create_scratch(scratch_state *state) {
+    if (has_forbidden_name(state->file.target_name)) {
+        errno = EINVAL;
+        return -1;
+    }
     DWORD old = target_attributes(state->file.target_name);
     if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY)) {
         errno = EISDIR;
@@ -156,19 +236,11 @@ int create_scratch(scratch_state *state) {
     return 0;
 }
 
-/* The stream has a descriptor of its own, so that the file stays open for the flush to disk once
-   the stream is closed. */
-FILE *open_scratch_stream(scratch_state *state) {
-    int copy = _dup(state->fd);
-    if (copy < 0) return NULL;
-    FILE *stream = _fdopen(copy, "wb");
-    if (!stream) _close(copy);
-    return stream;
-}
-
 /* ---- closing ---------------------------------------------------------------------------- */
 
 int sync_scratch(scratch_state *state) {
+    end_pump(state);
+    if (state->error) return state->error;
     HANDLE handle = (HANDLE)_get_osfhandle(state->fd);
     if (handle == INVALID_HANDLE_VALUE) return EBADF;
     return FlushFileBuffers(handle) ? 0 : error_number(GetLastError());
@@ -181,6 +253,7 @@ int name_scratch(scratch_state *state) {
 }
 
 void close_scratch_descriptor(scratch_state *state) {
+    end_pump(state);
     if (state->fd >= 0) _close(state->fd);
     state->fd = -1;
 }

@@ -15,8 +15,9 @@ typedef struct scratch_faults {
     uint64_t fail_after; /* octets of each file the system takes before its writes fail */
     int error;           /* the errno of that failure; 0 for no failing writes */
     int named_only;      /* refuse unnamed files, as filesystems without O_TMPFILE do */
-    void (*on_write)(uint64_t written, void *context); /* after each write: the file's size */
-    void *context;                                     /* handed to on_write */
+    /* After each write: the file's size. Windows calls it on a thread the file has of its own. */
+    void (*on_write)(uint64_t written, void *context);
+    void *context; /* handed to on_write */
 } scratch_faults;
 
 /* Copies faults into effect for every scratch file written from now on; null ends them. */

@@ -53,6 +53,12 @@ TEST(paths, dirname_keeps_its_final_separator)
     EXPECT_EQ(take(get_dirname("/x")), "/");
     EXPECT_EQ(take(get_dirname("a/b\\c")), "a/b\\");
     EXPECT_EQ(take(get_dirname("/home/user/m.tkm")), "/home/user/");
+#ifdef _WIN32
+    // A drive's current folder: a scratch file beside "D:m.tkm" must be "D:<name>", not a stream.
+    EXPECT_EQ(take(get_dirname("D:m.tkm")), "D:");
+#else
+    EXPECT_EQ(take(get_dirname("D:m.tkm")), "");
+#endif
 }
 
 TEST(paths, basename_is_the_part_after_the_last_separator)
@@ -61,6 +67,11 @@ TEST(paths, basename_is_the_part_after_the_last_separator)
     EXPECT_EQ(take(get_basename("a/b\\c")), "c");
     EXPECT_EQ(take(get_basename("model.tkm")), "model.tkm");
     EXPECT_EQ(take(get_basename("dir\\")), "");
+#ifdef _WIN32
+    EXPECT_EQ(take(get_basename("D:m.tkm")), "m.tkm");
+#else
+    EXPECT_EQ(take(get_basename("D:m.tkm")), "D:m.tkm");
+#endif
 }
 
 TEST(paths, canonical_path_expands_defined_references_only)

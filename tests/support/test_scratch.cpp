@@ -209,6 +209,55 @@ TEST(scratch, the_new_file_keeps_the_old_ones_permissions) {
     EXPECT_EQ(text_of(target), "new");
 }
 
+// Targets Windows cannot take and Linux can: Windows refuses them with the reason before anything
+// is made; Linux saves them like any other (a read-only file is replaced as its folder allows).
+TEST(scratch, a_read_only_target_or_a_name_windows_forbids_is_refused_there_alone) {
+    struct target_case {
+        const char *name;
+        bool read_only;
+        int windows_error;
+    };
+    const target_case cases[] = {
+        {"locked.tkm", true, EACCES}, {"a<b.tkm", false, EINVAL},      {"a>b.tkm", false, EINVAL},
+        {"a\"b.tkm", false, EINVAL},  {"out:name.tkm", false, EINVAL}, {"a|b.tkm", false, EINVAL},
+        {"a?b.tkm", false, EINVAL},   {"a*b.tkm", false, EINVAL},
+    };
+    for (const target_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        temp_dir dir;
+        const std::string target = dir / c.name;
+        if (c.read_only) {
+            write_all(target, {'o', 'l', 'd'});
+            // Windows' C library makes a file without write permission read-only.
+            ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+        }
+        const names before = names_in(dir.path);
+        testing::internal::CaptureStderr();
+        errno = 0;
+        scratch_file *file = open_scratch_file(target.c_str());
+        const int error = errno;
+        testing::internal::GetCapturedStderr();
+#ifdef _WIN32
+        EXPECT_EQ(file, nullptr);
+        EXPECT_EQ(error, c.windows_error);
+        EXPECT_EQ(names_in(dir.path), before);
+        if (c.read_only) {
+            EXPECT_EQ(text_of(target), "old");
+        }
+        if (file) cleanup_scratch_file(file);
+#else
+        (void)error;
+        ASSERT_NE(file, nullptr);
+        write_text(file, "new");
+        EXPECT_EQ(close_scratch_file(file), 0);
+        cleanup_scratch_file(file);
+        EXPECT_EQ(names_in(dir.path), names{c.name});
+        EXPECT_EQ(text_of(target), "new");
+#endif
+        if (c.read_only) chmod(target.c_str(), 0644);
+    }
+}
+
 TEST(scratch, unopenable_temporary_file_gives_null) {
     temp_dir dir;
     std::string target = dir / "missing/dir/model.tkm";

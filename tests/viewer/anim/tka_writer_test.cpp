@@ -10,7 +10,6 @@
 
 #include "support/scratch_write.h"
 #include "tests/common/dir_names.h"
-#include "tests/common/linux_only.h"
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/tka_writer.h"
 
@@ -94,7 +93,6 @@ TEST(write_tka, what_the_loader_read_reads_back_and_writes_the_same) {
 }
 
 TEST(write_tka, a_failed_write_leaves_the_target_and_no_scratch_file) {
-    SKIP_ON_WINDOWS("the write faults are injected into a stream over the system's writes");
     temp_dir dir;
     int code = -1;
     mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
@@ -120,7 +118,6 @@ TEST(write_tka, a_failed_write_leaves_the_target_and_no_scratch_file) {
 }
 
 TEST(write_tka, a_refused_write_gives_the_reason_and_leaves_the_target_alone) {
-    SKIP_ON_WINDOWS("the write faults are injected into a stream over the system's writes");
     temp_dir dir;
     int code = -1;
     mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
