@@ -100,9 +100,7 @@ TEST_F(Tkmtool, FailuresNameTheirStage) {
     const std::string broken = broken_mesh();
     // The fixture cuts small_tkm five octets into the first vertex's position.
     const labelled_bytes whole = build_tkm_labelled(small_tkm());
-    size_t first_position = 0;
-    while (whole.codes[first_position] != 19)
-        ++first_position;
+    const long first_position = nth_octet_labelled(whole, 19, 0);
     const std::string offset = std::to_string(first_position + 5);
     const std::string explanation =
         broken + ": the file ends at octet " + offset + ", inside vertex 0 of 4, at its position";

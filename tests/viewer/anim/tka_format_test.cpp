@@ -11,12 +11,6 @@ namespace {
 
 using namespace tkm_fixture;
 
-long nth_octet_labelled(const labelled_bytes &file, int code, int n) {
-    for (size_t i = 0; i < file.codes.size(); ++i)
-        if (file.codes[i] == code && n-- == 0) return static_cast<long>(i);
-    return -1;
-}
-
 struct TkaExplanation : testing::Test {
     temp_dir dir;
     mesh_ptr mesh;

@@ -11,13 +11,6 @@ namespace {
 
 using namespace tkm_fixture;
 
-// The offset of the n-th octet (from 0) that the fixture labels with code; -1 when there is none.
-long nth_octet_labelled(const labelled_bytes &file, int code, int n) {
-    for (size_t i = 0; i < file.codes.size(); ++i)
-        if (file.codes[i] == code && n-- == 0) return static_cast<long>(i);
-    return -1;
-}
-
 struct read_result {
     int code = -1;
     read_failure failure;
