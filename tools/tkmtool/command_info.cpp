@@ -59,7 +59,7 @@ void print_animations(const std::string &path, bool json) {
 }
 
 int report_failure(const failure &failed, bool json) {
-    if (json) std::printf("%s\n", error_json(failed.stage, failed.code).c_str());
+    if (json) std::printf("%s\n", error_json(failed.stage, failed.code, failed.detail).c_str());
     return 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
+#include "viewer/mesh/read_failure.h"
 
 std::string json_float(float value) {
     if (std::isnan(value)) return "\"nan\"";
@@ -35,9 +36,13 @@ std::string json_string(const char *text) {
     return out + "\"";
 }
 
-std::string error_json(const char *stage, int code) {
+std::string error_json(const char *stage, int code, const read_failure &detail) {
+    const bool told = !detail.message.empty();
     return "{\"error\": {\"stage\": " + json_string(stage) + ", \"code\": " + std::to_string(code) +
-           "}}";
+           ", \"field\": " + (told && detail.field ? json_string(detail.field) : "null") +
+           ", \"offset\": " +
+           (told && detail.offset >= 0 ? std::to_string(detail.offset) : "null") +
+           ", \"message\": " + (told ? json_string(detail.message.c_str()) : "null") + "}}";
 }
 
 namespace {

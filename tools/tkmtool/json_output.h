@@ -6,6 +6,7 @@
 
 struct tkm_mesh;
 struct tka_animation;
+struct read_failure;
 
 // The shortest decimal that reads back as the same 32-bit float; "nan", "inf", "-inf" (quoted)
 // for the values JSON has no number for.
@@ -16,5 +17,6 @@ std::string json_string(const char *text);
 std::string mesh_json(const tkm_mesh &mesh);
 // The whole animation as one JSON object (no trailing newline).
 std::string animation_json(const tka_animation &animation);
-// {"error": {"stage": stage, "code": code}}
-std::string error_json(const char *stage, int code);
+// {"error": {"stage": stage, "code": code, "field": F, "offset": N, "message": M}}: field,
+// offset and message from detail, each null when the reader told nothing of it.
+std::string error_json(const char *stage, int code, const read_failure &detail);

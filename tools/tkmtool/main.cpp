@@ -81,7 +81,8 @@ void print_usage() {
                "  --version                          the version\n"
                "\n"
                "Exit status: 0 on success, 1 on failure. With --json a failure prints\n"
-               "{\"error\": {\"stage\": S, \"code\": N}} on standard output.\n"
+               "{\"error\": {\"stage\": S, \"code\": N, \"field\": F, \"offset\": O,\n"
+               "\"message\": M}} on standard output (F, O, M null when unknown).\n"
                "See tkmtool(1).\n",
                stdout);
 }

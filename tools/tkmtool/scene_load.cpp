@@ -16,7 +16,7 @@ bool read_ms3d_scene(const std::string &path, scene_model *scene, failure *faile
     options.weights = context->weights;
     const int code = load_ms3d_scene(path.c_str(), scene, &stage, &options);
     context->num_weighted = options.num_weighted;
-    if (code != 0) *failed = {stage, code};
+    if (code != 0) *failed = {stage, code, options.failure};
     return code == 0;
 }
 

@@ -37,7 +37,7 @@ mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *fail
     int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage, &options);
     context->num_weighted = options.num_weighted;
     if (code != 0) {
-        *failed = {stage ? stage : "read_ms3d", code};
+        *failed = {stage ? stage : "read_ms3d", code, options.failure};
         return nullptr;
     }
     return mesh;
@@ -66,10 +66,12 @@ mesh_ptr convert_gltf_file(const std::string &path, mesh_ptr mesh, failure *fail
 }
 
 mesh_ptr read_tkm_file(const std::string &path, mesh_ptr mesh, failure *failed) {
-    int code = read_tkm(mesh.get(), path.c_str());
+    read_failure detail;
+    int code = read_tkm_explained(mesh.get(), path.c_str(), &detail);
     if (code != 0) {
         std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
-        *failed = {"read_tkm", code};
+        print_failure_explanation(detail);
+        *failed = {"read_tkm", code, detail};
         return nullptr;
     }
     return mesh;
@@ -116,10 +118,12 @@ void note_dropped_weights(const std::string &path, const load_context &context) 
 
 animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed) {
     animation_ptr animation(create_animation());
-    int code = animation ? load_tka(animation.get(), mesh, path.c_str()) : 1;
+    read_failure detail;
+    int code = animation ? load_tka_explained(animation.get(), mesh, path.c_str(), &detail) : 1;
     if (code != 0) {
         std::fprintf(stderr, "Error loading TarvikAnimation: %d\n", code);
-        *failed = {"load_tka", code};
+        print_failure_explanation(detail);
+        *failed = {"load_tka", code, detail};
         return nullptr;
     }
     return animation;

@@ -8,6 +8,7 @@
 
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
+#include "viewer/mesh/read_failure.h"
 
 struct mesh_releaser {
     void operator()(tkm_mesh *mesh) const { release_mesh(mesh); }
@@ -18,10 +19,12 @@ struct animation_releaser {
 using mesh_ptr = std::unique_ptr<tkm_mesh, mesh_releaser>;
 using animation_ptr = std::unique_ptr<tka_animation, animation_releaser>;
 
-// Where a load or save failed: the stage name of the JSON error and its code.
+// Where a load or save failed: the stage name of the JSON error, its code, and where in the file
+// the reader stopped when it tells.
 struct failure {
     const char *stage = nullptr;
     int code = 0;
+    read_failure detail{}; // field, offset and message; empty for stages that tell nothing more
 };
 
 // Prints "tkmtool: MESSAGE" and the hint to --help on standard error; returns the exit status 1.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "viewer/mesh/mesh.h"
+#include "viewer/mesh/read_failure.h"
 
 // A string of a frame: the bytes as stored, of which the last is normally the terminating 0.
 struct frame_string {
@@ -42,6 +43,10 @@ tka_animation *create_animation();
 // error). The file is closed on every return; a failed animation is only fit for
 // release_animation.
 int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path);
+// load_tka that also fills *failure (when not null) with where a failed load stopped and the
+// line that explains it (tka_format.h).
+int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const char *path,
+                       read_failure *failure);
 
 // Frees everything the animation owns and the record itself; null is ignored.
 void release_animation(tka_animation *animation);

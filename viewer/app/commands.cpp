@@ -108,8 +108,12 @@ int read_mesh_file(tkm_mesh *mesh, const char *path, const char *name) {
     const char *dot = std::strrchr(name, '.');
     for (const converted_format &format : converted_formats)
         if (dot && str_equiv(dot + 1, format.extension)) return format.load(path, mesh);
-    int code = read_tkm(mesh, path);
-    if (code) real_meow("Error loading TarvikMesh: %d\n", code);
+    read_failure failure;
+    int code = read_tkm_explained(mesh, path, &failure);
+    if (code) {
+        real_meow("Error loading TarvikMesh: %d\n", code);
+        print_failure_explanation(failure);
+    }
     return code;
 }
 
@@ -255,8 +259,12 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
     int code = 0;
     if (is_gltf_name(name.c_str())) {
         code = load_gltf_animation(path.c_str(), app_state.mesh, animation);
-    } else if ((code = load_tka(animation, app_state.mesh, path.c_str())) != 0) {
-        real_meow("Error loading TarvikAnimation: %d\n", code);
+    } else {
+        read_failure failure;
+        if ((code = load_tka_explained(animation, app_state.mesh, path.c_str(), &failure)) != 0) {
+            real_meow("Error loading TarvikAnimation: %d\n", code);
+            print_failure_explanation(failure);
+        }
     }
     if (code) {
         release_animation(animation);

@@ -4,27 +4,7 @@
 // Index: on-disk layout; derived values (texture base, material, bone matrices); bones and
 // grippers; sections; read_tkm.
 //
-// On-disk layout (little-endian, u16 unless noted; every count precedes its records):
-//   header      16 magic, header_word, u16 (1), u16 (0), name length, name
-//   bones       count; per bone: own index, name length, name, parent, vec3 position, quat rotation
-//   runs        count N; up to N x 8: bone (0xEEEE ends the list), first vertex, vertex count, pad
-//               after an end marker: u16 S (written as the vertex count; the reader lets runs
-//               reach up to S vertices past the stored ones, S at most the vertex count) and 4
-//               more octets
-//   vertices    count; vec3 per vertex, relative to its bone
-//   blends      count; f32 blend_aux; per blend: k, then k x (vertex index, f32 weight)
-//   texcoords   count; 2 x f32 each
-//   corners     count; texcoord, vertex, aux1, aux2
-//   triangles   count; 3 corner indices, pad
-//   mat. runs   count; material, first triangle, triangle count, pad
-//   list_aux    4 octets
-//   tri. lists  count; per list: k, k triangle indices
-//   textures    count; per name: length, text, pad
-//   materials   count; per material: own index, name length, name, reference count,
-//               (aux, texture) pairs, aux_word, vec3 diffuse, ambient, specular, f32 aux_float1,
-//               f32 transparency, u8 two_sided, f32 emission, f32 shininess, f32 aux_float2
-//   grips       count; per record: name length, name, 4 x vec3 columns of local, bone
-//   grippers    as grips
+// The on-disk layout and the codes are in tkm_format.h.
 #include "viewer/mesh/tkm_reader.h"
 
 #include <algorithm>
@@ -32,13 +12,10 @@
 
 #include "support/file.h"
 #include "viewer/mesh/binary_read.h"
+#include "viewer/mesh/tkm_format.h"
 #include "viewer/math/math3d.h"
 
 namespace {
-
-constexpr uint8_t tkm_magic[16] = {0x72, 0xF6, 0x63, 0x1E, 0x5E, 0x47, 0xD2, 0x11,
-                                   0x87, 0x99, 0x00, 0x20, 0xAF, 0xE6, 0x36, 0xEE};
-constexpr uint16_t run_end_marker = 0xEEEE;
 
 // Reads a counted string's text of length octets into a new block; code on any failure (a
 // length of 0 fails like the zero-octet read it is). The block is kept in *text even on failure.
@@ -110,23 +87,36 @@ int read_magic(FILE *stream, const uint8_t *magic, const char *path) {
 }
 
 int read_bones(FILE *stream, uint16_t count, tkm_bone *bones) {
+    int32_t record = -1;
+    return read_bones_at(stream, count, bones, &record);
+}
+
+int read_bones_at(FILE *stream, uint16_t count, tkm_bone *bones, int32_t *record) {
     for (uint16_t i = 0; i < count; ++i) {
+        *record = i;
         tkm_bone &bone = bones[i];
-        if (skip_bytes(stream, 2)) return 6;
-        if (get_u16(stream, &bone.name_length)) return 7;
-        if (read_text(stream, bone.name_length, &bone.name, 8)) return 8;
+        if (skip_bytes(stream, 2)) return tkm_code_bone_index;
+        if (get_u16(stream, &bone.name_length)) return tkm_code_bone_name_length;
+        if (read_text(stream, bone.name_length, &bone.name, tkm_code_bone_name))
+            return tkm_code_bone_name;
         // A parent that does not come before the bone is kept as stored (it is written back) but
         // the bone is placed as a root: see has_parent.
-        if (get_u16(stream, &bone.parent)) return 9;
-        if (get_vec3(stream, bone.position)) return 10;
-        if (get_vec4(stream, bone.rotation)) return 11;
+        if (get_u16(stream, &bone.parent)) return tkm_code_bone_parent;
+        if (get_vec3(stream, bone.position)) return tkm_code_bone_position;
+        if (get_vec4(stream, bone.rotation)) return tkm_code_bone_rotation;
     }
+    *record = -1;
     for (uint16_t i = 0; i < count; ++i)
         derive_bone_matrices(bones, i);
     return 0;
 }
 
 int read_gripper_list(FILE *stream, uint16_t *count_out, gripper **array_out) {
+    int32_t record = -1;
+    return read_gripper_list_at(stream, count_out, array_out, &record);
+}
+
+int read_gripper_list_at(FILE *stream, uint16_t *count_out, gripper **array_out, int32_t *record) {
     *count_out = 0;
     *array_out = nullptr;
     uint16_t count = 0;
@@ -136,6 +126,7 @@ int read_gripper_list(FILE *stream, uint16_t *count_out, gripper **array_out) {
     if (!*array_out) return 1;
     *count_out = count;
     for (uint16_t i = 0; i < count; ++i) {
+        *record = i;
         gripper &grip = (*array_out)[i];
         if (get_u16(stream, &grip.name_length)) return 2;
         if (read_text(stream, grip.name_length, &grip.name, 3)) return 3;
@@ -151,58 +142,66 @@ namespace {
 
 // ---- sections --------------------------------------------------------------------------------
 
-int read_header(FILE *stream, tkm_mesh *mesh, const char *path) {
+int read_header(FILE *stream, tkm_mesh *mesh, const char *path, read_place &place) {
+    place = {tkm_in_header, -1};
     if (int code = read_magic(stream, tkm_magic, path)) return code;
-    if (get_u16(stream, &mesh->header_word)) return 2;
-    if (skip_bytes(stream, 4)) return 4;
-    if (get_u16(stream, &mesh->name_length)) return 3;
+    if (get_u16(stream, &mesh->header_word)) return tkm_code_header_word;
+    if (skip_bytes(stream, 4)) return tkm_code_name;
+    if (get_u16(stream, &mesh->name_length)) return tkm_code_name_length;
     return read_text(stream, mesh->name_length, &mesh->name, 4);
 }
 
-int read_skeleton(FILE *stream, tkm_mesh *mesh) {
+int read_skeleton(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_bones, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 5;
+    if (get_u16(stream, &count)) return tkm_code_bone_count;
     mesh->bones = alloc_elements<tkm_bone>(count);
-    if (!mesh->bones) return 5;
+    if (!mesh->bones) return tkm_code_bone_count;
     mesh->num_bones = count;
-    return read_bones(stream, count, mesh->bones);
+    return read_bones_at(stream, count, mesh->bones, &place.record);
 }
 
 // Reads the run list; *provisional_blends receives the end marker's second field (0 without one).
-int read_runs(FILE *stream, tkm_mesh *mesh, uint16_t *provisional_blends) {
+int read_runs(FILE *stream, tkm_mesh *mesh, uint16_t *provisional_blends, read_place &place) {
+    place = {tkm_in_runs, -1};
     uint16_t declared = 0;
-    if (get_u16(stream, &declared)) return 12;
+    if (get_u16(stream, &declared)) return tkm_code_run_count;
     mesh->runs = alloc_elements<bone_run>(declared);
-    if (!mesh->runs) return 12;
+    if (!mesh->runs) return tkm_code_run_count;
     mesh->num_runs = declared;
     mesh->declared_run_count = 0;
     *provisional_blends = 0;
     for (uint16_t i = 0; i < declared; ++i) {
+        place.record = i;
         bone_run &run = mesh->runs[i];
-        if (get_u16(stream, &run.bone)) return 13;
-        if (run.bone == run_end_marker) {
+        if (get_u16(stream, &run.bone)) return tkm_code_run_bone;
+        if (run.bone == tkm_run_end_marker) {
             mesh->declared_run_count = declared;
             mesh->num_runs = i;
-            if (get_u16(stream, provisional_blends) || skip_bytes(stream, 4)) return 17;
+            place.record = -1;
+            if (get_u16(stream, provisional_blends) || skip_bytes(stream, 4))
+                return tkm_code_run_end_fields;
             return 0;
         }
-        if (run.bone >= mesh->num_bones) return 13;
-        if (get_u16(stream, &run.first_vertex)) return 14;
-        if (get_u16(stream, &run.vertex_count)) return 15;
-        if (skip_bytes(stream, 2)) return 16;
+        if (run.bone >= mesh->num_bones) return tkm_code_run_bone;
+        if (get_u16(stream, &run.first_vertex)) return tkm_code_run_first_vertex;
+        if (get_u16(stream, &run.vertex_count)) return tkm_code_run_vertex_count;
+        if (skip_bytes(stream, 2)) return tkm_code_run_pad;
     }
     return 0;
 }
 
-int read_vertices(FILE *stream, tkm_mesh *mesh) {
+int read_vertices(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_vertices, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 18;
+    if (get_u16(stream, &count)) return tkm_code_vertex_count;
     mesh->vertices = alloc_elements<tkm_vertex>(count);
-    if (!mesh->vertices) return 18;
+    if (!mesh->vertices) return tkm_code_vertex_count;
     mesh->num_vertices = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         mat4_identity(mesh->vertices[i].local);
-        if (get_vec3(stream, mesh->vertices[i].local + 12)) return 19;
+        if (get_vec3(stream, mesh->vertices[i].local + 12)) return tkm_code_vertex_position;
     }
     return 0;
 }
@@ -212,15 +211,17 @@ int read_vertices(FILE *stream, tkm_mesh *mesh) {
 // vertices that do not exist are left alone. The writer stores the vertex count in that field, so
 // a provisional count above it is taken as the vertex count: a run that only a larger one lets
 // through would make a saved copy that this reader refuses.
-int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path) {
+int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path, read_place &place) {
+    place = {tkm_in_runs, -1};
     const uint32_t widening = std::min(provisional_blends, mesh->num_vertices);
     const uint32_t limit = uint32_t{mesh->num_vertices} + widening;
     for (uint16_t r = 0; r < mesh->num_runs; ++r) {
         const bone_run &run = mesh->runs[r];
+        place.record = r;
         if (run.first_vertex >= limit || uint32_t{run.first_vertex} + run.vertex_count > limit) {
             real_meow("%s: bone run %u reaches past the %u vertices of the file\n", path,
                       unsigned{r}, unsigned{mesh->num_vertices});
-            return 15;
+            return tkm_code_run_vertex_count;
         }
     }
     for (uint16_t r = 0; r < mesh->num_runs; ++r) {
@@ -233,139 +234,163 @@ int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path) {
     return 0;
 }
 
-int read_blends(FILE *stream, tkm_mesh *mesh) {
+int read_blends(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_blends, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 20;
-    if (get_f32(stream, &mesh->blend_aux)) return 21;
+    if (get_u16(stream, &count)) return tkm_code_blend_count;
+    if (get_f32(stream, &mesh->blend_aux)) return tkm_code_blend_aux;
     if (count == 0) return 0;
     mesh->blends = alloc_elements<blend_vertex>(count);
-    if (!mesh->blends) return 20;
+    if (!mesh->blends) return tkm_code_blend_count;
     mesh->num_blends = count;
     for (uint16_t b = 0; b < count; ++b) {
+        place.record = b;
         blend_vertex &blend = mesh->blends[b];
         uint16_t components = 0;
-        if (get_u16(stream, &components)) return 22;
+        if (get_u16(stream, &components)) return tkm_code_blend_components;
         if (!records_fit(stream, components, 6)) {
             // The file ends inside this blend vertex: report the field that fails first.
             uint16_t index = 0;
             float weight = 0.0f;
             for (;;) {
-                if (get_u16(stream, &index)) return 23;
-                if (get_f32(stream, &weight) || index >= mesh->num_vertices) return 24;
+                if (get_u16(stream, &index)) return tkm_code_blend_vertex;
+                if (get_f32(stream, &weight) || index >= mesh->num_vertices)
+                    return tkm_code_blend_weight;
             }
         }
         blend.vertices = alloc_elements<uint16_t>(components);
         blend.weights = alloc_elements<float>(components);
-        if (!blend.vertices || !blend.weights) return 22;
+        if (!blend.vertices || !blend.weights) return tkm_code_blend_components;
         blend.count = components;
         for (uint16_t c = 0; c < components; ++c) {
-            if (get_u16(stream, &blend.vertices[c])) return 23;
-            if (get_f32(stream, &blend.weights[c])) return 24;
-            if (blend.vertices[c] >= mesh->num_vertices) return 24;
+            if (get_u16(stream, &blend.vertices[c])) return tkm_code_blend_vertex;
+            if (get_f32(stream, &blend.weights[c])) return tkm_code_blend_weight;
+            if (blend.vertices[c] >= mesh->num_vertices) return tkm_code_blend_weight;
         }
     }
     return 0;
 }
 
-int read_texcoords(FILE *stream, tkm_mesh *mesh) {
+int read_texcoords(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_texcoords, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 25;
+    if (get_u16(stream, &count)) return tkm_code_texcoord_count;
     mesh->texcoords = alloc_elements<tkm_texcoord>(count);
-    if (!mesh->texcoords) return 25;
+    if (!mesh->texcoords) return tkm_code_texcoord_count;
     mesh->num_texcoords = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         if (get_f32(stream, &mesh->texcoords[i].u) || get_f32(stream, &mesh->texcoords[i].v))
-            return 26;
+            return tkm_code_texcoord;
     }
     return 0;
 }
 
-int read_corners(FILE *stream, tkm_mesh *mesh) {
+int read_corners(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_corners, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 27;
+    if (get_u16(stream, &count)) return tkm_code_corner_count;
     mesh->corners = alloc_elements<tkm_corner>(count);
-    if (!mesh->corners) return 27;
+    if (!mesh->corners) return tkm_code_corner_count;
     mesh->num_corners = count;
     uint32_t vertex_limit = uint32_t{mesh->num_vertices} + mesh->num_blends;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         tkm_corner &corner = mesh->corners[i];
-        if (get_u16(stream, &corner.texcoord) || corner.texcoord >= mesh->num_texcoords) return 28;
-        if (get_u16(stream, &corner.vertex) || corner.vertex >= vertex_limit) return 29;
-        if (get_u16(stream, &corner.aux1)) return 30;
-        if (get_u16(stream, &corner.aux2)) return 31;
+        if (get_u16(stream, &corner.texcoord) || corner.texcoord >= mesh->num_texcoords)
+            return tkm_code_corner_texcoord;
+        if (get_u16(stream, &corner.vertex) || corner.vertex >= vertex_limit)
+            return tkm_code_corner_vertex;
+        if (get_u16(stream, &corner.aux1)) return tkm_code_corner_aux1;
+        if (get_u16(stream, &corner.aux2)) return tkm_code_corner_aux2;
     }
     return 0;
 }
 
-int read_triangles(FILE *stream, tkm_mesh *mesh) {
+int read_triangles(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_triangles, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 32;
+    if (get_u16(stream, &count)) return tkm_code_triangle_count;
     mesh->triangles = alloc_elements<tkm_triangle>(count);
-    if (!mesh->triangles) return 32;
+    if (!mesh->triangles) return tkm_code_triangle_count;
     mesh->num_triangles = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         uint16_t *corners = mesh->triangles[i].corners;
         for (int k = 0; k < 3; ++k)
-            if (get_u16(stream, &corners[k])) return 33;
+            if (get_u16(stream, &corners[k])) return tkm_code_triangle_corners;
         for (int k = 0; k < 3; ++k)
-            if (corners[k] >= mesh->num_corners) return 33;
-        if (skip_bytes(stream, 2)) return 34;
+            if (corners[k] >= mesh->num_corners) return tkm_code_triangle_corners;
+        if (skip_bytes(stream, 2)) return tkm_code_triangle_pad;
     }
     return 0;
 }
 
-int read_material_runs(FILE *stream, tkm_mesh *mesh) {
+int read_material_runs(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_material_runs, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 35;
+    if (get_u16(stream, &count)) return tkm_code_material_run_count;
     mesh->material_runs = alloc_elements<material_run>(count);
-    if (!mesh->material_runs) return 35;
+    if (!mesh->material_runs) return tkm_code_material_run_count;
     mesh->num_material_runs = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         material_run &run = mesh->material_runs[i];
-        if (get_u16(stream, &run.material)) return 36;
-        if (get_u16(stream, &run.first_triangle)) return 37;
-        if (get_u16(stream, &run.triangle_count)) return 38;
+        if (get_u16(stream, &run.material)) return tkm_code_material_run_material;
+        if (get_u16(stream, &run.first_triangle)) return tkm_code_material_run_first;
+        if (get_u16(stream, &run.triangle_count)) return tkm_code_material_run_triangles;
         if (run.first_triangle >= mesh->num_triangles ||
             uint32_t{run.first_triangle} + run.triangle_count > mesh->num_triangles)
-            return 38;
-        if (skip_bytes(stream, 2)) return 39;
+            return tkm_code_material_run_triangles;
+        if (skip_bytes(stream, 2)) return tkm_code_material_run_pad;
     }
     return 0;
 }
 
-int read_triangle_lists(FILE *stream, tkm_mesh *mesh) {
-    if (get_u32(stream, &mesh->list_aux)) return 40;
+int read_triangle_lists(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_triangle_lists, -1};
+    if (get_u32(stream, &mesh->list_aux)) return tkm_code_list_aux;
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 41;
+    if (get_u16(stream, &count)) return tkm_code_list_count;
     mesh->triangle_lists = alloc_elements<triangle_list>(count);
-    if (!mesh->triangle_lists) return 41;
+    if (!mesh->triangle_lists) return tkm_code_list_count;
     mesh->num_triangle_lists = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         triangle_list &list = mesh->triangle_lists[i];
         uint16_t entries = 0;
-        if (get_u16(stream, &entries)) return 42;
-        if (!records_fit(stream, entries, 2)) return 43; // the file ends among the entries
+        if (get_u16(stream, &entries)) return tkm_code_list_length;
+        if (!records_fit(stream, entries, 2)) {
+            // The file ends among the entries: read up to its end, so the failure is seen there.
+            uint16_t entry = 0;
+            while (!get_u16(stream, &entry)) {
+            }
+            return tkm_code_list_entry;
+        }
         list.triangles = alloc_elements<uint16_t>(entries);
-        if (!list.triangles) return 42;
+        if (!list.triangles) return tkm_code_list_length;
         list.count = entries;
         for (uint16_t k = 0; k < entries; ++k)
-            if (get_u16(stream, &list.triangles[k])) return 43;
+            if (get_u16(stream, &list.triangles[k])) return tkm_code_list_entry;
     }
     return 0;
 }
 
-int read_texture_names(FILE *stream, tkm_mesh *mesh) {
+int read_texture_names(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_texture_names, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 44;
+    if (get_u16(stream, &count)) return tkm_code_texture_count;
     if (count == 0) return 0;
     mesh->texture_names = alloc_elements<texture_name>(count);
-    if (!mesh->texture_names) return 44;
+    if (!mesh->texture_names) return tkm_code_texture_count;
     mesh->num_texture_names = count;
     for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         texture_name &name = mesh->texture_names[i];
-        if (get_u16(stream, &name.length)) return 45;
-        if (read_text(stream, name.length, &name.path, 46)) return 46;
-        if (skip_bytes(stream, 2)) return 47;
+        if (get_u16(stream, &name.length)) return tkm_code_texture_length;
+        if (read_text(stream, name.length, &name.path, tkm_code_texture_text))
+            return tkm_code_texture_text;
+        if (skip_bytes(stream, 2)) return tkm_code_texture_pad;
         set_texture_base(&name);
         name.hidden = 0;
     }
@@ -373,83 +398,103 @@ int read_texture_names(FILE *stream, tkm_mesh *mesh) {
 }
 
 int read_material(FILE *stream, const tkm_mesh *mesh, tkm_material &material) {
-    if (skip_bytes(stream, 2)) return 49;
-    if (get_u16(stream, &material.name_length)) return 50;
-    if (read_text(stream, material.name_length, &material.name, 51)) return 51;
+    if (skip_bytes(stream, 2)) return tkm_code_material_index;
+    if (get_u16(stream, &material.name_length)) return tkm_code_material_name_length;
+    if (read_text(stream, material.name_length, &material.name, tkm_code_material_name))
+        return tkm_code_material_name;
     uint16_t refs = 0;
-    if (get_u16(stream, &refs)) return 52;
+    if (get_u16(stream, &refs)) return tkm_code_material_ref_count;
     if (refs != 0) {
         if (!records_fit(stream, refs, 4)) {
             // The file ends among the references: report the field that fails first.
             uint16_t value = 0;
             for (;;) {
-                if (get_u16(stream, &value)) return 53;
-                if (get_u16(stream, &value) || value >= mesh->num_texture_names) return 54;
+                if (get_u16(stream, &value)) return tkm_code_material_ref_aux;
+                if (get_u16(stream, &value) || value >= mesh->num_texture_names)
+                    return tkm_code_material_ref_texture;
             }
         }
         material.texture_refs = alloc_elements<texture_ref>(refs);
-        if (!material.texture_refs) return 52;
+        if (!material.texture_refs) return tkm_code_material_ref_count;
         material.num_texture_refs = refs;
         for (uint16_t r = 0; r < refs; ++r) {
             texture_ref &ref = material.texture_refs[r];
-            if (get_u16(stream, &ref.aux)) return 53;
-            if (get_u16(stream, &ref.texture) || ref.texture >= mesh->num_texture_names) return 54;
+            if (get_u16(stream, &ref.aux)) return tkm_code_material_ref_aux;
+            if (get_u16(stream, &ref.texture) || ref.texture >= mesh->num_texture_names)
+                return tkm_code_material_ref_texture;
         }
     }
-    if (get_u16(stream, &material.aux_word)) return 55;
-    if (get_vec3(stream, material.diffuse)) return 56;
-    if (get_vec3(stream, material.ambient)) return 57;
-    if (get_vec3(stream, material.specular)) return 58;
-    if (get_f32(stream, &material.aux_float1)) return 59;
-    if (get_f32(stream, &material.transparency)) return 60;
-    if (get_u8(stream, &material.two_sided)) return 61;
-    if (get_f32(stream, &material.emission)) return 62;
-    if (get_f32(stream, &material.shininess)) return 63;
-    if (get_f32(stream, &material.aux_float2)) return 64;
+    if (get_u16(stream, &material.aux_word)) return tkm_code_material_aux_word;
+    if (get_vec3(stream, material.diffuse)) return tkm_code_material_diffuse;
+    if (get_vec3(stream, material.ambient)) return tkm_code_material_ambient;
+    if (get_vec3(stream, material.specular)) return tkm_code_material_specular;
+    if (get_f32(stream, &material.aux_float1)) return tkm_code_material_aux_float1;
+    if (get_f32(stream, &material.transparency)) return tkm_code_material_transparency;
+    if (get_u8(stream, &material.two_sided)) return tkm_code_material_two_sided;
+    if (get_f32(stream, &material.emission)) return tkm_code_material_emission;
+    if (get_f32(stream, &material.shininess)) return tkm_code_material_shininess;
+    if (get_f32(stream, &material.aux_float2)) return tkm_code_material_aux_float2;
     derive_material_values(&material);
     return 0;
 }
 
-int read_materials(FILE *stream, tkm_mesh *mesh) {
+int read_materials(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_materials, -1};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return 48;
+    if (get_u16(stream, &count)) return tkm_code_material_count;
     mesh->materials = alloc_elements<tkm_material>(count);
-    if (!mesh->materials) return 48;
+    if (!mesh->materials) return tkm_code_material_count;
     mesh->num_materials = count;
-    for (uint16_t i = 0; i < count; ++i)
+    for (uint16_t i = 0; i < count; ++i) {
+        place.record = i;
         if (int code = read_material(stream, mesh, mesh->materials[i])) return code;
-    for (uint16_t i = 0; i < mesh->num_material_runs; ++i)
-        if (mesh->material_runs[i].material >= mesh->num_materials) return 36;
+    }
+    place = {tkm_in_material_runs, -1};
+    for (uint16_t i = 0; i < mesh->num_material_runs; ++i) {
+        place.record = i;
+        if (mesh->material_runs[i].material >= mesh->num_materials)
+            return tkm_code_material_run_material;
+    }
     return 0;
 }
 
-int read_attachments(FILE *stream, tkm_mesh *mesh) {
-    if (read_gripper_list(stream, &mesh->num_grips, &mesh->grips)) return 65;
-    if (read_gripper_list(stream, &mesh->num_grippers, &mesh->grippers)) return 66;
-    for (uint16_t i = 0; i < mesh->num_grips; ++i)
-        if (mesh->grips[i].bone >= mesh->num_bones) return 36;
-    for (uint16_t i = 0; i < mesh->num_grippers; ++i)
-        if (mesh->grippers[i].bone >= mesh->num_bones) return 36;
+int read_attachments(FILE *stream, tkm_mesh *mesh, read_place &place) {
+    place = {tkm_in_grips, -1};
+    if (read_gripper_list_at(stream, &mesh->num_grips, &mesh->grips, &place.record))
+        return tkm_code_grips;
+    place = {tkm_in_grippers, -1};
+    if (read_gripper_list_at(stream, &mesh->num_grippers, &mesh->grippers, &place.record))
+        return tkm_code_grippers;
+    place = {tkm_in_grips, -1};
+    for (uint16_t i = 0; i < mesh->num_grips; ++i) {
+        place.record = i;
+        if (mesh->grips[i].bone >= mesh->num_bones) return tkm_code_material_run_material;
+    }
+    place = {tkm_in_grippers, -1};
+    for (uint16_t i = 0; i < mesh->num_grippers; ++i) {
+        place.record = i;
+        if (mesh->grippers[i].bone >= mesh->num_bones) return tkm_code_material_run_material;
+    }
     return 0;
 }
 
-// Every section in file order; the first failing one's code.
-int read_sections(FILE *stream, tkm_mesh *mesh, const char *path) {
-    if (int code = read_header(stream, mesh, path)) return code;
-    if (int code = read_skeleton(stream, mesh)) return code;
+// Every section in file order; the first failing one's code, with place where it stopped.
+int read_sections(FILE *stream, tkm_mesh *mesh, const char *path, read_place &place) {
+    if (int code = read_header(stream, mesh, path, place)) return code;
+    if (int code = read_skeleton(stream, mesh, place)) return code;
     uint16_t provisional_blends = 0;
-    if (int code = read_runs(stream, mesh, &provisional_blends)) return code;
-    if (int code = read_vertices(stream, mesh)) return code;
-    if (int code = bind_runs(mesh, provisional_blends, path)) return code;
-    if (int code = read_blends(stream, mesh)) return code;
-    if (int code = read_texcoords(stream, mesh)) return code;
-    if (int code = read_corners(stream, mesh)) return code;
-    if (int code = read_triangles(stream, mesh)) return code;
-    if (int code = read_material_runs(stream, mesh)) return code;
-    if (int code = read_triangle_lists(stream, mesh)) return code;
-    if (int code = read_texture_names(stream, mesh)) return code;
-    if (int code = read_materials(stream, mesh)) return code;
-    return read_attachments(stream, mesh);
+    if (int code = read_runs(stream, mesh, &provisional_blends, place)) return code;
+    if (int code = read_vertices(stream, mesh, place)) return code;
+    if (int code = bind_runs(mesh, provisional_blends, path, place)) return code;
+    if (int code = read_blends(stream, mesh, place)) return code;
+    if (int code = read_texcoords(stream, mesh, place)) return code;
+    if (int code = read_corners(stream, mesh, place)) return code;
+    if (int code = read_triangles(stream, mesh, place)) return code;
+    if (int code = read_material_runs(stream, mesh, place)) return code;
+    if (int code = read_triangle_lists(stream, mesh, place)) return code;
+    if (int code = read_texture_names(stream, mesh, place)) return code;
+    if (int code = read_materials(stream, mesh, place)) return code;
+    return read_attachments(stream, mesh, place);
 }
 
 } // namespace
@@ -457,9 +502,22 @@ int read_sections(FILE *stream, tkm_mesh *mesh, const char *path) {
 // ---- read_tkm --------------------------------------------------------------------------------
 
 int read_tkm(tkm_mesh *mesh, const char *path) {
+    return read_tkm_explained(mesh, path, nullptr);
+}
+
+int read_tkm_explained(tkm_mesh *mesh, const char *path, read_failure *failure) {
+    if (failure) *failure = read_failure{};
     FILE *stream = open_read(path);
-    if (!stream) return 1;
-    int code = read_sections(stream, mesh, path);
+    if (!stream) {
+        if (failure) explain_tkm_failure(mesh, path, tkm_code_not_a_tkm, read_place{}, failure);
+        return tkm_code_not_a_tkm;
+    }
+    read_place place;
+    int code = read_sections(stream, mesh, path, place);
+    if (code && failure) {
+        note_stop(stream, failure);
+        explain_tkm_failure(mesh, path, code, place, failure);
+    }
     close_file(stream);
     if (code == 0) mesh->class_name = model_class_name(mesh);
     return code;

@@ -6,11 +6,15 @@
 #include <cstdio>
 
 #include "viewer/mesh/mesh.h"
+#include "viewer/mesh/read_failure.h"
 
 // Fills the empty mesh (gl_textures and directory set by the caller) from the TKM file at path.
 // 0 on success, else the failing field's code, 1 to 66; the file is closed on every return and a
 // failed mesh is only fit for release_mesh.
 int read_tkm(tkm_mesh *mesh, const char *path);
+// read_tkm that also fills *failure (when not null) with where a failed read stopped and the
+// line that explains it (tkm_format.h).
+int read_tkm_explained(tkm_mesh *mesh, const char *path, read_failure *failure);
 
 // Reads the 16-octet magic and compares its first eleven octets with magic's; 0 when they match,
 // 1 with "%s is not a TKM" on standard error when they differ or the file is shorter than the
@@ -20,10 +24,14 @@ int read_magic(FILE *stream, const uint8_t *magic, const char *path);
 // Reads count bone records from stream into the caller's zero-filled array and derives local and
 // world; 0, or 6 to 11 (a short record counts as the field that came up short).
 int read_bones(FILE *stream, uint16_t count, tkm_bone *bones);
+// read_bones keeping *record at the index of the bone being read (-1 once all are read).
+int read_bones_at(FILE *stream, uint16_t count, tkm_bone *bones, int32_t *record);
 
 // Reads a count and that many gripper records; *array_out is a new block (left null for 0) owned by
 // the caller even on failure, with *count_out entries valid for release. 0, or 1 to 6.
 int read_gripper_list(FILE *stream, uint16_t *count_out, gripper **array_out);
+// read_gripper_list keeping *record at the index of the record being read (-1 at the count).
+int read_gripper_list_at(FILE *stream, uint16_t *count_out, gripper **array_out, int32_t *record);
 
 // Sets base and base_length of name from its path: the text after the last '\\' or '/' (the first
 // character never counts as a separator), or the whole path.

@@ -10,13 +10,21 @@
 
 namespace {
 
-// The read error, with the optional block it lies in when it does.
-void report_read_error(int result) {
-    if (const char *block = ms3d_extras_block(result))
+// Reads path into model; a failure is reported, with the optional block it lies in when it does,
+// else with where the read stopped, and kept in options when given.
+int read_reported(ms3d_model *model, const char *path, ms3d_load_options *options) {
+    read_failure failure;
+    const int result = read_ms3d_explained(model, path, &failure);
+    if (!result) return 0;
+    if (const char *block = ms3d_extras_block(result)) {
         real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
                   result, block);
-    else
+    } else {
         real_meow("Error loading Milkshape model: %d\n", result);
+        print_failure_explanation(failure);
+    }
+    if (options) options->failure = failure;
+    return result;
 }
 
 } // namespace
@@ -31,10 +39,8 @@ int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage,
         real_meow("Error loading Milkshape model: %d\n", 1);
         return 1;
     }
-    int result = read_ms3d(model, path);
-    if (result) {
-        report_read_error(result);
-    } else {
+    int result = read_reported(model, path, options);
+    if (!result) {
         *at = "convert_ms3d";
         if (options) options->num_weighted = ms3d_weighted_vertices(model);
         result = convert_ms3d(mesh, model, merge_method::grid, options && options->weights);
@@ -54,10 +60,12 @@ int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,
     const char **at = stage ? stage : &unused_stage;
     *at = "read_ms3d";
     ms3d_model *model = create_ms3d();
-    int result = model ? read_ms3d(model, path) : 1;
-    if (result) {
-        report_read_error(result);
-    } else {
+    int result = 1;
+    if (!model)
+        real_meow("Error loading Milkshape model: %d\n", 1);
+    else
+        result = read_reported(model, path, options);
+    if (!result) {
         *at = "convert_ms3d";
         if (options) options->num_weighted = ms3d_weighted_vertices(model);
         result = ms3d_to_scene(model, scene, options && options->weights);

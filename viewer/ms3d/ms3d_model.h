@@ -5,32 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
-// Sections: disk layout, records, reader.
-//
-// On-disk layout (little-endian, floats IEEE binary32), read front to back:
-//
-//   order  bytes                        content
-//   1      10                           id "MS3D000000" (no terminating zero)
-//   2      4                            version (u32, at most 4)
-//   3      2                            num_vertices
-//   4      15 per vertex                flags 1, position 12, bone 1, reference_count 1
-//   5      2                            num_triangles
-//   6      70 per triangle              flags 2, vertex_indices 3x2, normals 3x12, s 3x4, t 3x4,
-//                                       smoothing_group 1, group_index 1
-//   7      2                            num_groups
-//   8      36 + 2 x num_triangles       flags 1, name 32, num_triangles 2, indices 2 each,
-//                                       material_index 1
-//   9      2                            num_materials
-//   10     361 per material             name 32, ambient 16, diffuse 16, specular 16, emissive 16,
-//                                       shininess 4, transparency 4, mode 1, texture 128,
-//                                       alphamap 128
-//   11     12                           animation_fps, current_time, total_frames
-//   12     2                            num_joints
-//   13     93 + 16 x keys per joint     flags 1, name 32, parent_name 32, rotation 12, position 12,
-//                                       num_rotation_keys 2, num_position_keys 2, then each
-//                                       rotation key (time 4, value 12), then each position key
-//
-// Anything after the last joint is ignored.
+// Sections: records, reader. The on-disk layout and the codes are in ms3d_format.h.
+
+#include "viewer/ms3d/ms3d_format.h"
 
 // Fixed name widths of the format, in bytes.
 inline constexpr int ms3d_name_size = 32;
@@ -147,14 +124,14 @@ struct ms3d_model {
 };
 
 // Result codes of read_ms3d besides the per-field codes 1..56 (1: the file cannot be opened).
-inline constexpr int ms3d_wrong_magic = -1;
-inline constexpr int ms3d_unknown_version = -2;
+inline constexpr int ms3d_wrong_magic = ms3d_code_wrong_magic;
+inline constexpr int ms3d_unknown_version = ms3d_code_unknown_version;
 // The optional blocks after the joints: truncated, of an unknown sub-version, or inconsistent
 // (ms3d_extras_block names the block).
-inline constexpr int ms3d_bad_comments = 57;
-inline constexpr int ms3d_bad_vertex_extras = 58;
-inline constexpr int ms3d_bad_joint_extras = 59;
-inline constexpr int ms3d_bad_model_extras = 60;
+inline constexpr int ms3d_bad_comments = ms3d_code_comments;
+inline constexpr int ms3d_bad_vertex_extras = ms3d_code_vertex_extras;
+inline constexpr int ms3d_bad_joint_extras = ms3d_code_joint_extras;
+inline constexpr int ms3d_bad_model_extras = ms3d_code_model_extras;
 
 // The name of the optional block a read_ms3d code belongs to ("comments", "vertex extras", "joint
 // extras", "model extras"), or null for any other code.
@@ -184,6 +161,9 @@ ms3d_model *create_ms3d();
 // that of a bad optional block (57..60).
 // After a failure the model holds what was read; the caller only releases it.
 int read_ms3d(ms3d_model *model, const char *path);
+// read_ms3d that also fills *failure (when not null) with where a failed read stopped and the
+// line that explains it.
+int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure);
 // read_ms3d on an open stream positioned at the magic; the stream stays open.
 int read_ms3d_stream(ms3d_model *model, FILE *stream);
 // Frees everything the model owns and the model record itself; null is ignored.

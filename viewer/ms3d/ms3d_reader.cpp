@@ -17,25 +17,6 @@ namespace {
 
 // ---- field transfer
 
-// Failure codes of the fields, in file order.
-enum ms3d_code : int {
-    code_open = 1,
-    code_id = 2,
-    code_version = 3,
-    code_num_vertices = 4,
-    code_vertex_flags = 5, // then position 6, bone 7, reference_count 8
-    code_num_triangles = 9,
-    code_triangle_flags = 10,  // then vertex_indices 11..13, normals 14..16, s 17..19, t 20..22,
-    code_smoothing_group = 23, // group_index 24
-    code_num_groups = 25,
-    code_group_flags = 26, // then name 27, num_triangles 28, indices 29, material_index 30
-    code_num_materials = 31,
-    code_material_name = 32, // then ambient 33 ... alphamap 41
-    code_animation_fps = 42, // current_time 43, total_frames 44
-    code_num_joints = 45,
-    code_joint_flags = 46, // then name 47 ... position key value 56
-};
-
 // 0 when all size bytes arrived; 1 on a stream error or an early end of file.
 int take(FILE *stream, void *field, uint32_t size) {
     uint32_t count = 0;
@@ -51,57 +32,63 @@ template <typename T> T *zeroed_array(uint16_t count) {
 
 // ---- vertices and triangles
 
-int read_vertices(ms3d_model *model, FILE *stream) {
-    if (take(stream, &model->num_vertices, 2)) return code_num_vertices;
+int read_vertices(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_vertices, -1, 0};
+    if (take(stream, &model->num_vertices, 2)) return ms3d_code_num_vertices;
     model->vertices = zeroed_array<ms3d_vertex>(model->num_vertices);
-    if (model->num_vertices && !model->vertices) return code_num_vertices;
+    if (model->num_vertices && !model->vertices) return ms3d_code_num_vertices;
     for (uint16_t i = 0; i < model->num_vertices; i++) {
+        place.record = i;
         ms3d_vertex &v = model->vertices[i];
-        if (take(stream, &v.flags, 1)) return code_vertex_flags;
-        if (take(stream, v.position, 12)) return code_vertex_flags + 1;
-        if (take(stream, &v.bone, 1)) return code_vertex_flags + 2;
-        if (take(stream, &v.reference_count, 1)) return code_vertex_flags + 3;
+        if (take(stream, &v.flags, 1)) return ms3d_code_vertex_flags;
+        if (take(stream, v.position, 12)) return ms3d_code_vertex_position;
+        if (take(stream, &v.bone, 1)) return ms3d_code_vertex_bone;
+        if (take(stream, &v.reference_count, 1)) return ms3d_code_vertex_reference_count;
     }
     return 0;
 }
 
-int read_triangles(ms3d_model *model, FILE *stream) {
-    if (take(stream, &model->num_triangles, 2)) return code_num_triangles;
+int read_triangles(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_triangles, -1, 0};
+    if (take(stream, &model->num_triangles, 2)) return ms3d_code_num_triangles;
     model->triangles = zeroed_array<ms3d_triangle>(model->num_triangles);
-    if (model->num_triangles && !model->triangles) return code_num_triangles;
+    if (model->num_triangles && !model->triangles) return ms3d_code_num_triangles;
     for (uint16_t i = 0; i < model->num_triangles; i++) {
+        place.record = i;
         ms3d_triangle &t = model->triangles[i];
-        if (take(stream, &t.flags, 2)) return code_triangle_flags;
+        if (take(stream, &t.flags, 2)) return ms3d_code_triangle_flags;
         for (int k = 0; k < 3; k++)
-            if (take(stream, &t.vertex_indices[k], 2)) return code_triangle_flags + 1 + k;
+            if (take(stream, &t.vertex_indices[k], 2)) return ms3d_code_triangle_vertex_indices + k;
         for (int k = 0; k < 3; k++)
-            if (take(stream, t.normals[k], 12)) return code_triangle_flags + 4 + k;
+            if (take(stream, t.normals[k], 12)) return ms3d_code_triangle_normals + k;
         for (int k = 0; k < 3; k++)
-            if (take(stream, &t.s[k], 4)) return code_triangle_flags + 7 + k;
+            if (take(stream, &t.s[k], 4)) return ms3d_code_triangle_s + k;
         for (int k = 0; k < 3; k++)
-            if (take(stream, &t.t[k], 4)) return code_triangle_flags + 10 + k;
-        if (take(stream, &t.smoothing_group, 1)) return code_smoothing_group;
-        if (take(stream, &t.group_index, 1)) return code_smoothing_group + 1;
+            if (take(stream, &t.t[k], 4)) return ms3d_code_triangle_t + k;
+        if (take(stream, &t.smoothing_group, 1)) return ms3d_code_smoothing_group;
+        if (take(stream, &t.group_index, 1)) return ms3d_code_group_index;
     }
     return 0;
 }
 
 // ---- groups and materials
 
-int read_groups(ms3d_model *model, FILE *stream) {
-    if (take(stream, &model->num_groups, 2)) return code_num_groups;
+int read_groups(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_groups, -1, 0};
+    if (take(stream, &model->num_groups, 2)) return ms3d_code_num_groups;
     model->groups = zeroed_array<ms3d_group>(model->num_groups);
-    if (model->num_groups && !model->groups) return code_num_groups;
+    if (model->num_groups && !model->groups) return ms3d_code_num_groups;
     for (uint16_t i = 0; i < model->num_groups; i++) {
+        place.record = i;
         ms3d_group &g = model->groups[i];
-        if (take(stream, &g.flags, 1)) return code_group_flags;
-        if (take(stream, g.name, ms3d_name_size)) return code_group_flags + 1;
-        if (take(stream, &g.num_triangles, 2)) return code_group_flags + 2;
+        if (take(stream, &g.flags, 1)) return ms3d_code_group_flags;
+        if (take(stream, g.name, ms3d_name_size)) return ms3d_code_group_name;
+        if (take(stream, &g.num_triangles, 2)) return ms3d_code_group_num_triangles;
         g.triangle_indices = zeroed_array<uint16_t>(g.num_triangles);
-        if (g.num_triangles && !g.triangle_indices) return code_group_flags + 2;
+        if (g.num_triangles && !g.triangle_indices) return ms3d_code_group_num_triangles;
         for (uint16_t k = 0; k < g.num_triangles; k++)
-            if (take(stream, &g.triangle_indices[k], 2)) return code_group_flags + 3;
-        if (take(stream, &g.material_index, 1)) return code_group_flags + 4;
+            if (take(stream, &g.triangle_indices[k], 2)) return ms3d_code_group_triangle_index;
+        if (take(stream, &g.material_index, 1)) return ms3d_code_group_material_index;
     }
     return 0;
 }
@@ -113,22 +100,24 @@ int take_colour(FILE *stream, float *colour) {
     return 0;
 }
 
-int read_materials(ms3d_model *model, FILE *stream) {
-    if (take(stream, &model->num_materials, 2)) return code_num_materials;
+int read_materials(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_materials, -1, 0};
+    if (take(stream, &model->num_materials, 2)) return ms3d_code_num_materials;
     model->materials = zeroed_array<ms3d_material>(model->num_materials);
-    if (model->num_materials && !model->materials) return code_num_materials;
+    if (model->num_materials && !model->materials) return ms3d_code_num_materials;
     for (uint16_t i = 0; i < model->num_materials; i++) {
+        place.record = i;
         ms3d_material &m = model->materials[i];
-        if (take(stream, m.name, ms3d_name_size)) return code_material_name;
-        if (take_colour(stream, m.ambient)) return code_material_name + 1;
-        if (take_colour(stream, m.diffuse)) return code_material_name + 2;
-        if (take_colour(stream, m.specular)) return code_material_name + 3;
-        if (take_colour(stream, m.emissive)) return code_material_name + 4;
-        if (take(stream, &m.shininess, 4)) return code_material_name + 5;
-        if (take(stream, &m.transparency, 4)) return code_material_name + 6;
-        if (take(stream, &m.mode, 1)) return code_material_name + 7;
-        if (take(stream, m.texture, ms3d_texture_size)) return code_material_name + 8;
-        if (take(stream, m.alphamap, ms3d_texture_size)) return code_material_name + 9;
+        if (take(stream, m.name, ms3d_name_size)) return ms3d_code_material_name;
+        if (take_colour(stream, m.ambient)) return ms3d_code_material_ambient;
+        if (take_colour(stream, m.diffuse)) return ms3d_code_material_diffuse;
+        if (take_colour(stream, m.specular)) return ms3d_code_material_specular;
+        if (take_colour(stream, m.emissive)) return ms3d_code_material_emissive;
+        if (take(stream, &m.shininess, 4)) return ms3d_code_material_shininess;
+        if (take(stream, &m.transparency, 4)) return ms3d_code_material_transparency;
+        if (take(stream, &m.mode, 1)) return ms3d_code_material_mode;
+        if (take(stream, m.texture, ms3d_texture_size)) return ms3d_code_material_texture;
+        if (take(stream, m.alphamap, ms3d_texture_size)) return ms3d_code_material_alphamap;
     }
     return 0;
 }
@@ -144,29 +133,33 @@ int read_keys(FILE *stream, ms3d_keyframe *keys, uint16_t count, int time_code) 
     return 0;
 }
 
-int read_joints(ms3d_model *model, FILE *stream) {
-    if (take(stream, &model->animation_fps, 4)) return code_animation_fps;
-    if (take(stream, &model->current_time, 4)) return code_animation_fps + 1;
-    if (take(stream, &model->total_frames, 4)) return code_animation_fps + 2;
-    if (take(stream, &model->num_joints, 2)) return code_num_joints;
+int read_joints(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_joints, -1, 0};
+    if (take(stream, &model->animation_fps, 4)) return ms3d_code_animation_fps;
+    if (take(stream, &model->current_time, 4)) return ms3d_code_current_time;
+    if (take(stream, &model->total_frames, 4)) return ms3d_code_total_frames;
+    if (take(stream, &model->num_joints, 2)) return ms3d_code_num_joints;
     model->joints = zeroed_array<ms3d_joint>(model->num_joints);
-    if (model->num_joints && !model->joints) return code_num_joints;
+    if (model->num_joints && !model->joints) return ms3d_code_num_joints;
     for (uint16_t i = 0; i < model->num_joints; i++) {
+        place.record = i;
         ms3d_joint &j = model->joints[i];
-        if (take(stream, &j.flags, 1)) return code_joint_flags;
-        if (take(stream, j.name, ms3d_name_size)) return code_joint_flags + 1;
-        if (take(stream, j.parent_name, ms3d_name_size)) return code_joint_flags + 2;
-        if (take(stream, j.rotation, 12)) return code_joint_flags + 3;
-        if (take(stream, j.position, 12)) return code_joint_flags + 4;
-        if (take(stream, &j.num_rotation_keys, 2)) return code_joint_flags + 5;
-        if (take(stream, &j.num_position_keys, 2)) return code_joint_flags + 6;
+        if (take(stream, &j.flags, 1)) return ms3d_code_joint_flags;
+        if (take(stream, j.name, ms3d_name_size)) return ms3d_code_joint_name;
+        if (take(stream, j.parent_name, ms3d_name_size)) return ms3d_code_joint_parent_name;
+        if (take(stream, j.rotation, 12)) return ms3d_code_joint_rotation;
+        if (take(stream, j.position, 12)) return ms3d_code_joint_position;
+        if (take(stream, &j.num_rotation_keys, 2)) return ms3d_code_joint_num_rotation_keys;
+        if (take(stream, &j.num_position_keys, 2)) return ms3d_code_joint_num_position_keys;
         j.rotation_keys = zeroed_array<ms3d_keyframe>(j.num_rotation_keys);
-        if (j.num_rotation_keys && !j.rotation_keys) return code_joint_flags + 5;
+        if (j.num_rotation_keys && !j.rotation_keys) return ms3d_code_joint_num_rotation_keys;
         j.position_keys = zeroed_array<ms3d_keyframe>(j.num_position_keys);
-        if (j.num_position_keys && !j.position_keys) return code_joint_flags + 6;
-        int result = read_keys(stream, j.rotation_keys, j.num_rotation_keys, code_joint_flags + 7);
+        if (j.num_position_keys && !j.position_keys) return ms3d_code_joint_num_position_keys;
+        int result =
+            read_keys(stream, j.rotation_keys, j.num_rotation_keys, ms3d_code_rotation_key_time);
         if (result) return result;
-        result = read_keys(stream, j.position_keys, j.num_position_keys, code_joint_flags + 9);
+        result =
+            read_keys(stream, j.position_keys, j.num_position_keys, ms3d_code_position_key_time);
         if (result) return result;
     }
     return 0;
@@ -175,42 +168,66 @@ int read_joints(ms3d_model *model, FILE *stream) {
 constexpr char ms3d_magic[10] = {'M', 'S', '3', 'D', '0', '0', '0', '0', '0', '0'};
 
 // The magic and the version; a file too short to hold the magic is simply not a Milkshape file.
-int read_header(ms3d_model *model, FILE *stream) {
+int read_header(ms3d_model *model, FILE *stream, read_place &place) {
+    place = {ms3d_in_header, -1, 0};
     uint32_t count = 0;
-    if (try_read(stream, model->id, sizeof model->id, &count) != 0) return code_id;
+    if (try_read(stream, model->id, sizeof model->id, &count) != 0) return ms3d_code_id;
     if (count != sizeof model->id) return ms3d_wrong_magic;
     const bool magic_ok = std::memcmp(model->id, ms3d_magic, sizeof ms3d_magic) == 0;
-    if (try_read(stream, &model->version, 4, &count) != 0) return code_version;
+    if (try_read(stream, &model->version, 4, &count) != 0) return ms3d_code_version;
     if (!magic_ok) return ms3d_wrong_magic;
-    if (count != 4) return code_version;
+    if (count != 4) return ms3d_code_version;
     if (model->version > 4) return ms3d_unknown_version;
     return 0;
 }
 
-} // namespace
-
 // ---- entry points
+
+// Every section in file order; the first failing one's code, with place where it stopped.
+int read_sections(ms3d_model *model, FILE *stream, read_place &place) {
+    using section = int (*)(ms3d_model *, FILE *, read_place &);
+    static constexpr section sections[] = {read_header,
+                                           read_vertices,
+                                           read_triangles,
+                                           read_groups,
+                                           read_materials,
+                                           read_joints,
+                                           [](ms3d_model *m, FILE *s, read_place &at) {
+                                               at = {ms3d_in_extras, -1, 0};
+                                               return read_ms3d_extras(m, s);
+                                           }};
+    for (section read_section : sections) {
+        const int result = read_section(model, stream, place);
+        if (result) return result;
+    }
+    return 0;
+}
+
+} // namespace
 
 ms3d_model *create_ms3d() {
     return static_cast<ms3d_model *>(alloc_one(sizeof(ms3d_model)));
 }
 
 int read_ms3d_stream(ms3d_model *model, FILE *stream) {
-    using section = int (*)(ms3d_model *, FILE *);
-    static constexpr section sections[] = {read_header,     read_vertices,  read_triangles,
-                                           read_groups,     read_materials, read_joints,
-                                           read_ms3d_extras};
-    for (section read_section : sections) {
-        const int result = read_section(model, stream);
-        if (result) return result;
-    }
-    return 0;
+    read_place place;
+    return read_sections(model, stream, place);
 }
 
 int read_ms3d(ms3d_model *model, const char *path) {
+    return read_ms3d_explained(model, path, nullptr);
+}
+
+int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure) {
+    if (failure) *failure = read_failure{};
     FILE *stream = open_read(path);
-    if (!stream) return code_open;
-    const int result = read_ms3d_stream(model, stream);
+    if (!stream) return ms3d_code_open;
+    read_place place;
+    const int result = read_sections(model, stream, place);
+    if (result && failure) {
+        note_stop(stream, failure);
+        explain_ms3d_failure(model, path, result, place, failure);
+    }
     close_file(stream);
     return result;
 }

@@ -97,19 +97,30 @@ TEST_F(Tkmtool, InfoJsonOfAnAnimation) {
 }
 
 TEST_F(Tkmtool, FailuresNameTheirStage) {
-    run_result r = run({"info", "--json", broken_mesh()});
+    const std::string broken = broken_mesh();
+    // The fixture cuts small_tkm five octets into the first vertex's position.
+    const labelled_bytes whole = build_tkm_labelled(small_tkm());
+    const long first_position = nth_octet_labelled(whole, 19, 0);
+    const std::string offset = std::to_string(first_position + 5);
+    const std::string explanation =
+        broken + ": the file ends at octet " + offset + ", inside vertex 0 of 4, at its position";
+    run_result r = run({"info", "--json", broken});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_tkm\", \"code\": 19}}\n");
-    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n"), std::string::npos);
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_tkm\", \"code\": 19, \"field\": \"position\", "
+                     "\"offset\": " +
+                         offset + ", \"message\": \"" + explanation + "\"}}\n");
+    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n" + explanation + "\n"), std::string::npos)
+        << r.err;
 
-    r = run({"info", broken_mesh()});
+    r = run({"info", broken});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Error loading TarvikMesh: 19\n" + explanation + "\n"), std::string::npos);
 
     r = run({"info", "--json", "--mesh", gun, gun}); // a mesh is no animation
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1}}\n");
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1, \"field\": null, "
+                     "\"offset\": null, \"message\": null}}\n");
     EXPECT_NE(r.err.find("Error loading TarvikAnimation: 1\n"), std::string::npos);
 
     // Messages the loader prints on standard output move aside for the JSON document.
@@ -118,7 +129,8 @@ TEST_F(Tkmtool, FailuresNameTheirStage) {
     write_fixture(swing, build_tka(wider));
     r = run({"info", "--json", "--mesh", gun, swing});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1}}\n");
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1, \"field\": null, "
+                     "\"offset\": null, \"message\": null}}\n");
     EXPECT_NE(r.err.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
               std::string::npos);
     r = run({"info", "--mesh", gun, swing});
@@ -164,8 +176,7 @@ TEST_F(Tkmtool, ExportObjWritesThePosedMeshAndItsMaterials) {
         << text;
     // Only the points the faces use: stored vertex 3 (on the barrel) is drawn by no corner, and
     // the blend vertex follows as the fourth point.
-    EXPECT_NE(text.find("usemtl body\nf 1/1 2/2 3/3\nf 2/2 4/4 3/3\n"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("usemtl body\nf 1/1 2/2 3/3\nf 2/2 4/4 3/3\n"), std::string::npos) << text;
     size_t points = 0;
     for (size_t at = text.find("\nv "); at != std::string::npos; at = text.find("\nv ", at + 1))
         points++;
@@ -212,7 +223,8 @@ TEST_F(Tkmtool, MilkshapeModelsAreConvertedByTheirExtension) {
     ASSERT_TRUE(write_fixture(model, ms3d_fixture::bytes(bad)));
     r = run({"info", "--json", model});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"convert_ms3d\", \"code\": 1}}\n");
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"convert_ms3d\", \"code\": 1, \"field\": null, "
+                     "\"offset\": null, \"message\": null}}\n");
 
     std::vector<uint8_t> cut = ms3d_fixture::bytes(ms3d_fixture::triangle_model());
     cut.resize(20);

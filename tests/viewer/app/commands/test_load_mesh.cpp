@@ -114,8 +114,13 @@ TEST_F(command_test, a_failed_read_keeps_the_loaded_mesh_but_remembers_the_direc
     // Cut short in the middle of the bones.
     std::vector<uint8_t> cut = encode_tkm(fixture);
     cut.resize(60);
-    auto [out2, err2] = load_mesh(write_file("cut.tkm", cut));
+    const std::string cut_path = write_file("cut.tkm", cut);
+    auto [out2, err2] = load_mesh(cut_path);
     EXPECT_NE(err2.find("Error loading TarvikMesh: "), std::string::npos) << err2;
+    // The line after the code says where the file ends and what it was reading there.
+    EXPECT_NE(err2.find("\n" + cut_path + ": the file ends at octet 60, inside bone "),
+              std::string::npos)
+        << err2;
     EXPECT_EQ(app_state.mesh, loaded);
 }
 

@@ -105,7 +105,8 @@ TEST_F(gltf_tkmtool, a_bad_file_fails_with_the_reason_and_leaves_no_output) {
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.tkm"));
     r = run({"info", "--json", dir / "bad.glb"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_gltf\", \"code\": 4}}\n");
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_gltf\", \"code\": 4, \"field\": null, "
+                     "\"offset\": null, \"message\": null}}\n");
 }
 
 } // namespace
