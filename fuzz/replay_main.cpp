@@ -19,8 +19,13 @@
 #include "fuzz_target.h"
 #include "tests/fixtures/quiet_output.h"
 
+#ifdef _WIN32
+// No sanitizer runtime is built for Windows, and PE has no weak undefined symbols to ask with.
+constexpr void (*__sanitizer_set_report_fd)(void *) = nullptr;
+#else
 // Present when a sanitizer runtime is linked in: where its reports go.
 extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void *fd);
+#endif
 
 namespace {
 
@@ -80,7 +85,7 @@ size_t replay_corpus(const char *dir) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const auto &file : files) {
-        std::snprintf(current_input, sizeof current_input, "%s", file.c_str());
+        std::snprintf(current_input, sizeof current_input, "%s", file.string().c_str());
         run(file_bytes(file));
     }
     return files.size();
