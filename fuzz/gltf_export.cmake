@@ -1,2 +1,2 @@
 # SPDX-License-Identifier: MIT
-tarvik_fuzz(gltf_export ${PROJECT_SOURCE_DIR}/fuzz/gltf_export.cpp LIBS tarvik_core)
+tarvik_fuzz(gltf_export ${PROJECT_SOURCE_DIR}/fuzz/gltf_export.cpp LIBS tkmtool_model_commands)

@@ -11,10 +11,10 @@
 #include "tests/fixtures/tkm_builder.h"
 #include "tests/viewer/gltf/export/character_fixture.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
+#include "tools/tkmtool/stb_images.h"
+#include "viewer/anim/pose.h"
 #include "viewer/gltf/gltf_export.h"
 #include "viewer/mesh/tkm_reader.h"
-#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ namespace {
 void export_forms(const tkm_mesh &mesh, const tka_animation *rest, bool text) {
     gltf_export_options options;
     options.texture_directory = fuzz_scratch_path("no-such-directory");
-    options.read_image = read_image_with_devil;
+    options.read_image = read_image_with_stb;
     if (rest) options.animations.push_back({rest, "rest"});
     for (bool binary : {true, false}) {
         if (!binary && !text) continue;
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     tkm_mesh *mesh = create_mesh();
     if (read_tkm(mesh, input.c_str()) == 0) {
         tka_animation *rest = create_animation();
-        bool posed = rest && build_rest_pose(mesh, rest) == 0;
+        bool posed = rest && fill_rest_pose(mesh, rest) == 0;
         export_forms(*mesh, posed && mesh->num_bones ? rest : nullptr, size % 4 == 0);
         release_animation(rest);
     }

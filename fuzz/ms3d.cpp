@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <string>
 
 #include "fuzz_target.h"
 #include "round_trip.h"
+#include "tests/fixtures/fuzz_files.h"
 #include "tests/fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
@@ -25,12 +26,15 @@ namespace fx = ms3d_fixture;
 namespace {
 
 FILE *open_bytes(const uint8_t *data, size_t size) {
+#ifdef __GLIBC__
     if (size > 0)
         if (FILE *stream = fmemopen(const_cast<uint8_t *>(data), size, "rb")) return stream;
-    FILE *stream = std::tmpfile();
-    if (stream && size > 0) std::fwrite(data, 1, size, stream);
-    if (stream) std::rewind(stream);
-    return stream;
+#endif
+    // Without fmemopen (Windows), or for no octets at all, the input goes through a file of its
+    // own: tmpfile would make it in the drive's root, which Windows lets few users write.
+    static const std::string input = fuzz_scratch_path("in.ms3d");
+    if (!fuzz_write_file(input, data, size)) return nullptr;
+    return std::fopen(input.c_str(), "rb");
 }
 
 // Reads and converts; null when the read failed. *result gets the conversion's result.

@@ -3,8 +3,9 @@
 // each (every truncation point of the first 4 KiB, single-byte flips and 16-bit extremes at a
 // stride), so that the sanitizer build of the test suite exercises the reader's error paths; then
 // every file of the corpus that fuzzing left (fuzz/corpus/NAME), as it is.
-// Arguments: "--corpus DIR" to add that corpus (a missing folder holds nothing), files to replay
-// instead (with the readers' messages shown), or "--write-seeds DIR" to export the seed corpus.
+// Arguments: "--corpus DIR" to add that corpus (a missing folder holds nothing), after
+// "--no-mutations" to replay the seeds and the corpus alone; files to replay instead (with the
+// readers' messages shown), or "--write-seeds DIR" to export the seed corpus.
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -19,8 +20,13 @@
 #include "fuzz_target.h"
 #include "tests/fixtures/quiet_output.h"
 
+#ifdef _WIN32
+// No sanitizer runtime is built for Windows, and PE has no weak undefined symbols to ask with.
+constexpr void (*__sanitizer_set_report_fd)(void *) = nullptr;
+#else
 // Present when a sanitizer runtime is linked in: where its reports go.
 extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void *fd);
+#endif
 
 namespace {
 
@@ -80,7 +86,7 @@ size_t replay_corpus(const char *dir) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const auto &file : files) {
-        std::snprintf(current_input, sizeof current_input, "%s", file.c_str());
+        std::snprintf(current_input, sizeof current_input, "%s", file.string().c_str());
         run(file_bytes(file));
     }
     return files.size();
@@ -98,6 +104,11 @@ int main(int argc, char **argv) {
         }
         std::printf("%d seeds written\n", index);
         return 0;
+    }
+    const bool mutations = !(argc > 1 && std::strcmp(argv[1], "--no-mutations") == 0);
+    if (!mutations) {
+        argc--;
+        argv++;
     }
     const bool with_corpus = argc == 3 && std::strcmp(argv[1], "--corpus") == 0;
     if (argc > 1 && !with_corpus) {
@@ -117,7 +128,7 @@ int main(int argc, char **argv) {
         for (size_t i = 0; i < seeds.size(); i++) {
             std::snprintf(current_input, sizeof current_input, "seed %zu", i);
             run(seeds[i]);
-            runs += 1 + mutate_all(seeds[i], i);
+            runs += 1 + (mutations ? mutate_all(seeds[i], i) : 0);
         }
         kept = with_corpus ? replay_corpus(argv[2]) : 0;
         std::signal(SIGABRT, SIG_DFL);

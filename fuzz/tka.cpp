@@ -10,8 +10,7 @@
 #include "round_trip.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
-#include "viewer/app/app_state.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 
 namespace {
@@ -38,14 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     tka_animation *animation = create_animation();
     if (load_tka(animation, mesh, input.c_str()) == 0) {
         check_tka_round_trip(animation, mesh);
-        app_state.animation = animation;
-        app_state.current_frame = 0;
-        for (uint32_t f = 0; f <= animation->num_frames; ++f) {
-            pose_mesh(mesh, animation);
-            next_frame();
-        }
-        previous_frame();
-        app_state.animation = nullptr;
+        // One frame past each end too: those pose the bind pose, reading no frame.
+        for (int32_t f = -1; f <= int32_t{animation->num_frames}; ++f)
+            pose_mesh_in_frame(mesh, animation, f, nullptr);
     }
     release_animation(animation);
     return 0;

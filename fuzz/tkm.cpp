@@ -8,7 +8,7 @@
 #include "round_trip.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 
 namespace {
@@ -16,7 +16,7 @@ namespace {
 // Everything a reader's output feeds: posing in the rest pose and every corner's position.
 void use(tkm_mesh *mesh) {
     tka_animation *rest = create_animation();
-    if (rest && build_rest_pose(mesh, rest) == 0) pose_mesh(mesh, rest);
+    if (rest && fill_rest_pose(mesh, rest) == 0) pose_mesh_in_frame(mesh, rest, 0, nullptr);
     release_animation(rest);
     float position[3];
     for (uint32_t i = 0; i < mesh->num_corners; ++i)

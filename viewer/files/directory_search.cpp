@@ -35,6 +35,14 @@ int is_wanted(const std::string &path, int want_directory) {
     return want_directory ? is_directory(path.c_str()) : is_plain_file(path.c_str());
 }
 
+#ifdef _WIN32
+// Windows opens a name in any letter case, so a name that opens may not be spelt as on disk:
+// only the listing tells.
+constexpr bool opening_tells_the_spelling = false;
+#else
+constexpr bool opening_tells_the_spelling = true;
+#endif
+
 } // namespace
 
 int find_name_case_blind(const char *directory, const char *name, std::string &found,
@@ -42,12 +50,16 @@ int find_name_case_blind(const char *directory, const char *name, std::string &f
     if (!*name) return 0;
     std::string base = *directory ? directory : ".";
     std::string exact = base + "/" + name;
-    if (is_wanted(exact, want_directory)) {
+    const bool opens = is_wanted(exact, want_directory);
+    if (opens && opening_tells_the_spelling) {
         found = name;
         return 1;
     }
     DIR *listing = opendir(base.c_str());
-    if (!listing) return 0;
+    if (!listing) {
+        if (opens) found = name;
+        return opens;
+    }
     std::string best;
     while (const dirent *entry = readdir(listing)) {
         if (strcasecmp(entry->d_name, name) != 0) continue;
@@ -56,6 +68,8 @@ int find_name_case_blind(const char *directory, const char *name, std::string &f
         best = entry->d_name;
     }
     closedir(listing);
+    // A name the listing cannot show (in no code page it is read in) is kept as it was given.
+    if (best.empty() && opens) best = name;
     if (best.empty()) return 0;
     found = best;
     return 1;

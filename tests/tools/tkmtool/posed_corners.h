@@ -13,7 +13,6 @@
 
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
-#include "viewer/app/posing.h"
 #include "viewer/mesh/mesh.h"
 
 namespace posed_corners {

@@ -2,7 +2,11 @@
 // Runs tkmtool as a program with its output caught in files of a temporary directory.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <string>
@@ -27,6 +31,74 @@ inline std::string text_of_file(const std::string &path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+#ifdef _WIN32
+inline std::wstring wide_text(const std::string &text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    int count = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(),
+                                    static_cast<int>(wide.size()));
+    wide.resize(count > 0 ? static_cast<size_t>(count) - 1 : 0);
+    return wide;
+}
+
+// One argument as the C runtime's command-line parser reads it back: quoted, with the
+// backslashes before a quote (or the closing one) doubled.
+inline std::wstring command_line_quoted(const std::wstring &arg) {
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            backslashes++;
+            continue;
+        }
+        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, L'\\');
+    return out + L"\"";
+}
+
+// A file the child writes its output to, inherited by it.
+inline HANDLE inherited_output(const std::string &path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(wide_text(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs program with args, from the directory cwd when one is given; standard output and error
+// go through files in dir. No shell: cmd's quoting rules are not the C runtime's.
+inline tool_result run_tool(const temp_dir &dir, const std::string &program,
+                            const std::vector<std::string> &args, const std::string &cwd = "") {
+    std::wstring command = command_line_quoted(wide_text(program));
+    for (const std::string &arg : args)
+        command += L' ' + command_line_quoted(wide_text(arg));
+    tool_result result;
+    HANDLE out = inherited_output(dir / "stdout");
+    HANDLE err = inherited_output(dir / "stderr");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    std::wstring directory = wide_text(cwd);
+    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessW(wide_text(program).c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, cwd.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(process.hProcess, &code)) result.status = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+    result.out = text_of_file(dir / "stdout");
+    result.err = text_of_file(dir / "stderr");
+    return result;
+}
+#else
 // Runs program with args and no display (tkmtool never needs one), from the directory cwd when
 // one is given; standard output and error go through files in dir.
 inline tool_result run_tool(const temp_dir &dir, const std::string &program,
@@ -43,3 +115,4 @@ inline tool_result run_tool(const temp_dir &dir, const std::string &program,
     result.err = text_of_file(dir / "stderr");
     return result;
 }
+#endif

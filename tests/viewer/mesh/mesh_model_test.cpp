@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "tests/fixtures/mesh_loading.h"
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
 

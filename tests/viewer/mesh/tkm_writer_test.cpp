@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "tests/fixtures/mesh_loading.h"
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_writer.h"
 
 namespace {
@@ -214,7 +214,7 @@ TEST_F(TkmWriter, PosedVerticesAreWrittenWithTheirBindPositions) {
     std::vector<uint8_t> bytes = build_tkm(small_tkm());
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
     ASSERT_EQ(code, 0);
-    pose_mesh(mesh.get(), nullptr);
+    pose_mesh_in_frame(mesh.get(), nullptr, -1, nullptr);
     ASSERT_NE(mesh->vertices[0].world[12], mesh->vertices[0].local[12]);
     ASSERT_EQ(write_tkm(mesh.get(), out.c_str()), 0);
     std::vector<unsigned char> written = read_all(out);

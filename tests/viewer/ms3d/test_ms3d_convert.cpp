@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/ms3d/ms3d_load.h"
@@ -474,8 +474,8 @@ TEST(converted_model, rest_pose_puts_vertices_where_milkshape_had_them) {
         ASSERT_EQ(c.result, 0) << c.err;
         std::unique_ptr<tka_animation, void (*)(tka_animation *)> rest(create_animation(),
                                                                        release_animation);
-        ASSERT_EQ(build_rest_pose(c.mesh.get(), rest.get()), 0);
-        pose_mesh(c.mesh.get(), rest.get());
+        ASSERT_EQ(fill_rest_pose(c.mesh.get(), rest.get()), 0);
+        pose_mesh_in_frame(c.mesh.get(), rest.get(), 0, nullptr);
         // Each Milkshape triangle is one mesh triangle, corners reversed.
         for (uint16_t t = 0; t < c.mesh->num_triangles; t++)
             for (int k = 0; k < 3; k++) {

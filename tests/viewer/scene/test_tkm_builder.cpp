@@ -10,8 +10,7 @@
 #include "tests/fixtures/mesh_loading.h"
 #include "tests/fixtures/scene_builder.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
-#include "viewer/app/app_state.h"
+#include "viewer/anim/pose.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/math/math3d.h"
 #include "viewer/scene/tkm_builder.h"
@@ -107,16 +106,14 @@ TEST(build_tkm, blend_vertices_pose_as_the_linear_blend) {
     tkm_mesh &mesh = *b.mesh;
     ASSERT_EQ(mesh.num_blends, 1);
 
-    app_state.weapon_mesh = nullptr;
-    app_state.current_frame = 0;
     animation_ptr pose(create_animation());
-    ASSERT_EQ(build_rest_pose(&mesh, pose.get()), 0);
+    ASSERT_EQ(fill_rest_pose(&mesh, pose.get()), 0);
     // Bend the second joint by 60 degrees about x at its own place.
     float turn[16], bent[16];
     euler_matrix(turn, 0, 0, 0, 0, 60, 0);
     mat4_multiply(bent, mesh.bones[1].world, turn);
     std::memcpy(pose->bones[1].frame_worlds, bent, sizeof bent);
-    pose_mesh(&mesh, pose.get());
+    pose_mesh_in_frame(&mesh, pose.get(), 0, nullptr);
     float blended[3];
     blend_position(&mesh, 0, blended);
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The glTF export read back with tinygltf: counts, hierarchy, inverse bind matrices, geometry,
 // materials and textures, animation keys, and the skin posed at every frame against the viewer.
-#include <IL/il.h>
 #include <gtest/gtest.h>
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +13,9 @@
 #include "tests/viewer/gltf/export/character_fixture.h"
 #include "tests/viewer/gltf/export/gltf_read_back.h"
 #include "tests/viewer/textures/test_images.h"
-#include "viewer/app/posing.h"
-#include "viewer/app/app_state.h"
+#include "tools/tkmtool/stb_images.h"
+#include "viewer/anim/pose.h"
 #include "viewer/gltf/gltf_export_internal.h"
-#include "viewer/textures/image_png.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ struct GltfExport : testing::Test {
         mesh = read_mesh_bytes(dir, build_tkm(description), &code);
         ASSERT_EQ(code, 0);
         options.texture_directory = dir.path.string();
-        options.read_image = read_image_with_devil;
+        options.read_image = read_image_with_stb;
     }
     void add_animation(const tka_description &description) {
         int code = -1;
@@ -69,9 +69,7 @@ struct GltfExport : testing::Test {
     }
     // Where the viewer puts mesh vertex index (stored, then blend) in frame of animation.
     rb::vec3 viewer_position(const tka_animation *animation, int32_t frame, int index) {
-        app_state.weapon_mesh = nullptr;
-        app_state.current_frame = frame;
-        pose_mesh(mesh.get(), animation);
+        pose_mesh_in_frame(mesh.get(), animation, frame, nullptr);
         float p[3];
         corner_position(mesh.get(), static_cast<uint16_t>(index), p);
         return {p[0], p[1], p[2]};
@@ -271,11 +269,9 @@ TEST_F(GltfExport, TrianglesKeepTheirFrontWithFlatNormalsTextureCoordinatesAndHi
     std::vector<float> normals = rb::floats(model, first.attributes.at("NORMAL"));
     std::vector<float> texcoords = rb::floats(model, first.attributes.at("TEXCOORD_0"));
     std::vector<float> hits = rb::floats(model, first.attributes.at("_HIT_COLOR"));
-    app_state.weapon_mesh = nullptr;
-    app_state.current_frame = 0;
     animation_ptr rest(create_animation());
-    ASSERT_EQ(build_rest_pose(mesh.get(), rest.get()), 0);
-    pose_mesh(mesh.get(), rest.get());
+    ASSERT_EQ(fill_rest_pose(mesh.get(), rest.get()), 0);
+    pose_mesh_in_frame(mesh.get(), rest.get(), 0, nullptr);
     size_t degenerate = 0;
     for (size_t p = 0; p < gltf_mesh.primitives.size(); ++p) {
         const tinygltf::Primitive &primitive = gltf_mesh.primitives[p];
@@ -409,16 +405,18 @@ TEST_F(GltfExport, PngTexturesAreKeptAsTheyAreAndMissingOnesLeaveTheColour) {
 }
 
 TEST_F(GltfExport, JpegTexturesAreKeptAsTheyAreToo) {
-    // A JPEG made by DevIL from the BMP, then named by both materials.
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ASSERT_TRUE(ilLoadImage((dir / "skin.bmp").c_str()));
-    std::vector<uint8_t> jpeg(ilSaveL(IL_JPG, nullptr, 0));
+    // A JPEG made by stb from the BMP, then named by both materials.
+    int width = 0, height = 0, channels = 0;
+    stbi_uc *pixels = stbi_load((dir / "skin.bmp").c_str(), &width, &height, &channels, 3);
+    ASSERT_NE(pixels, nullptr);
+    std::vector<uint8_t> jpeg;
+    auto append = [](void *context, void *data, int size) {
+        auto *out = static_cast<std::vector<uint8_t> *>(context);
+        out->insert(out->end(), static_cast<uint8_t *>(data), static_cast<uint8_t *>(data) + size);
+    };
+    EXPECT_NE(stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels, 90), 0);
+    stbi_image_free(pixels);
     ASSERT_FALSE(jpeg.empty());
-    jpeg.resize(ilSaveL(IL_JPG, jpeg.data(), ILuint(jpeg.size())));
-    ilDeleteImages(1, &image);
     write_all(dir / "photo.jpeg", std::vector<unsigned char>(jpeg.begin(), jpeg.end()));
     trooper.mesh.texture_names = {"photo.jpeg"};
     trooper.mesh.materials[1].refs = {{1, 0}};

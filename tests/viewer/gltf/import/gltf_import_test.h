@@ -15,7 +15,6 @@
 #include "fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
-#include "viewer/app/posing.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_writer.h"
@@ -24,7 +23,7 @@
 #include "viewer/scene/scene.h"
 #include "viewer/scene/tkm_builder.h"
 #include "viewer/scene/image_files.h"
-#include "viewer/textures/scene_images.h"
+#include "tools/tkmtool/stb_images.h"
 
 namespace gltf_import_test {
 
@@ -57,7 +56,7 @@ inline loaded load_file(const temp_dir &dir, const std::string &name,
                                         output.empty() ? nullptr : output_path.c_str(), &stage,
                                         &result.notes);
     if (result.code == 0 && !output.empty())
-        write_scene_images(result.notes.images, output_path, encode_scene_image);
+        write_scene_images(result.notes.images, output_path, encode_image_with_stb);
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
     result.stage = stage ? stage : "";
@@ -152,8 +151,8 @@ inline mesh_ptr convert_milkshape_own_pose(const temp_dir &dir, const ms3d_fixtu
 // Every corner's position in the mesh's rest pose, in triangle order.
 inline std::vector<std::array<float, 3>> rest_corners(tkm_mesh *mesh) {
     tka_animation *pose = create_animation();
-    EXPECT_EQ(build_rest_pose(mesh, pose), 0);
-    pose_mesh(mesh, pose);
+    EXPECT_EQ(fill_rest_pose(mesh, pose), 0);
+    pose_mesh_in_frame(mesh, pose, 0, nullptr);
     std::vector<std::array<float, 3>> out;
     for (uint32_t t = 0; t < mesh->num_triangles; t++)
         for (uint16_t corner : mesh->triangles[t].corners) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "support/scratch_write.h"
+#include "tests/common/linux_only.h"
 
 namespace {
 
@@ -102,9 +103,15 @@ TEST(gltf_import_convert, an_unchanged_image_is_not_rewritten_and_a_changed_one_
 TEST(gltf_import_convert, an_image_that_cannot_be_written_says_why_and_keeps_the_old_one) {
     temp_dir dir;
     const std::vector<uint8_t> red = gf::png(1, 1, {255, 0, 0}), blue = gf::png(1, 1, {0, 0, 255});
+    SKIP_ON_WINDOWS("the scratch files' fault seam is in their POSIX writes");
     write_all(dir / "a_skin.png", red);
     const std::vector<uint8_t> model = gf::glb(gf::build(textured_weapon(blue)));
-    for (int reason : {ENOSPC, EDQUOT, EIO}) {
+#ifdef EDQUOT
+    const int reasons[] = {ENOSPC, EDQUOT, EIO};
+#else
+    const int reasons[] = {ENOSPC, EIO}; // Windows' C library has no quotas to name
+#endif
+    for (int reason : reasons) {
         SCOPED_TRACE(std::strerror(reason));
         scratch_faults faults{10, reason, 0, nullptr, nullptr};
         set_scratch_faults(&faults);
