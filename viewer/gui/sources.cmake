@@ -16,5 +16,5 @@ add_custom_command(
   COMMENT "Compiling the tool windows' resources")
 # Generated code is not ours to keep warning-free.
 set_source_files_properties(${TARVIK_GUI_SOURCE} PROPERTIES GENERATED TRUE COMPILE_OPTIONS -w)
-target_sources(tarvik_core PRIVATE ${TARVIK_GUI_SOURCE})
+target_sources(tarvik_viewer PRIVATE ${TARVIK_GUI_SOURCE})
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TARVIK_GUI_BUNDLE})
