@@ -6,7 +6,7 @@
 
 #include "viewer/app/app_state.h"
 #include "viewer/app/commands.h"
-#include "viewer/gui/file_chooser.h"
+#include "viewer/app/view_commands.h"
 #include "viewer/gui/textures_window.h"
 #include "viewer/gui/tool_windows.h"
 

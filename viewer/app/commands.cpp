@@ -17,6 +17,9 @@
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/unload_commands.h"
+#include "viewer/app/view_commands.h"
+#include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/textures_window.h"
@@ -59,10 +62,6 @@ constexpr file_filter mesh_save_filters[] = {
     {"TarvikMesh files", "*.tkm"},
     {"All files", "*.*"},
 };
-
-// Controls of the animation window that show what was loaded.
-constexpr int animation_name_field = 1008;
-constexpr int animation_frames_field = 1016;
 
 notice_fn save_notice_hook = nullptr;
 

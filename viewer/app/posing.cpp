@@ -4,7 +4,7 @@
 
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
-#include "viewer/gui/dialog.h"
+#include "viewer/gui/tool_windows.h"
 
 int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation) {
     app_state.rest_pose_animation = 1;
@@ -22,11 +22,6 @@ void pose_mesh(tkm_mesh *mesh, const tka_animation *animation) {
 
 void pose_mesh_positions(tkm_mesh *mesh, const tka_animation *animation, float *positions) {
     pose_mesh_in_frame(mesh, animation, frame_in_use(mesh, animation), positions);
-}
-
-void show_current_frame() {
-    set_dlg_item_int(app_state.animation_window, current_frame_field_id,
-                     app_state.current_frame + 1);
 }
 
 void next_frame() {

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The viewer's posing: the frame in use taken from app_state, the rest-pose flag, and stepping
-// current_frame with the animation window's field kept up to date.
+// current_frame with the animation window's field kept up to date (show_current_frame).
 #pragma once
 
 #include <cstdint>
 
 #include "viewer/anim/pose.h"
-
-// The "Current frame:" field of the animation window.
-inline constexpr int current_frame_field_id = 1017;
 
 // fill_rest_pose, also setting rest_pose_animation.
 int build_rest_pose(const tkm_mesh *mesh, tka_animation *animation);
@@ -28,5 +25,3 @@ int32_t frame_in_use(const tkm_mesh *mesh, const tka_animation *animation);
 void next_frame();
 // current_frame - 1 with wrap-around, then shown; nothing without an animation.
 void previous_frame();
-// Writes current_frame + 1 into the animation window (no-op while it does not exist).
-void show_current_frame();

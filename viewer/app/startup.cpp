@@ -11,6 +11,7 @@
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/input.h"
+#include "viewer/app/layer_wiring.h"
 #include "viewer/app/open_files.h"
 #include "viewer/app/program_info.h"
 #include "viewer/gui/gui_loop.h"
@@ -183,6 +184,7 @@ int tarvik_main(int argc, char **argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (print_requested_info(argc, argv)) return 0;
     if (!display_is_usable()) return 1;
+    wire_viewer_layers();
     gui_platform_init();
     // Ctrl+C in the console or the end of the session: the same orderly end as closing the
     // window, also while a file chooser waits. Routed before SDL_Init, so that SDL keeps them

@@ -1,29 +1,22 @@
 // SPDX-License-Identifier: MIT
-// The file chooser over GtkFileChooserDialog, and the background and screenshot commands.
+// The file chooser over GtkFileChooserDialog.
 //
-// Sections: pattern translation | answer handling | GTK dialog | choose_file | commands
+// Sections: pattern translation | answer handling | GTK dialog | choose_file
 #include "viewer/gui/file_chooser.h"
 
 #include <gtk/gtk.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 
 #include "support/messages.h"
-#include "support/scratch_write.h"
 #include "viewer/app/app_state.h"
-#include "viewer/gui/dialog.h"
 #include "viewer/gui/gui_loop.h"
-#include "viewer/render/background.h"
 
 namespace {
 
 int32_t in_use = 0;
 chooser_answer_fn answer_hook = nullptr;
-
-constexpr file_filter background_filters[] = {{"All files", "*.*"}};
-constexpr file_filter screenshot_filters[] = {{"Bitmap files", "*.bmp"}, {"All files", "*.*"}};
 
 // ---- pattern translation
 
@@ -195,47 +188,4 @@ std::string chosen_directory() {
     // A file in the root directory: its directory is "/", not the empty "platform default".
     if (offset == 1 && app_state.chosen_path[0] == '/') return "/";
     return std::string(app_state.chosen_path, offset - 1);
-}
-
-// ---- commands
-
-namespace {
-
-// chosen_path keeps only its directory once a command has used the file.
-void cut_chosen_path_to_directory() {
-    std::string directory = chosen_directory();
-    std::memcpy(app_state.chosen_path, directory.c_str(), directory.size() + 1);
-}
-
-} // namespace
-
-void background_command() {
-    if (!choose_file(nullptr, background_filters, "Open background image",
-                     app_state.background_directory.c_str(), nullptr))
-        return;
-    int32_t code = load_background(app_state.chosen_path);
-    if (code == 0) {
-        app_state.show_background = 1;
-        set_dlg_item_text(app_state.menu_window, 1010,
-                          app_state.chosen_path + app_state.chosen_name_offset);
-    } else {
-        real_meow("Error loading background: %d\n", code);
-    }
-    app_state.background_directory = chosen_directory();
-    cut_chosen_path_to_directory();
-}
-
-void screenshot_command() {
-    if (!choose_file("bmp", screenshot_filters, "Choose filename to take screenshot",
-                     app_state.screenshot_directory.c_str(), &app_state.screenshot_filter_index))
-        return;
-    int32_t code = take_screenshot(app_state.chosen_path);
-    if (code != 0) {
-        const int reason = code == screenshot_save_failed ? errno : 0;
-        real_meow("Error taking screenshot: %d%s\n", code, bracketed_reason(reason).c_str());
-        return;
-    }
-    real_purr("Saved screenshot at %s\n", app_state.chosen_path);
-    app_state.screenshot_directory = chosen_directory();
-    cut_chosen_path_to_directory();
 }

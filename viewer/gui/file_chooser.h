@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The viewer's one file chooser (open or save) and the menu window's commands that use it.
+// The viewer's one file chooser (open or save).
 #pragma once
 
 #include <cstdint>
@@ -24,11 +24,6 @@ int32_t choose_file(const char *default_extension, std::span<const file_filter> 
 
 // 1 while a chooser is shown; a second choose_file is refused meanwhile.
 int32_t chooser_in_use();
-
-// Menu window "&Background" and key b: choose and load a background image.
-void background_command();
-// Menu window screenshot picture: choose a bitmap name and save the view into it.
-void screenshot_command();
 
 // The directory part of chosen_path (everything before the separator at chosen_name_offset - 1).
 std::string chosen_directory();

@@ -11,6 +11,7 @@
 
 #include "support/messages.h"
 #include "viewer/app/app_state.h"
+#include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/mesh/mesh.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr int list_box_id = 1004;
-constexpr int replacement_id = 1012;
 enum list_column { column_text = 0, column_index = 1 };
 
 constexpr file_filter texture_filters[] = {
@@ -84,7 +83,7 @@ GtkWidget *usable_list(const tkm_mesh *mesh, const char *nothing_selected) {
 } // namespace
 
 GtkWidget *get_texture_list_box() {
-    GtkWidget *list = get_dlg_item(app_state.textures_window, list_box_id);
+    GtkWidget *list = get_dlg_item(app_state.textures_window, textures_list_box);
     if (!list || !GTK_IS_TREE_VIEW(list) || !list_store(list)) {
         real_meow("Can't get listbox handle: %d!\n", ENOENT);
         return nullptr;
@@ -132,7 +131,7 @@ void browse_for_texture() {
                      app_state.texture_directory.c_str(), &app_state.texture_filter_index))
         return;
     app_state.texture_directory = chosen_directory();
-    GtkWidget *entry = get_dlg_item(app_state.textures_window, replacement_id);
+    GtkWidget *entry = get_dlg_item(app_state.textures_window, textures_replacement_field);
     if (!entry || !GTK_IS_ENTRY(entry)) {
         real_meow("Can't set edit box to new texture name: %d!\n", ENOENT);
         return;
@@ -143,7 +142,8 @@ void browse_for_texture() {
 void replace_textures(tkm_mesh *mesh) {
     GtkWidget *list = usable_list(mesh, "No textures selected for replacement!\n");
     if (!list) return;
-    std::string replacement = get_dlg_item_text(app_state.textures_window, replacement_id);
+    std::string replacement =
+        get_dlg_item_text(app_state.textures_window, textures_replacement_field);
     if (replacement.empty()) {
         real_meow("No replacement texture name!\n");
         return;

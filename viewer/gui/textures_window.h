@@ -8,7 +8,8 @@
 typedef struct _GtkWidget GtkWidget;
 struct tkm_mesh;
 
-// The textures window's list (control 1004), or null (reported when the window exists without it).
+// The textures window's list (textures_list_box), or null (reported when the window exists
+// without it).
 GtkWidget *get_texture_list_box();
 // Refills the list from mesh ("  " or "! " + base name per texture); with count >= 1 and a
 // selection, selects those texture indices again. Nothing for a null mesh or without the window.
@@ -16,9 +17,9 @@ void gui_generate_textures_list(const tkm_mesh *mesh, int32_t count, const uint3
 // "&Reload textures" and key v: reloads mesh's textures (nothing for null); when mesh is the
 // character the list is rebuilt to show what loaded now, keeping the selected lines selected.
 void reload_listed_textures(tkm_mesh *mesh);
-// "&Browse for texture": chooses the replacement image into edit box 1012.
+// "&Browse for texture": chooses the replacement image into the replacement field.
 void browse_for_texture();
-// "Replace textures": the selected textures take the path of edit box 1012, then reload.
+// "Replace textures": the selected textures take the path of the replacement field, then reload.
 void replace_textures(tkm_mesh *mesh);
 // "Show only &selected": hides every texture but the selected ones.
 void show_only_selected(tkm_mesh *mesh);

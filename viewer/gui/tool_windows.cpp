@@ -2,7 +2,7 @@
 // The tool windows over GtkBuilder templates compiled in as resources.
 //
 // Sections: resources | window plumbing | menu window | mesh window | animation window |
-//           textures window | toggles | start-up
+//           textures window | start-up
 #include "viewer/gui/tool_windows.h"
 
 #include <GL/gl.h>
@@ -18,11 +18,9 @@
 
 #include "support/messages.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
-#include "viewer/app/commands.h"
+#include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
-#include "viewer/gui/file_chooser.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/textures_window.h"
 #include "viewer/mesh/mesh.h"
@@ -43,10 +41,10 @@ struct menu_picture {
     const char *failure;
 };
 constexpr menu_picture menu_pictures[] = {
-    {"mesh_picture.xpm", 1014, "TKM bitmap not loaded: %d!\n"},
-    {"animation_picture.xpm", 1013, "TKA bitmap not loaded: %d!\n"},
-    {"exit_picture.xpm", 1000, "Exit bitmap not loaded: %d!\n"},
-    {"screenshot_picture.xpm", 1031, "Screenshot bitmap not loaded: %d!\n"},
+    {"mesh_picture.xpm", menu_mesh_picture, "TKM bitmap not loaded: %d!\n"},
+    {"animation_picture.xpm", menu_animation_picture, "TKA bitmap not loaded: %d!\n"},
+    {"exit_picture.xpm", menu_exit_picture, "Exit bitmap not loaded: %d!\n"},
+    {"screenshot_picture.xpm", menu_screenshot_picture, "Screenshot bitmap not loaded: %d!\n"},
 };
 
 GdkPixbuf *load_picture(const char *name, int *error_code) {
@@ -82,30 +80,32 @@ GtkWidget *build_window(const char *name, int *error_code) {
     return window;
 }
 
-// Fields of the mesh and animation windows that show what is loaded.
-constexpr int mesh_name_field = 1007;
-constexpr int mesh_triangles_field = 1017;
-constexpr int mesh_bones_field = 1018;
-constexpr int mesh_class_field = 1019;
-constexpr int animation_name_field = 1008;
-constexpr int animation_frames_field = 1016;
-
 // ---- window plumbing
 
-// A command is recognised by its control id alone, whatever the control sends with it.
+// The application's commands, as set_gui_commands was last given them.
+gui_commands commands{};
+
+// A command is recognised by its control id alone, whatever the control sends with it. It runs
+// one of the application's commands, or (command null) an action of the windows themselves.
 struct command_row {
     int id;
     const char *signal;
-    void (*run)();
+    void (*gui_commands::*command)();
+    void (*own)();
 };
 
+void run_row(const command_row &row) {
+    void (*run)() = row.command ? commands.*row.command : row.own;
+    if (run) run();
+}
+
 void on_command(GtkWidget *, gpointer data) {
-    reinterpret_cast<const command_row *>(data)->run();
+    run_row(*reinterpret_cast<const command_row *>(data));
 }
 
 gboolean on_picture_press(GtkWidget *, GdkEventButton *event, gpointer data) {
     if (event->button == 1 && event->type == GDK_BUTTON_PRESS)
-        reinterpret_cast<const command_row *>(data)->run();
+        run_row(*reinterpret_cast<const command_row *>(data));
     return TRUE;
 }
 
@@ -153,10 +153,6 @@ void show_tool_window(GtkWidget *window, GtkWidget **handle) {
 
 // ---- menu window
 
-void exit_command() {
-    app_state.quit_requested = 1;
-}
-
 void mesh_picture_command() {
     open_mesh_window();
 }
@@ -166,11 +162,11 @@ void animation_picture_command() {
 }
 
 constexpr command_row menu_commands[] = {
-    {1014, "button-press-event", mesh_picture_command},
-    {1013, "button-press-event", animation_picture_command},
-    {1000, "button-press-event", exit_command},
-    {1003, "clicked", background_command},
-    {1031, "button-press-event", screenshot_command},
+    {menu_mesh_picture, "button-press-event", nullptr, mesh_picture_command},
+    {menu_animation_picture, "button-press-event", nullptr, animation_picture_command},
+    {menu_exit_picture, "button-press-event", &gui_commands::quit, nullptr},
+    {menu_background_button, "clicked", &gui_commands::background, nullptr},
+    {menu_screenshot_picture, "button-press-event", &gui_commands::screenshot, nullptr},
 };
 
 // The menu window lives as long as the program: its close request is refused.
@@ -230,10 +226,6 @@ void create_menu_window() {
 
 // ---- mesh window
 
-void load_command() {
-    load_mesh_command();
-}
-
 void textures_command() {
     open_textures_window(app_state.mesh_window);
 }
@@ -241,55 +233,38 @@ void textures_command() {
 // While the boxes are being set from the flags their "toggled" must not flip the flags again.
 int syncing_checkboxes = 0;
 
-struct toggle_row {
-    int id;
-    void (*toggle)();
-};
-constexpr toggle_row mesh_toggles[] = {
-    {1021, toggle_bones},          {1022, toggle_mesh},          {1023, toggle_textures},
-    {1028, toggle_normals},        {1024, toggle_hit_detection}, {1026, toggle_wireframe},
-    {1027, toggle_line_smoothing}, {1029, toggle_background},
+// The "toggled" of a check box runs the row's toggle command.
+constexpr command_row mesh_toggles[] = {
+    {mesh_bones_box, "toggled", &gui_commands::toggle_bones, nullptr},
+    {mesh_mesh_box, "toggled", &gui_commands::toggle_mesh, nullptr},
+    {mesh_textures_box, "toggled", &gui_commands::toggle_textures, nullptr},
+    {mesh_normals_box, "toggled", &gui_commands::toggle_normals, nullptr},
+    {mesh_hit_detection_box, "toggled", &gui_commands::toggle_hit_detection, nullptr},
+    {mesh_wireframe_box, "toggled", &gui_commands::toggle_wireframe, nullptr},
+    {mesh_line_smoothing_box, "toggled", &gui_commands::toggle_line_smoothing, nullptr},
+    {mesh_background_box, "toggled", &gui_commands::toggle_background, nullptr},
 };
 
 void on_toggled(GtkToggleButton *, gpointer data) {
     if (syncing_checkboxes) return;
-    reinterpret_cast<const toggle_row *>(data)->toggle();
+    run_row(*reinterpret_cast<const command_row *>(data));
 }
 
 constexpr command_row mesh_commands[] = {
-    {1001, "clicked", load_command},
-    {1003, "clicked", save_mesh_command},
-    {1006, "clicked", remove_mesh_command},
-    {1004, "clicked", textures_command},
+    {mesh_load_button, "clicked", &gui_commands::load_mesh, nullptr},
+    {mesh_save_button, "clicked", &gui_commands::save_mesh, nullptr},
+    {mesh_remove_button, "clicked", &gui_commands::remove_mesh, nullptr},
+    {mesh_textures_button, "clicked", nullptr, textures_command},
 };
 
 // ---- animation window
 
-void load_animation() {
-    load_animation_command();
-}
-
-void reset_command() {
-    if (!app_state.mesh) return;
-    tka_animation *rest = create_animation();
-    if (!rest || build_rest_pose(app_state.mesh, rest) != 0) {
-        // Keep what is there rather than leave the mesh without any pose.
-        real_meow("Can't build the rest pose: out of memory!\n");
-        release_animation(rest);
-        return;
-    }
-    clear_animation(app_state.animation);
-    app_state.animation = rest;
-}
-
-void play_command() {
-    app_state.animation_paused = !app_state.animation_paused;
-}
-
 constexpr command_row animation_commands[] = {
-    {1002, "clicked", load_animation}, {1003, "clicked", reset_command},
-    {1024, "clicked", play_command},   {1022, "clicked", previous_frame},
-    {1023, "clicked", next_frame},
+    {animation_load_button, "clicked", &gui_commands::load_animation, nullptr},
+    {animation_reset_button, "clicked", &gui_commands::reset_animation, nullptr},
+    {animation_play_button, "clicked", &gui_commands::play, nullptr},
+    {animation_previous_button, "clicked", &gui_commands::previous_frame, nullptr},
+    {animation_next_button, "clicked", &gui_commands::next_frame, nullptr},
 };
 
 // ---- textures window
@@ -307,20 +282,11 @@ void show_selected_command() {
 }
 
 constexpr command_row texture_commands[] = {
-    {1005, "clicked", reload_command},
-    {1008, "clicked", show_selected_command},
-    {1006, "clicked", browse_for_texture},
-    {1007, "clicked", replace_command},
+    {textures_reload_button, "clicked", nullptr, reload_command},
+    {textures_show_selected_button, "clicked", nullptr, show_selected_command},
+    {textures_browse_button, "clicked", nullptr, browse_for_texture},
+    {textures_replace_button, "clicked", nullptr, replace_command},
 };
-
-// ---- toggles
-
-void set_gl_capability(GLenum capability, int32_t on) {
-    if (on)
-        glEnable(capability);
-    else
-        glDisable(capability);
-}
 
 // ---- start-up
 
@@ -368,6 +334,10 @@ void set_gl_window_icon() {
 
 // ---- public operations
 
+void set_gui_commands(const gui_commands &table) {
+    commands = table;
+}
+
 int32_t open_mesh_window() {
     const float identity[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     for (int i = 0; i < 4; i++)
@@ -382,10 +352,10 @@ int32_t open_mesh_window() {
     if (app_state.menu_window)
         gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(app_state.menu_window));
     connect_commands(window, mesh_commands);
-    for (const toggle_row &row : mesh_toggles)
+    for (const command_row &row : mesh_toggles)
         if (GtkWidget *box = get_dlg_item(window, row.id))
-            g_signal_connect(box, "toggled", G_CALLBACK(on_toggled),
-                             const_cast<toggle_row *>(&row));
+            g_signal_connect(box, row.signal, G_CALLBACK(on_toggled),
+                             const_cast<command_row *>(&row));
     app_state.mesh_window = window;
     sync_mesh_checkboxes();
     show_current_mesh();
@@ -432,98 +402,25 @@ void sync_mesh_checkboxes() {
     GtkWidget *window = app_state.mesh_window;
     if (!window) return;
     syncing_checkboxes = 1;
-    check_dlg_button(window, 1021, app_state.show_bones);
-    check_dlg_button(window, 1022, app_state.show_mesh);
-    check_dlg_button(window, 1023, app_state.show_textures);
-    check_dlg_button(window, 1024, app_state.show_hit_detection);
-    check_dlg_button(window, 1026, app_state.mesh_primitive == GL_LINE_STRIP);
-    check_dlg_button(window, 1027, app_state.line_smoothing);
-    check_dlg_button(window, 1029, app_state.show_background);
-    check_dlg_button(window, 1028, app_state.show_normals);
+    check_dlg_button(window, mesh_bones_box, app_state.show_bones);
+    check_dlg_button(window, mesh_mesh_box, app_state.show_mesh);
+    check_dlg_button(window, mesh_textures_box, app_state.show_textures);
+    check_dlg_button(window, mesh_hit_detection_box, app_state.show_hit_detection);
+    check_dlg_button(window, mesh_wireframe_box, app_state.mesh_primitive == GL_LINE_STRIP);
+    check_dlg_button(window, mesh_line_smoothing_box, app_state.line_smoothing);
+    check_dlg_button(window, mesh_background_box, app_state.show_background);
+    check_dlg_button(window, mesh_normals_box, app_state.show_normals);
     syncing_checkboxes = 0;
 }
 
-void toggle_bones() {
-    app_state.show_bones = !app_state.show_bones;
-    sync_mesh_checkboxes();
-}
-
-void toggle_mesh() {
-    app_state.show_mesh = !app_state.show_mesh;
-    sync_mesh_checkboxes();
-}
-
-void toggle_textures() {
-    app_state.show_textures = !app_state.show_textures;
-    app_state.white_materials = !app_state.white_materials;
-    sync_mesh_checkboxes();
-}
-
-void toggle_normals() {
-    app_state.show_normals = !app_state.show_normals;
-    sync_mesh_checkboxes();
-}
-
-void toggle_hit_detection() {
-    app_state.show_hit_detection = !app_state.show_hit_detection;
-    set_gl_capability(GL_LIGHTING, !app_state.show_hit_detection);
-    sync_mesh_checkboxes();
-}
-
-void toggle_wireframe() {
-    app_state.mesh_primitive =
-        app_state.mesh_primitive == GL_LINE_STRIP ? GL_TRIANGLES : GL_LINE_STRIP;
-    sync_mesh_checkboxes();
-}
-
-void toggle_line_smoothing() {
-    app_state.line_smoothing = !app_state.line_smoothing;
-    set_gl_capability(GL_LINE_SMOOTH, app_state.line_smoothing);
-    sync_mesh_checkboxes();
-}
-
-void toggle_background() {
-    app_state.show_background = !app_state.show_background;
-    sync_mesh_checkboxes();
-}
-
-void toggle_culling() {
-    app_state.cull_back_faces = !app_state.cull_back_faces;
-    set_gl_capability(GL_CULL_FACE, app_state.cull_back_faces);
-    sync_mesh_checkboxes();
-}
-
-void remove_mesh(tkm_mesh *mesh) {
-    if (mesh) release_mesh(mesh);
-    show_mesh_fields(nullptr, nullptr);
-}
-
-void remove_mesh_command() {
-    if (app_state.mesh) {
-        remove_mesh(app_state.mesh);
-        app_state.mesh = nullptr;
-        app_state.mesh_file_name.clear();
-    } else if (app_state.weapon_mesh) {
-        // A weapon's rest pose belongs to it alone; a character's animation outlives its mesh.
-        remove_mesh(app_state.weapon_mesh);
-        app_state.weapon_mesh = nullptr;
-        app_state.weapon_file_name.clear();
-        release_animation(app_state.weapon_animation);
-        app_state.weapon_animation = nullptr;
-    } else {
-        remove_mesh(nullptr);
-        return;
-    }
-    app_state.mesh_changes++;
-    show_current_mesh();
-}
-
-void clear_animation(tka_animation *animation) {
-    if (animation) release_animation(animation);
-    app_state.current_frame = 0;
-    app_state.animation_file_name.clear();
-    for (int id : {animation_name_field, animation_frames_field, current_frame_field_id})
+void clear_animation_fields() {
+    for (int id : {animation_name_field, animation_frames_field, animation_current_frame_field})
         set_dlg_item_text(app_state.animation_window, id, "");
+}
+
+void show_current_frame() {
+    set_dlg_item_int(app_state.animation_window, animation_current_frame_field,
+                     app_state.current_frame + 1);
 }
 
 void show_mesh_fields(const tkm_mesh *mesh, const char *file_name) {
@@ -560,8 +457,7 @@ void show_current_animation() {
     GtkWidget *window = app_state.animation_window;
     const tka_animation *animation = app_state.animation;
     if (!animation || app_state.rest_pose_animation) {
-        for (int id : {animation_name_field, animation_frames_field, current_frame_field_id})
-            set_dlg_item_text(window, id, "");
+        clear_animation_fields();
         return;
     }
     set_dlg_item_text(window, animation_name_field, app_state.animation_file_name.c_str());

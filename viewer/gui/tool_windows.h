@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The four modeless tool windows (menu, mesh, animation, textures) and the drawing toggles.
+// The four modeless tool windows (menu, mesh, animation, textures): they show what app_state
+// holds and run the application's commands through the table it hands them.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,32 @@
 typedef struct _GtkWidget GtkWidget;
 struct tkm_mesh;
 struct tka_animation;
+
+// What the windows' controls run, filled by the application before the windows open: every change
+// to the models or the drawing flags is made there. A null entry leaves its control inert.
+struct gui_commands {
+    void (*quit)();       // menu exit picture
+    void (*background)(); // menu "Background"
+    void (*screenshot)(); // menu screenshot picture
+    void (*load_mesh)();  // mesh window
+    void (*save_mesh)();
+    void (*remove_mesh)();
+    void (*toggle_bones)(); // the mesh window's check boxes, one flag each
+    void (*toggle_mesh)();
+    void (*toggle_textures)();
+    void (*toggle_normals)();
+    void (*toggle_hit_detection)();
+    void (*toggle_wireframe)();
+    void (*toggle_line_smoothing)();
+    void (*toggle_background)();
+    void (*load_animation)(); // animation window
+    void (*reset_animation)();
+    void (*play)();
+    void (*previous_frame)();
+    void (*next_frame)();
+};
+// Copies commands in; the windows run these from now on.
+void set_gui_commands(const gui_commands &commands);
 
 // Start-up of the tool windows: chooser directories and filters, program icon, menu window shown.
 void create_tool_windows();
@@ -20,25 +47,6 @@ int32_t open_textures_window(GtkWidget *parent);
 
 // Sets every check box of the mesh window from its flag; harmless without the window.
 void sync_mesh_checkboxes();
-// Each inverts its drawing flag (with its GL side effect) and then syncs the check boxes.
-void toggle_bones();
-void toggle_mesh();
-void toggle_textures(); // show_textures and white_materials, each inverted on its own
-void toggle_normals();
-void toggle_hit_detection(); // lighting off while hit regions are shown
-void toggle_wireframe();     // mesh_primitive between GL_TRIANGLES and GL_LINE_STRIP
-void toggle_line_smoothing();
-void toggle_background();
-void toggle_culling();
-
-// Releases mesh (may be null) and empties the mesh window's fields; the caller clears its pointer.
-void remove_mesh(tkm_mesh *mesh);
-// Mesh window "Remove": takes the character mesh off the screen, or the weapon (with its rest
-// pose) when no character is loaded; the window then shows what is left.
-void remove_mesh_command();
-// Releases animation (may be null), sets current_frame to 0, forgets its file name and empties
-// the animation fields; the caller clears its pointer.
-void clear_animation(tka_animation *animation);
 
 // Writes mesh's file name, triangle count, bone count and class into the mesh window (empty
 // fields for a null mesh); nothing while the window is closed.
@@ -49,3 +57,7 @@ tkm_mesh *const *mesh_on_show();
 // (name, frames, current frame; empty for a rest pose): what a window shows when it opens.
 void show_current_mesh();
 void show_current_animation();
+// Writes current_frame + 1 into the animation window (no-op while it does not exist).
+void show_current_frame();
+// Empties the animation window's name, frame count and current frame.
+void clear_animation_fields();

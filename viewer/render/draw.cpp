@@ -16,7 +16,7 @@
 
 #include "support/memory.h"
 #include "viewer/anim/animation.h"
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/background.h"
@@ -151,28 +151,26 @@ int32_t is_marker_material(const tkm_material *material) {
 
 // ---- draw_mesh
 
-void draw_mesh(tkm_mesh *mesh, const tka_animation *animation) {
-    if (!mesh) return;
-    const bool weapon = mesh == app_state.weapon_mesh;
-    int32_t frame = weapon ? 0 : app_state.current_frame;
+int32_t draw_mesh(tkm_mesh *mesh, const tka_animation *animation, int32_t frame) {
+    if (!mesh) return 0;
     if (animation && (frame < 0 || frame >= animation->num_frames)) {
         std::printf("PANIC! trying to draw %s frame %u but there are only %u!\n",
                     mesh->name ? mesh->name : "", static_cast<unsigned>(frame),
                     static_cast<unsigned>(animation->num_frames));
-        // The weapon is always drawn in frame 0; the character's frame is not its to reset.
-        if (!weapon) app_state.current_frame = 0;
         frame = 0;
     }
 
+    const int32_t pose = checked_frame(animation, frame);
     if (app_state.show_mesh &&
-        (current_draw_path() == draw_immediately || draw_mesh_arrays(mesh, animation) != 0)) {
-        pose_mesh(mesh, animation);
+        (current_draw_path() == draw_immediately || draw_mesh_arrays(mesh, animation, pose) != 0)) {
+        pose_mesh_in_frame(mesh, animation, pose, nullptr);
         if (mesh->material_runs)
             for (uint16_t r = 0; r < mesh->num_material_runs; r++)
                 draw_run(*mesh, mesh->material_runs[r]);
     }
 
     if (app_state.show_bones) draw_bones(*mesh, animation, static_cast<uint32_t>(frame));
+    return frame;
 }
 
 // ---- draw_scene, draw_frame
@@ -197,8 +195,14 @@ void draw_scene() {
         glRotatef(angle, axis[0], axis[1], axis[2]);
     glColor4fv(white_rgba);
 
-    if (app_state.mesh) draw_mesh(app_state.mesh, app_state.animation);
-    if (app_state.weapon_mesh) draw_mesh(app_state.weapon_mesh, app_state.weapon_animation);
+    // The weapon is always drawn in frame 0. A character frame out of range is reset: the frame
+    // stepping starts again from the first.
+    if (app_state.mesh) {
+        const int32_t frame = app_state.current_frame;
+        if (draw_mesh(app_state.mesh, app_state.animation, frame) != frame)
+            app_state.current_frame = 0;
+    }
+    if (app_state.weapon_mesh) draw_mesh(app_state.weapon_mesh, app_state.weapon_animation, 0);
 }
 
 void draw_frame() {

@@ -23,12 +23,13 @@ void draw_frame();
 // draw_frame without the swap: the frame stays in the back buffer (for screenshots and tests).
 void draw_scene();
 
-// Draws mesh posed in its frame of animation (0 for the weapon mesh, else current_frame; a frame
-// out of range is reported and current_frame reset to 0). A null animation, or one without that
-// frame, draws the mesh in its bind pose. Writes the vertices' world matrices whenever it poses
-// the mesh (from vertex arrays, only when the mesh, animation or frame changed; immediately, on
-// every frame), and with bones shown the grippers' on every frame.
-void draw_mesh(tkm_mesh *mesh, const tka_animation *animation);
+// Draws mesh posed in frame of animation (draw_scene hands the weapon frame 0, the character
+// current_frame). A frame the animation lacks is reported and frame 0 drawn instead; a null
+// animation, or one without frame 0, draws the mesh in its bind pose. Writes the vertices' world
+// matrices whenever it poses the mesh (from vertex arrays, only when the mesh, animation or frame
+// changed; immediately, on every frame), and with bones shown the grippers' on every frame.
+// Returns the frame drawn: frame, or 0 when frame was out of range (also for a null mesh).
+int32_t draw_mesh(tkm_mesh *mesh, const tka_animation *animation, int32_t frame);
 
 // Sets each gripper's world = bone's world in frame x local (x inverse of local when inverted,
 // as grips are placed). A bone or frame the animation lacks counts as the identity.

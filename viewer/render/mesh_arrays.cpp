@@ -23,7 +23,7 @@
 #include <cstring>
 #include <vector>
 
-#include "viewer/app/posing.h"
+#include "viewer/anim/pose.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
@@ -77,7 +77,7 @@ struct mesh_arrays {
 
     bool posed = false;                       // positions and normals are for the pose below
     bool middles_posed = false;               // the middle-corner copies are too
-    const tka_animation *animation = nullptr; // the pose: animation and frame_in_use
+    const tka_animation *animation = nullptr; // the pose: animation and frame
     int32_t frame = -1;
     std::vector<float> points;       // per stored vertex, then blend vertex: x, y, z
     std::vector<float> positions;    // per vertex: x, y, z
@@ -262,13 +262,12 @@ void fill_middles(mesh_arrays &arrays) {
 }
 
 // Poses the mesh and refills its arrays when the pose they hold is not the one asked for.
-void bring_up_to_date(mesh_arrays &arrays, tkm_mesh &mesh, const tka_animation *animation) {
-    const int32_t frame = frame_in_use(&mesh, animation);
+void bring_up_to_date(mesh_arrays &arrays, tkm_mesh &mesh, const tka_animation *animation,
+                      int32_t frame) {
     if (arrays.posed && arrays.animation == animation && arrays.frame == frame) return;
-    pose_mesh_positions(&mesh, animation, arrays.points.data());
+    pose_mesh_in_frame(&mesh, animation, frame, arrays.points.data());
     fill_pose(arrays, mesh);
-    // The timer may have moved the frame while the mesh was posed: then pose again next time.
-    arrays.posed = frame_in_use(&mesh, animation) == frame;
+    arrays.posed = true;
     arrays.animation = animation;
     arrays.frame = frame;
 }
@@ -401,7 +400,7 @@ int32_t current_draw_path() {
     return path;
 }
 
-int32_t draw_mesh_arrays(tkm_mesh *mesh, const tka_animation *animation) {
+int32_t draw_mesh_arrays(tkm_mesh *mesh, const tka_animation *animation, int32_t frame) {
     const GLenum primitive = app_state.mesh_primitive;
     if (!mesh || app_state.show_normals ||
         (primitive != GL_TRIANGLES && primitive != GL_LINE_STRIP))
@@ -415,7 +414,7 @@ int32_t draw_mesh_arrays(tkm_mesh *mesh, const tka_animation *animation) {
     arrays.last_use = ++frames_drawn;
     if (app_state.show_hit_detection && arrays.colours.empty()) lay_out_colours(arrays, *mesh);
     if (primitive == GL_LINE_STRIP && arrays.edges.empty()) lay_out_edges(arrays);
-    bring_up_to_date(arrays, *mesh, animation);
+    bring_up_to_date(arrays, *mesh, animation, frame);
     if (primitive == GL_LINE_STRIP && !arrays.middles_posed) fill_middles(arrays);
     draw_runs(arrays, *mesh, primitive);
     return 0;

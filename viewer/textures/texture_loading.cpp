@@ -2,7 +2,7 @@
 // Texture discovery and loading through DevIL and ILUT.
 //
 // Index: devil helpers - load_image_texture - find_and_load_texture - load_textures -
-//        reload_textures
+//        reload_textures - set_picture_change_hook
 #include "viewer/textures/texture_loading.h"
 
 #include <GL/gl.h>
@@ -17,7 +17,6 @@
 #include "support/file.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/render/redraw.h"
 #include "viewer/files/image_guard.h"
 #include "viewer/files/texture_paths.h"
 #include "viewer/textures/image_png.h"
@@ -26,11 +25,17 @@ int32_t reloading_textures = 0;
 
 namespace {
 
+picture_change_fn picture_change_hook = nullptr;
+
+void tell_picture_changed() {
+    if (picture_change_hook) picture_change_hook();
+}
+
 // How a mesh's textures go when it is released: the model code itself calls no GL.
 void delete_texture(uint32_t name) {
     GLuint texture = name;
     glDeleteTextures(1, &texture);
-    note_picture_change();
+    tell_picture_changed();
 }
 
 // A block path as its own string: path may lack its terminator within length, or be null.
@@ -74,7 +79,7 @@ int32_t load_image_texture(uint32_t *slot, const char *path) {
     forget_devil_errors();
     glBindTexture(GL_TEXTURE_2D, texture);
     *slot = texture;
-    note_picture_change();
+    tell_picture_changed();
     return 0;
 }
 
@@ -151,4 +156,8 @@ void reload_textures(tkm_mesh *mesh) {
     load_textures(mesh->num_texture_names, mesh->texture_names, &mesh->gl_textures,
                   mesh->directory);
     reloading_textures = 0;
+}
+
+void set_picture_change_hook(picture_change_fn hook) {
+    picture_change_hook = hook;
 }

@@ -17,6 +17,11 @@ enum find_and_load_result : int32_t {
     texture_found_but_failed = 3,         // found in the mesh's directory but won't load
 };
 
+// Told that the picture changed: a texture was made or deleted. The application installs its
+// redraw notice here; null (the default) tells no one.
+using picture_change_fn = void (*)();
+void set_picture_change_hook(picture_change_fn hook);
+
 // 1 while reload_textures is at work; a reload arriving meanwhile does nothing.
 extern int32_t reloading_textures;
 

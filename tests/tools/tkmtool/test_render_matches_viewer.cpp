@@ -16,7 +16,7 @@
 #include "viewer/app/commands.h"
 #include "viewer/app/open_files.h"
 #include "viewer/app/startup.h"
-#include "viewer/gui/tool_windows.h"
+#include "viewer/app/view_commands.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
 

@@ -8,7 +8,9 @@
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
+#include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
+#include "viewer/gui/tool_windows.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ struct FrameWindow : testing::Test {
         app_state.current_frame = 0;
         if (window) gtk_widget_destroy(window);
     }
-    std::string shown() const { return get_dlg_item_text(window, current_frame_field_id); }
+    std::string shown() const { return get_dlg_item_text(window, animation_current_frame_field); }
 };
 
 TEST_F(FrameWindow, StepsShowTheOneBasedFrame) {

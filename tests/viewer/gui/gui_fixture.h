@@ -13,6 +13,7 @@
 
 #include "support/memory.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/layer_wiring.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
@@ -36,6 +37,7 @@ inline int start_viewer_windows() {
     app_state.surface = create_gl_window(app_state.window_width, app_state.window_height);
     if (!app_state.surface) return 0;
     init_image_loading();
+    wire_viewer_layers();
     create_tool_windows();
     started = app_state.menu_window != nullptr;
     return started;

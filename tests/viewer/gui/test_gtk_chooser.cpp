@@ -17,7 +17,9 @@
 #include "tools/samplegen/tkm_bytes.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/commands.h"
+#include "viewer/app/view_commands.h"
 #include "viewer/gui/file_chooser.h"
+#include "viewer/gui/control_ids.h"
 
 namespace {
 
@@ -142,7 +144,7 @@ TEST_F(GtkChooser, OpenChooserShowsFiltersAndStaysOutOfTheToolWindowsWay) {
         any_taken = filter_takes(chooser, 3, "README");
         // The menu window still works: its background command is refused a second chooser.
         testing::internal::CaptureStderr();
-        gtk_button_clicked(GTK_BUTTON(get_dlg_item(app_state.menu_window, 1003)));
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(app_state.menu_window, menu_background_button)));
         refusal = testing::internal::GetCapturedStderr();
         select_filter(chooser, 3);
         gtk_file_chooser_set_filename(chooser, model.c_str());
@@ -234,14 +236,14 @@ TEST_F(GtkChooser, RemovePressedWhileTheSaveChooserWaitsLeavesTheTargetAndSaysWh
 
     bool removed = false;
     when_chooser_shows([&](GtkFileChooserDialog *dialog) {
-        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1006))); // Remove
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, mesh_remove_button))); // Remove
         removed = app_state.mesh == nullptr;
         gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), target.c_str());
         respond_later(dialog, GTK_RESPONSE_ACCEPT);
     });
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1003))); // Save
+    gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, mesh_save_button))); // Save
     std::string err = testing::internal::GetCapturedStderr();
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(removed);
@@ -260,7 +262,7 @@ TEST_F(GtkChooser, RemovePressedWhileTheSaveChooserWaitsLeavesTheTargetAndSaysWh
     ASSERT_EQ(load_mesh_file(model.c_str(), static_cast<uint16_t>(directory.size() + 1)), 0);
     testing::internal::GetCapturedStdout();
     when_chooser_shows([&](GtkFileChooserDialog *dialog) {
-        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, 1006)));
+        gtk_button_clicked(GTK_BUTTON(get_dlg_item(mesh_window, mesh_remove_button)));
         gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialog), model.c_str());
         respond_later(dialog, GTK_RESPONSE_ACCEPT);
     });
@@ -345,7 +347,7 @@ TEST_F(GtkChooser, BackgroundThatFailsKeepsTheFlagButRemembersTheDirectory) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(seam_directory, directory);
     EXPECT_EQ(app_state.show_background, 1);
-    EXPECT_STREQ(get_dlg_item_text(app_state.menu_window, 1010), "bg.bmp");
+    EXPECT_STREQ(get_dlg_item_text(app_state.menu_window, menu_background_field), "bg.bmp");
     set_chooser_answer_hook(nullptr);
     app_state.show_background = 0;
     std::remove((directory + "/broken.bmp").c_str());

@@ -6,6 +6,7 @@
 #include "tests/viewer/gui/gui_fixture.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/textures_window.h"
+#include "viewer/gui/control_ids.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ class TexturesWindow : public ::testing::Test {
         app_state.show_textures = 1;
         app_state.mesh = make_textured_mesh({"skin.bmp", "missing.tga", "vest.bmp"}, {1, 0, 1});
         open_mesh_window();
-        press_button(app_state.mesh_window, 1004);
+        press_button(app_state.mesh_window, mesh_textures_button);
         ASSERT_NE(app_state.textures_window, nullptr);
     }
     void TearDown() override {
@@ -99,8 +100,9 @@ TEST_F(TexturesWindow, OpeningListsTheTexturesWithTheirMarks) {
     GtkTreeSelection *selection =
         gtk_tree_view_get_selection(GTK_TREE_VIEW(get_texture_list_box()));
     EXPECT_EQ(gtk_tree_selection_get_mode(selection), GTK_SELECTION_MULTIPLE);
-    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(get_dlg_item(window(), 1008))),
-                 "Show only _selected");
+    EXPECT_STREQ(
+        gtk_button_get_label(GTK_BUTTON(get_dlg_item(window(), textures_show_selected_button))),
+        "Show only _selected");
 }
 
 TEST_F(TexturesWindow, RebuiltListKeepsTheGivenSelection) {
@@ -121,7 +123,7 @@ TEST_F(TexturesWindow, RebuiltListKeepsTheGivenSelection) {
 TEST_F(TexturesWindow, BrowseFillsTheEditBoxAndRemembersTheDirectory) {
     app_state.texture_directory = "/start/here";
     app_state.texture_filter_index = 1;
-    press_button(window(), 1006);
+    press_button(window(), textures_browse_button);
     EXPECT_EQ(seen_title, "Choose a new texture");
     EXPECT_EQ(seen_directory, "/start/here");
     EXPECT_EQ(seen_request.save, 0);
@@ -129,12 +131,12 @@ TEST_F(TexturesWindow, BrowseFillsTheEditBoxAndRemembersTheDirectory) {
                                                       "Bitmap files|*.bmp", "Targa files|*.tga",
                                                       "All files|*.*"}));
     EXPECT_EQ(app_state.texture_filter_index, 2u);
-    EXPECT_STREQ(get_dlg_item_text(window(), 1012), "C:\\art\\new.bmp");
+    EXPECT_STREQ(get_dlg_item_text(window(), textures_replacement_field), "C:\\art\\new.bmp");
     EXPECT_EQ(app_state.texture_directory, "C:\\art");
 
     browse_answer = nullptr; // cancelled: the box keeps its text
-    press_button(window(), 1006);
-    EXPECT_STREQ(get_dlg_item_text(window(), 1012), "C:\\art\\new.bmp");
+    press_button(window(), textures_browse_button);
+    EXPECT_STREQ(get_dlg_item_text(window(), textures_replacement_field), "C:\\art\\new.bmp");
     EXPECT_EQ(app_state.texture_directory, "C:\\art");
 }
 
@@ -142,7 +144,7 @@ TEST_F(TexturesWindow, ReloadShowsWhatLoadedNowAndKeepsTheSelection) {
     // None of the files exists: after the reload every line is marked as not loaded.
     select_rows({0, 2});
     testing::internal::CaptureStdout();
-    press_button(window(), 1005);
+    press_button(window(), textures_reload_button);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(list_lines(),
               (std::vector<std::string>{"! skin.bmp#0", "! missing.tga#1", "! vest.bmp#2"}));
@@ -167,9 +169,9 @@ TEST_F(TexturesWindow, BrowseAfterTheWindowClosedInTheChooserSaysWhy) {
 }
 
 TEST_F(TexturesWindow, ReplaceGivesTheSelectedTexturesThePathAndKeepsThemSelected) {
-    press_button(window(), 1006);
+    press_button(window(), textures_browse_button);
     select_rows({0, 2});
-    press_button(window(), 1007);
+    press_button(window(), textures_replace_button);
     for (int i : {0, 2}) {
         EXPECT_STREQ(app_state.mesh->texture_names[i].path, "C:\\art\\new.bmp");
         EXPECT_STREQ(app_state.mesh->texture_names[i].base, "new.bmp");
@@ -184,16 +186,16 @@ TEST_F(TexturesWindow, ReplaceGivesTheSelectedTexturesThePathAndKeepsThemSelecte
 TEST_F(TexturesWindow, ReplaceRefusalsReportAndChangeNothing) {
     tkm_mesh *mesh = app_state.mesh;
     // Nothing selected.
-    press_button(window(), 1006);
+    press_button(window(), textures_browse_button);
     select_rows({});
     testing::internal::CaptureStderr();
     replace_textures(mesh);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No textures selected for replacement!\n");
     // No replacement chosen.
-    set_dlg_item_text(window(), 1012, "");
+    set_dlg_item_text(window(), textures_replacement_field, "");
     select_rows({1});
     testing::internal::CaptureStderr();
-    press_button(window(), 1007);
+    press_button(window(), textures_replace_button);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No replacement texture name!\n");
     EXPECT_STREQ(mesh->texture_names[1].base, "missing.tga");
     // No mesh.
@@ -218,7 +220,7 @@ TEST_F(TexturesWindow, ReplaceRefusalsReportAndChangeNothing) {
 TEST_F(TexturesWindow, ShowOnlySelectedHidesTheRest) {
     select_rows({0});
     testing::internal::CaptureStdout();
-    press_button(window(), 1008);
+    press_button(window(), textures_show_selected_button);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Showing only selected textures:\n  Texture 0: skin.bmp\n");
     EXPECT_EQ(app_state.mesh->texture_names[0].hidden, 0u);
@@ -227,13 +229,13 @@ TEST_F(TexturesWindow, ShowOnlySelectedHidesTheRest) {
 
     select_rows({});
     testing::internal::CaptureStderr();
-    press_button(window(), 1008);
+    press_button(window(), textures_show_selected_button);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No textures selected to show!\n");
     EXPECT_EQ(app_state.mesh->texture_names[1].hidden, 1u);
 
     select_rows({0, 1, 2});
     testing::internal::CaptureStdout();
-    press_button(window(), 1008);
+    press_button(window(), textures_show_selected_button);
     testing::internal::GetCapturedStdout();
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(app_state.mesh->texture_names[i].hidden, 0u);
@@ -245,9 +247,9 @@ TEST_F(TexturesWindow, ListOfAnotherMeshNeverWritesPastTheCharacterMesh) {
     app_state.show_textures = 0;
     gui_generate_textures_list(weapon, 0, nullptr);
     select_rows({4});
-    press_button(window(), 1006);
+    press_button(window(), textures_browse_button);
     testing::internal::CaptureStderr();
-    press_button(window(), 1007);
+    press_button(window(), textures_replace_button);
     testing::internal::GetCapturedStderr();
     for (int i = 0; i < 3; i++)
         EXPECT_STRNE(app_state.mesh->texture_names[i].base, "new.bmp");

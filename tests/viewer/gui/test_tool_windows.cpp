@@ -7,6 +7,8 @@
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/startup.h"
+#include "viewer/app/view_commands.h"
+#include "viewer/gui/control_ids.h"
 
 // X11 last: its macros (None, Bool) collide with GoogleTest's names.
 #include <GL/gl.h>
@@ -47,18 +49,21 @@ TEST_F(ToolWindows, StartUpShowsTheMenuWithItsPicturesAndSetsTheChooserDefaults)
     EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(menu)));
     const struct {
         int id, width, height;
-    } pictures[] = {{1014, 64, 48}, {1013, 64, 48}, {1000, 64, 48}, {1031, 28, 28}};
+    } pictures[] = {{menu_mesh_picture, 64, 48},
+                    {menu_animation_picture, 64, 48},
+                    {menu_exit_picture, 64, 48},
+                    {menu_screenshot_picture, 28, 28}};
     for (const auto &p : pictures) {
         GdkPixbuf *pixbuf = picture_of(p.id);
         ASSERT_NE(pixbuf, nullptr) << p.id;
         EXPECT_EQ(gdk_pixbuf_get_width(pixbuf), p.width) << p.id;
         EXPECT_EQ(gdk_pixbuf_get_height(pixbuf), p.height) << p.id;
     }
-    GtkWidget *background = get_dlg_item(menu, 1003);
+    GtkWidget *background = get_dlg_item(menu, menu_background_button);
     ASSERT_NE(background, nullptr);
     EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(background)), "_Background");
     EXPECT_TRUE(gtk_button_get_use_underline(GTK_BUTTON(background)));
-    GtkWidget *field = get_dlg_item(menu, 1010);
+    GtkWidget *field = get_dlg_item(menu, menu_background_field);
     ASSERT_TRUE(field && GTK_IS_ENTRY(field));
     EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(field)));
 
@@ -113,7 +118,7 @@ TEST_F(ToolWindows, ProgramIconIsOnTheOpenGLWindow) {
 TEST_F(ToolWindows, MeshPictureTwiceGivesOneWindowAndResetsTheCameraEachTime) {
     app_state.camera_orientation[0] = 0.5f;
     app_state.camera_orientation[3] = 0.5f;
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     GtkWidget *first = app_state.mesh_window;
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(first)), "TarvikMesh");
@@ -122,7 +127,7 @@ TEST_F(ToolWindows, MeshPictureTwiceGivesOneWindowAndResetsTheCameraEachTime) {
 
     app_state.camera_orientation[1] = 0.7f;
     testing::internal::CaptureStderr();
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(app_state.mesh_window, first);
     EXPECT_EQ(app_state.camera_orientation[1], 0.0f);
@@ -135,22 +140,25 @@ TEST_F(ToolWindows, MeshPictureTwiceGivesOneWindowAndResetsTheCameraEachTime) {
 
     close_window(first);
     EXPECT_EQ(app_state.mesh_window, nullptr);
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     EXPECT_NE(app_state.mesh_window, nullptr);
 }
 
 TEST_F(ToolWindows, EachCheckBoxFlipsItsFlagAndShowsIt) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     GtkWidget *mesh = app_state.mesh_window;
     ASSERT_NE(mesh, nullptr);
     struct row {
         int id;
         int32_t *flag;
     };
-    const row rows[] = {{1021, &app_state.show_bones},         {1022, &app_state.show_mesh},
-                        {1023, &app_state.show_textures},      {1028, &app_state.show_normals},
-                        {1024, &app_state.show_hit_detection}, {1027, &app_state.line_smoothing},
-                        {1029, &app_state.show_background}};
+    const row rows[] = {{mesh_bones_box, &app_state.show_bones},
+                        {mesh_mesh_box, &app_state.show_mesh},
+                        {mesh_textures_box, &app_state.show_textures},
+                        {mesh_normals_box, &app_state.show_normals},
+                        {mesh_hit_detection_box, &app_state.show_hit_detection},
+                        {mesh_line_smoothing_box, &app_state.line_smoothing},
+                        {mesh_background_box, &app_state.show_background}};
     for (const row &r : rows) {
         int32_t before = *r.flag != 0;
         EXPECT_EQ(is_dlg_button_checked(mesh, r.id), before) << r.id;
@@ -164,35 +172,35 @@ TEST_F(ToolWindows, EachCheckBoxFlipsItsFlagAndShowsIt) {
 }
 
 TEST_F(ToolWindows, TexturesBoxTurnsTexturesAndWhiteMaterialsOffTogether) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     app_state.show_textures = 1;
     app_state.white_materials = 1;
     sync_mesh_checkboxes();
-    press_button(app_state.mesh_window, 1023);
+    press_button(app_state.mesh_window, mesh_textures_box);
     EXPECT_EQ(app_state.show_textures, 0);
     EXPECT_EQ(app_state.white_materials, 0);
-    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, 1023));
+    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, mesh_textures_box));
 }
 
 TEST_F(ToolWindows, WireBoxSwitchesThePrimitive) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     app_state.mesh_primitive = GL_TRIANGLES;
     sync_mesh_checkboxes();
-    press_button(app_state.mesh_window, 1026);
+    press_button(app_state.mesh_window, mesh_wireframe_box);
     EXPECT_EQ(app_state.mesh_primitive, static_cast<uint32_t>(GL_LINE_STRIP));
-    EXPECT_TRUE(is_dlg_button_checked(app_state.mesh_window, 1026));
-    press_button(app_state.mesh_window, 1026);
+    EXPECT_TRUE(is_dlg_button_checked(app_state.mesh_window, mesh_wireframe_box));
+    press_button(app_state.mesh_window, mesh_wireframe_box);
     EXPECT_EQ(app_state.mesh_primitive, static_cast<uint32_t>(GL_TRIANGLES));
-    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, 1026));
+    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, mesh_wireframe_box));
 }
 
 TEST_F(ToolWindows, ToggleFromTheKeyboardFlipsOnceAndMovesTheBox) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     int32_t before = app_state.show_normals;
     toggle_normals();
     settle();
     EXPECT_EQ(app_state.show_normals, !before);
-    EXPECT_EQ(is_dlg_button_checked(app_state.mesh_window, 1028), !before);
+    EXPECT_EQ(is_dlg_button_checked(app_state.mesh_window, mesh_normals_box), !before);
     toggle_normals();
     settle();
     EXPECT_EQ(app_state.show_normals, before);
@@ -220,51 +228,51 @@ TEST_F(ToolWindows, TogglesSetTheirOpenGLState) {
 }
 
 TEST_F(ToolWindows, RemoveReleasesTheMeshAndEmptiesTheFields) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     GtkWidget *mesh = app_state.mesh_window;
     app_state.mesh = make_boned_mesh(2);
     tka_animation *animation = app_state.animation;
-    for (int id : {1007, 1017, 1018, 1019})
+    for (int id : {mesh_name_field, mesh_triangles_field, mesh_bones_field, mesh_class_field})
         set_dlg_item_text(mesh, id, "something");
-    press_button(mesh, 1006);
+    press_button(mesh, mesh_remove_button);
     EXPECT_EQ(app_state.mesh, nullptr);
     EXPECT_EQ(app_state.animation, animation);
-    for (int id : {1007, 1017, 1018, 1019})
+    for (int id : {mesh_name_field, mesh_triangles_field, mesh_bones_field, mesh_class_field})
         EXPECT_STREQ(get_dlg_item_text(mesh, id), "") << id;
     // Nothing to remove: still harmless.
-    press_button(mesh, 1006);
+    press_button(mesh, mesh_remove_button);
     EXPECT_EQ(app_state.mesh, nullptr);
 }
 
 TEST_F(ToolWindows, AnimationPictureOpensOneWindowWithItsControls) {
-    press_picture(app_state.menu_window, 1013);
+    press_picture(app_state.menu_window, menu_animation_picture);
     GtkWidget *window = app_state.animation_window;
     ASSERT_NE(window, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "TarvikAnimation");
-    press_picture(app_state.menu_window, 1013);
+    press_picture(app_state.menu_window, menu_animation_picture);
     EXPECT_EQ(app_state.animation_window, window);
     int32_t paused = app_state.animation_paused;
-    press_button(window, 1024);
+    press_button(window, animation_play_button);
     EXPECT_EQ(app_state.animation_paused, !paused);
-    press_button(window, 1024);
+    press_button(window, animation_play_button);
     EXPECT_EQ(app_state.animation_paused, paused);
     close_window(window);
     EXPECT_EQ(app_state.animation_window, nullptr);
 }
 
 TEST_F(ToolWindows, ResetWithoutAMeshDoesNothing) {
-    press_picture(app_state.menu_window, 1013);
+    press_picture(app_state.menu_window, menu_animation_picture);
     GtkWidget *window = app_state.animation_window;
     tkm_mesh *kept_mesh = app_state.mesh;
     app_state.mesh = nullptr;
     tka_animation *animation = create_animation();
     app_state.animation = animation;
     app_state.current_frame = 3;
-    set_dlg_item_text(window, 1008, "walk.tka");
-    press_button(window, 1003);
+    set_dlg_item_text(window, animation_name_field, "walk.tka");
+    press_button(window, animation_reset_button);
     EXPECT_EQ(app_state.animation, animation);
     EXPECT_EQ(app_state.current_frame, 3);
-    EXPECT_STREQ(get_dlg_item_text(window, 1008), "walk.tka");
+    EXPECT_STREQ(get_dlg_item_text(window, animation_name_field), "walk.tka");
     release_animation(animation);
     app_state.animation = nullptr;
     app_state.current_frame = 0;
@@ -272,24 +280,24 @@ TEST_F(ToolWindows, ResetWithoutAMeshDoesNothing) {
 }
 
 TEST_F(ToolWindows, ResetWithAMeshDropsTheAnimationForTheRestPose) {
-    press_picture(app_state.menu_window, 1013);
+    press_picture(app_state.menu_window, menu_animation_picture);
     GtkWidget *window = app_state.animation_window;
     app_state.mesh = make_boned_mesh(3);
     tka_animation *loaded = create_animation();
     app_state.animation = loaded;
     app_state.rest_pose_animation = 0;
     app_state.current_frame = 4;
-    set_dlg_item_text(window, 1008, "walk.tka");
-    set_dlg_item_text(window, 1016, "12");
-    set_dlg_item_text(window, 1017, "5");
-    press_button(window, 1003);
+    set_dlg_item_text(window, animation_name_field, "walk.tka");
+    set_dlg_item_text(window, animation_frames_field, "12");
+    set_dlg_item_text(window, animation_current_frame_field, "5");
+    press_button(window, animation_reset_button);
     ASSERT_NE(app_state.animation, nullptr);
     EXPECT_NE(app_state.animation, loaded);
     EXPECT_EQ(app_state.animation->num_frames, 1);
     EXPECT_EQ(app_state.animation->num_bones, 3);
     EXPECT_EQ(app_state.rest_pose_animation, 1);
     EXPECT_EQ(app_state.current_frame, 0);
-    for (int id : {1008, 1016, 1017})
+    for (int id : {animation_name_field, animation_frames_field, animation_current_frame_field})
         EXPECT_STREQ(get_dlg_item_text(window, id), "") << id;
 
     release_animation(app_state.animation);
@@ -299,9 +307,9 @@ TEST_F(ToolWindows, ResetWithAMeshDropsTheAnimationForTheRestPose) {
 }
 
 TEST_F(ToolWindows, TexturesButtonOpensOneTexturesWindowThatGoesWithTheMeshWindow) {
-    press_picture(app_state.menu_window, 1014);
+    press_picture(app_state.menu_window, menu_mesh_picture);
     GtkWidget *mesh = app_state.mesh_window;
-    press_button(mesh, 1004);
+    press_button(mesh, mesh_textures_button);
     GtkWidget *textures = app_state.textures_window;
     ASSERT_NE(textures, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(textures)), "TarvikTextures");
@@ -412,7 +420,7 @@ TEST_F(ToolWindows, MessageBoxSeamAnswersInsteadOfTheNotice) {
 }
 
 gboolean press_exit_later(gpointer) {
-    press_picture(app_state.menu_window, 1000);
+    press_picture(app_state.menu_window, menu_exit_picture);
     return G_SOURCE_REMOVE;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/viewer/gui/gui_fixture.h"
+#include "viewer/gui/control_ids.h"
 
 namespace {
 
@@ -128,7 +129,8 @@ class WindowLayout : public ::testing::Test {
 } // namespace
 
 TEST_F(WindowLayout, MenuWindow) {
-    set_dlg_item_text(app_state.menu_window, 1010, "a_background_with_a_long_name.bmp");
+    set_dlg_item_text(app_state.menu_window, menu_background_field,
+                      "a_background_with_a_long_name.bmp");
     std::vector<placed> controls = check_layout(app_state.menu_window);
     EXPECT_EQ(controls.size(), 6u);
 }
@@ -137,10 +139,10 @@ TEST_F(WindowLayout, MeshWindowWithTheLongestValues) {
     ASSERT_EQ(longest_class_name(), "female hostage or priest");
     open_mesh_window();
     GtkWidget *window = app_state.mesh_window;
-    set_dlg_item_text(window, 1007, "SWT_Officer_Heavy_Armour_02.tkm");
-    set_dlg_item_int(window, 1017, 65535);
-    set_dlg_item_int(window, 1018, 65535);
-    set_dlg_item_text(window, 1019, longest_class_name().c_str());
+    set_dlg_item_text(window, mesh_name_field, "SWT_Officer_Heavy_Armour_02.tkm");
+    set_dlg_item_int(window, mesh_triangles_field, 65535);
+    set_dlg_item_int(window, mesh_bones_field, 65535);
+    set_dlg_item_text(window, mesh_class_field, longest_class_name().c_str());
     std::vector<placed> controls = check_layout(window);
     EXPECT_EQ(controls.size(), 20u);
 }
@@ -148,9 +150,9 @@ TEST_F(WindowLayout, MeshWindowWithTheLongestValues) {
 TEST_F(WindowLayout, AnimationWindowWithTheLongestValues) {
     open_animation_window();
     GtkWidget *window = app_state.animation_window;
-    set_dlg_item_text(window, 1008, "SWT_Officer_Walk_Forward_02.tka");
-    set_dlg_item_int(window, 1016, 65535);
-    set_dlg_item_int(window, 1017, 65535);
+    set_dlg_item_text(window, animation_name_field, "SWT_Officer_Walk_Forward_02.tka");
+    set_dlg_item_int(window, animation_frames_field, 65535);
+    set_dlg_item_int(window, animation_current_frame_field, 65535);
     std::vector<placed> controls = check_layout(window);
     EXPECT_EQ(controls.size(), 11u);
 }

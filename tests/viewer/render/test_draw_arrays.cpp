@@ -324,7 +324,8 @@ TEST_F(draw_arrays_test, every_combination_of_the_toggles_draws_the_pixels_of_th
             (app_state.show_normals ||
              (app_state.mesh_primitive == GL_TRIANGLES && !app_state.cull_back_faces));
         if (app_state.show_normals || smoothed_among_filled) {
-            EXPECT_EQ(draw_mesh_arrays(app_state.mesh, app_state.animation), 1) << "with " << which;
+            EXPECT_EQ(draw_mesh_arrays(app_state.mesh, app_state.animation, 0), 1)
+                << "with " << which;
         }
         // Smoothed wire lines under smoothed bone lines go to the immediate path both times, and
         // Mesa 25 (Debian 13) draws them differently from one run of the same program to the

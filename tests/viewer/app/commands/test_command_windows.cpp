@@ -8,6 +8,7 @@
 #include "viewer/gui/textures_window.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
+#include "viewer/gui/control_ids.h"
 
 namespace {
 
@@ -33,37 +34,37 @@ class command_windows : public command_test {
 
 TEST_F(command_windows, the_mesh_window_shows_name_triangles_bones_and_class) {
     load_mesh(character_file("SWT_shown.tkm", 52));
-    EXPECT_EQ(text(app_state.mesh_window, 1007), "SWT_shown.tkm");
-    EXPECT_EQ(text(app_state.mesh_window, 1017), "52");
-    EXPECT_EQ(text(app_state.mesh_window, 1018), "52");
-    EXPECT_EQ(text(app_state.mesh_window, 1019), "officer");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_name_field), "SWT_shown.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_triangles_field), "52");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_bones_field), "52");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_class_field), "officer");
 
     // A weapon shows its own figures there.
     load_mesh(weapon_file("rifle.tkm"));
-    EXPECT_EQ(text(app_state.mesh_window, 1007), "rifle.tkm");
-    EXPECT_EQ(text(app_state.mesh_window, 1017), "2");
-    EXPECT_EQ(text(app_state.mesh_window, 1018), "2");
-    EXPECT_EQ(text(app_state.mesh_window, 1019), "weapon");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_name_field), "rifle.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_triangles_field), "2");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_bones_field), "2");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_class_field), "weapon");
 }
 
 TEST_F(command_windows, all_textures_failing_also_clears_the_textures_box) {
-    ASSERT_TRUE(is_dlg_button_checked(app_state.mesh_window, 1023));
+    ASSERT_TRUE(is_dlg_button_checked(app_state.mesh_window, mesh_textures_box));
     load_mesh(character_file("bare.tkm", 3, {"gone.bmp"}));
     EXPECT_EQ(app_state.show_textures, 0);
-    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, 1023));
+    EXPECT_FALSE(is_dlg_button_checked(app_state.mesh_window, mesh_textures_box));
 }
 
 TEST_F(command_windows, the_animation_window_shows_name_frames_and_frame_one) {
     load_mesh(character_file("SWT_a.tkm", 52));
     load_animation(animation_file("SWT_walk.tka", 52, 14));
-    EXPECT_EQ(text(app_state.animation_window, 1008), "SWT_walk.tka");
-    EXPECT_EQ(text(app_state.animation_window, 1016), "14");
-    EXPECT_EQ(text(app_state.animation_window, 1017), "1");
+    EXPECT_EQ(text(app_state.animation_window, animation_name_field), "SWT_walk.tka");
+    EXPECT_EQ(text(app_state.animation_window, animation_frames_field), "14");
+    EXPECT_EQ(text(app_state.animation_window, animation_current_frame_field), "1");
 
     // A mesh of another skeleton drops the animation, and the window no longer names it.
     load_mesh(character_file("KID_b.tkm", 40));
-    EXPECT_EQ(text(app_state.animation_window, 1008), "");
-    EXPECT_EQ(text(app_state.animation_window, 1016), "");
+    EXPECT_EQ(text(app_state.animation_window, animation_name_field), "");
+    EXPECT_EQ(text(app_state.animation_window, animation_frames_field), "");
 }
 
 TEST_F(command_windows, remove_takes_the_character_then_a_lone_weapon) {
@@ -71,20 +72,20 @@ TEST_F(command_windows, remove_takes_the_character_then_a_lone_weapon) {
     load_mesh(weapon_file("rifle.tkm"));
     tka_animation *animation = app_state.animation;
     GtkWidget *window = app_state.mesh_window;
-    auto remove = [&] { gtk_button_clicked(GTK_BUTTON(get_dlg_item(window, 1006))); };
+    auto remove = [&] { gtk_button_clicked(GTK_BUTTON(get_dlg_item(window, mesh_remove_button))); };
 
     remove();
     EXPECT_EQ(app_state.mesh, nullptr);
     EXPECT_EQ(app_state.animation, animation) << "the character's animation stays";
     ASSERT_NE(app_state.weapon_mesh, nullptr);
     // The window shows what Save and Remove now act on: the weapon.
-    EXPECT_EQ(text(window, 1007), "rifle.tkm");
-    EXPECT_EQ(text(window, 1019), "weapon");
+    EXPECT_EQ(text(window, mesh_name_field), "rifle.tkm");
+    EXPECT_EQ(text(window, mesh_class_field), "weapon");
 
     remove();
     EXPECT_EQ(app_state.weapon_mesh, nullptr);
     EXPECT_EQ(app_state.weapon_animation, nullptr);
-    for (int id : {1007, 1017, 1018, 1019})
+    for (int id : {mesh_name_field, mesh_triangles_field, mesh_bones_field, mesh_class_field})
         EXPECT_EQ(text(window, id), "") << id;
     remove(); // nothing left: harmless
     EXPECT_EQ(app_state.weapon_mesh, nullptr);
@@ -96,9 +97,9 @@ TEST_F(command_windows, reopened_windows_show_what_is_loaded) {
     ASSERT_EQ(app_state.mesh_window, nullptr);
     load_mesh(weapon_file("rifle.tkm"));
     ASSERT_EQ(open_mesh_window(), 1);
-    EXPECT_EQ(text(app_state.mesh_window, 1007), "rifle.tkm");
-    EXPECT_EQ(text(app_state.mesh_window, 1017), "2");
-    EXPECT_EQ(text(app_state.mesh_window, 1019), "weapon");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_name_field), "rifle.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_triangles_field), "2");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_class_field), "weapon");
 
     load_mesh(character_file("SWT_shown.tkm", 52));
     load_animation(animation_file("SWT_walk.tka", 52, 14));
@@ -107,19 +108,20 @@ TEST_F(command_windows, reopened_windows_show_what_is_loaded) {
     ASSERT_EQ(open_mesh_window(), 1);
     ASSERT_EQ(open_animation_window(), 1);
     // The character is what Save and Remove act on, so the window shows it.
-    EXPECT_EQ(text(app_state.mesh_window, 1007), "SWT_shown.tkm");
-    EXPECT_EQ(text(app_state.mesh_window, 1017), "52");
-    EXPECT_EQ(text(app_state.mesh_window, 1018), "52");
-    EXPECT_EQ(text(app_state.mesh_window, 1019), "officer");
-    EXPECT_EQ(text(app_state.animation_window, 1008), "SWT_walk.tka");
-    EXPECT_EQ(text(app_state.animation_window, 1016), "14");
-    EXPECT_EQ(text(app_state.animation_window, 1017), "7");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_name_field), "SWT_shown.tkm");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_triangles_field), "52");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_bones_field), "52");
+    EXPECT_EQ(text(app_state.mesh_window, mesh_class_field), "officer");
+    EXPECT_EQ(text(app_state.animation_window, animation_name_field), "SWT_walk.tka");
+    EXPECT_EQ(text(app_state.animation_window, animation_frames_field), "14");
+    EXPECT_EQ(text(app_state.animation_window, animation_current_frame_field), "7");
 
     // After Reset the rest pose is on: a reopened window names no animation.
-    gtk_button_clicked(GTK_BUTTON(get_dlg_item(app_state.animation_window, 1003)));
+    gtk_button_clicked(
+        GTK_BUTTON(get_dlg_item(app_state.animation_window, animation_reset_button)));
     gtk_widget_destroy(app_state.animation_window);
     ASSERT_EQ(open_animation_window(), 1);
-    for (int id : {1008, 1016, 1017})
+    for (int id : {animation_name_field, animation_frames_field, animation_current_frame_field})
         EXPECT_EQ(text(app_state.animation_window, id), "") << id;
 }
 
