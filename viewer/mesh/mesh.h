@@ -69,8 +69,10 @@ struct tkm_texcoord {
 struct tkm_corner {
     uint16_t texcoord; // index into texcoords
     uint16_t vertex;   // < num_vertices: stored vertex; else blends[vertex - num_vertices]
-    uint16_t aux1;     // kept and written back
-    uint16_t aux2;     // hit-region colour, 15-bit RGB (red bits 10..14, green 5..9, blue 0..4)
+    uint16_t aux1;     // kept and written back, not interpreted; the converter writes 0
+    // The corner's hit-region colour, drawn in hit-detection mode: 15-bit RGB (red bits 10..14,
+    // green 5..9, blue 0..4).
+    uint16_t aux2;
 };
 
 // A triangle: three indices into corners.
