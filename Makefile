@@ -14,13 +14,16 @@ XVFB       = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
 # Debian 12 packages. BUILD_PACKAGES and CHECK_PACKAGES are the Build-Depends of debian/control
 # (the second marked <!nocheck>; a test keeps them equal); TOOL_PACKAGES are the compiler and make
-# (build-essential, which packages do not list), clang for fuzzing, and the packaging tools.
+# (build-essential, which packages do not list), clang for fuzzing, clang-format for the test that
+# keeps the tree formatted (it skips without it, as in a package build, which has no git tree to
+# list the files), and the packaging tools.
 BUILD_PACKAGES = cmake pkg-config libsdl1.2-dev libglu1-mesa-dev libdevil-dev libgtk-3-dev \
            libtinygltf-dev nlohmann-json3-dev libstb-dev libosmesa6-dev
 CHECK_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
            xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri \
            desktop-file-utils libxml2-utils shared-mime-info python3 mandoc bash-completion
-TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) debhelper lintian debootstrap
+TOOL_PACKAGES = make g++ dpkg-dev clang $(CLANG_RT_PACKAGE) clang-format debhelper lintian \
+           debootstrap
 # The fuzzers' runtime comes with the clang major version: the installed clang's, else the one
 # the release's clang package depends on (14 on Debian 12, 19 on Debian 13).
 CLANG_RT_PACKAGE := libclang-rt-$(shell { clang -dumpversion 2>/dev/null || apt-cache depends clang \

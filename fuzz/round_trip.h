@@ -11,6 +11,7 @@
 
 #include "tests/fixtures/fuzz_files.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_loader.h"
 #include "viewer/anim/tka_writer.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"

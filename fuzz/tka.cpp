@@ -10,6 +10,7 @@
 #include "round_trip.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_loader.h"
 #include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 

@@ -28,6 +28,7 @@ LARKSPUR_API int close_file(FILE *stream);
 /* Seek from the start, the end, or origin (0 start, 1 current, 2 end); offsets in octets. */
 LARKSPUR_API int seek_set(FILE *stream, int32_t offset);
 LARKSPUR_API int seek_end(FILE *stream, int32_t offset);
+/* Seeks from the given origin, not only from the current place as its name suggests. */
 LARKSPUR_API int seek_cur(FILE *stream, int32_t offset, int origin);
 /* Current offset, -1 if the stream cannot tell, -2 for null. */
 LARKSPUR_API int32_t get_file_position(FILE *stream);
@@ -35,7 +36,7 @@ LARKSPUR_API int32_t get_file_position(FILE *stream);
 /* Moves size octets; *count receives the octets actually moved. */
 LARKSPUR_API int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count);
 LARKSPUR_API int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count);
-/* try_read / try_write with the count thrown away. */
+/* try_read / try_write with the count thrown away: size octets of any kind, as they are. */
 LARKSPUR_API int read_arbitrary(FILE *stream, void *buffer, uint32_t size);
 LARKSPUR_API int write_arbitrary(FILE *stream, const void *buffer, uint32_t size);
 

@@ -8,13 +8,15 @@
 
 LARKSPUR_BEGIN_C
 
-/* Formats to standard error; returns the characters written, negative on an output error. */
+/* The error outlet, through which the library makes every error report: formats to standard
+   error; returns the characters written, negative on an output error. */
 LARKSPUR_API int real_meow(const char *format, ...) LARKSPUR_PRINTF(1, 2);
-/* Formats to standard output; same result as real_meow. */
+/* The information outlet: formats to standard output; same result as real_meow. */
 LARKSPUR_API int real_purr(const char *format, ...) LARKSPUR_PRINTF(1, 2);
-/* Formats to stream; a null stream writes nothing. */
+/* The outlet to any stream: formats to stream; a null stream writes nothing. */
 LARKSPUR_API void fmeow(FILE *stream, const char *format, ...) LARKSPUR_PRINTF(2, 3);
-/* Debug-trace outlet: accepts a message and discards it. */
+/* The debug-trace outlet: accepts a message and discards it (scratch files pass their temporary
+   names here). */
 LARKSPUR_API void hairball(const char *format, ...) LARKSPUR_PRINTF(1, 2);
 
 LARKSPUR_END_C

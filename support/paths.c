@@ -3,6 +3,7 @@
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
+#include "paths.h"
 #include "memory.h"
 
 const char *file_extension(const char *path)

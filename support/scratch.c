@@ -10,7 +10,7 @@
  * elsewhere it has one from the start, which is removed on every failure and, through the
  * registry below, when the process is ended from outside (signals, a closed console). A target
  * that is a device or a pipe cannot be replaced and is written in place. The system's side of
- * each step is in scratch_posix.c and scratch_win32.c. */
+ * each step is in scratch_platform_posix.c and scratch_platform_win32.c. */
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>

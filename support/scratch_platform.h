@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-/* larkspur internal: the system's side of scratch files (scratch_posix.c, scratch_win32.c) below
-   the logic they share (scratch.c). Error numbers are errno values on every system. */
+/* larkspur internal: the system's side of scratch files (scratch_platform_posix.c,
+   scratch_platform_win32.c) below the logic they share (scratch.c). Error numbers are errno values
+   on every system. */
 #ifndef LARKSPUR_SCRATCH_PLATFORM_H
 #define LARKSPUR_SCRATCH_PLATFORM_H
 

@@ -12,6 +12,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/ms3d/ms3d_reader.h"
 
 namespace {
 

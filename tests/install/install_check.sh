@@ -16,6 +16,7 @@ else
     cmake --install "$build" --prefix "$prefix" > "$prefix/install.log"
     libdir=$(ls -d "$prefix"/lib*/ | head -n 1)
     for file in bin/tarvik bin/tkmtool include/larkspur/file.h include/larkspur/library.h \
+                include/larkspur/paths.h \
                 share/man/man1/tarvik.1 share/man/man1/tkmtool.1 \
                 share/bash-completion/completions/tkmtool \
                 share/blender/scripts/addons/io_scene_tkm/__init__.py; do

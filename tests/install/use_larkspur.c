@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 /* A C user of the installed library: writes its argument file through a scratch file. It also
-   includes the C library's <memory.h>, which larkspur's own memory.h must not shadow. */
+   includes the C library's <memory.h>, which larkspur's own memory.h must not shadow, and takes
+   the path helpers from <larkspur/memory.h>, where programs older than paths.h find them. */
 #include <memory.h>
 #include <larkspur/file.h>
 #include <larkspur/library.h>
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
     library_list list;
     initialise_library_list(&list);
     if (find_function("anything", &list) != NULL) return 1;
+    if (str_equiv(file_extension("model.TKM"), "tkm") != 1) return 1;
     real_purr("%s\n", result == 0 ? "ok" : "failed");
     return result;
 }

@@ -25,7 +25,7 @@ WriteGltfSceneToFile|WriteImageData
 (gdk_pixbuf_save|g_file_set_contents|SDL_SaveBMP|stbi_write_[a-z]+)\('
 
 # The sources allowed to write files themselves, and the header that declares open_write.
-allowed='support/scratch.c support/scratch_posix.c support/scratch_win32.c support/file.c'
+allowed='support/scratch.c support/scratch_platform_posix.c support/scratch_platform_win32.c support/file.c'
 allowed="$allowed support/file.h support/utf16_win32.c support/platform_file.h"
 
 scan() {

@@ -4,6 +4,7 @@
 #include "library.h"
 #include "memory.h"
 #include "messages.h"
+#include "paths.h"
 #include "scratch.h"
 
 int headers_as_c_probe(void);

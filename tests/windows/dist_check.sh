@@ -24,7 +24,7 @@ for file in bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig
             licenses/gcc-runtime.txt; do
     [ -s "$root/$file" ] || fail "the zip has no $file"
 done
-for header in api.h messages.h file.h memory.h scratch.h library.h; do
+for header in api.h messages.h file.h memory.h paths.h scratch.h library.h; do
     [ -s "$root/include/larkspur/$header" ] || fail "the zip has no include/larkspur/$header"
 done
 grep -q '<table>' "$root/README.html" || fail "README.html has no tables: not rendered as Markdown"

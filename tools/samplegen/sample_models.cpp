@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/tkm_reader.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "parts.h"
 #include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
+#include "viewer/anim/tka_loader.h"
 
 int usage_error(const std::string &message) {
     std::fprintf(stderr, "tkmtool: %s\nTry 'tkmtool --help'.\n", message.c_str());

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-// TKA animations: the in-memory animation (also the one-frame rest pose) and the file loader.
+// TKA animations: the in-memory animation (also the one-frame rest pose) and its life. The file
+// loader is in tka_loader.h.
 #pragma once
 
 #include <cstdint>
 
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/read_failure.h"
 
 // A string of a frame: the bytes as stored, of which the last is normally the terminating 0.
 struct frame_string {
@@ -37,16 +37,6 @@ struct tka_animation {
 
 // A new zero-filled animation (block); null when out of memory. Release with release_animation.
 tka_animation *create_animation();
-
-// Fills the empty animation from the TKA file at path for mesh (same bone count required); 0 on
-// success, else 1 to 16 by field, or 17 for a file without frames ("%s has no frames" on standard
-// error). The file is closed on every return; a failed animation is only fit for
-// release_animation.
-int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path);
-// load_tka that also fills *failure (when not null) with where a failed load stopped and the
-// line that explains it (tka_format.h).
-int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const char *path,
-                       read_failure *failure);
 
 // Frees everything the animation owns and the record itself; null is ignored.
 void release_animation(tka_animation *animation);

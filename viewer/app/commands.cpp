@@ -15,6 +15,7 @@
 #include "support/file.h"
 #include "support/scratch_write.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_loader.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
 #include "viewer/app/unload_commands.h"

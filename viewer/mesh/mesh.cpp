@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Creating, classifying and releasing meshes.
+// Creating, classifying and releasing meshes, and the values derived from their stored fields.
 #include "viewer/mesh/mesh.h"
 
 #include <atomic>
 #include <cstring>
+
+#include "viewer/math/math3d.h"
 
 namespace {
 
@@ -195,4 +197,48 @@ void release_mesh(tkm_mesh *mesh) {
     release_string(&mesh->directory_length, &mesh->directory);
     mesh->class_name = nullptr;
     cleanup_one(mesh);
+}
+
+// ---- derived values ------------------------------------------------------------------------
+
+void set_texture_base(texture_name *name) {
+    uint32_t length = name->length;
+    if (length == 0 && name->path) length = static_cast<uint32_t>(std::strlen(name->path));
+    uint32_t start = 0;
+    for (uint32_t i = length; i-- > 1;) {
+        if (name->path[i] == '\\' || name->path[i] == '/') {
+            start = i + 1;
+            break;
+        }
+    }
+    name->base = name->path ? name->path + start : nullptr;
+    name->base_length = static_cast<uint16_t>(length - start);
+}
+
+void derive_material_values(tkm_material *material) {
+    material->opacity = 1.0f - material->transparency;
+    material->gl_face = material->two_sided ? gl_front_and_back_face : gl_front_face;
+    for (int i = 0; i < 3; ++i) {
+        material->gl_diffuse[i] = material->diffuse[i] / 255.0f;
+        material->gl_ambient[i] = material->ambient[i] / 255.0f;
+        material->gl_specular[i] = material->specular[i] / 255.0f;
+        material->gl_emission[i] = material->emission / 100.0f;
+    }
+    material->gl_diffuse[3] = material->opacity;
+    material->gl_ambient[3] = material->opacity;
+    material->gl_specular[3] = material->opacity;
+    material->gl_emission[3] = material->opacity;
+    material->gl_shininess = material->shininess / 100.0f;
+}
+
+void derive_bone_matrices(tkm_bone *bones, uint16_t index) {
+    tkm_bone &bone = bones[index];
+    quat_to_mat4(bone.local, bone.rotation);
+    bone.local[12] = bone.position[0];
+    bone.local[13] = bone.position[1];
+    bone.local[14] = bone.position[2];
+    if (has_parent(bone.parent, index))
+        mat4_multiply(bone.world, bones[bone.parent].world, bone.local);
+    else
+        std::memcpy(bone.world, bone.local, sizeof bone.world);
 }

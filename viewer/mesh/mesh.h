@@ -7,6 +7,7 @@
 //            tkm_mesh
 //   creation and allocation: create_mesh, alloc_elements
 //   class: model_class_name
+//   derived values: set_texture_base, derive_material_values, derive_bone_matrices
 //   releases: release_mesh, release_bones, release_gl_textures and the element-array releases
 //
 // Every array is a zero-filled block of the support library (alloc_one / cleanup_one) with a 16-bit
@@ -68,8 +69,10 @@ struct tkm_texcoord {
 struct tkm_corner {
     uint16_t texcoord; // index into texcoords
     uint16_t vertex;   // < num_vertices: stored vertex; else blends[vertex - num_vertices]
-    uint16_t aux1;     // kept and written back
-    uint16_t aux2;     // hit-region colour, 15-bit RGB (red bits 10..14, green 5..9, blue 0..4)
+    uint16_t aux1;     // kept and written back, not interpreted; the converter writes 0
+    // The corner's hit-region colour, drawn in hit-detection mode: 15-bit RGB (red bits 10..14,
+    // green 5..9, blue 0..4).
+    uint16_t aux2;
 };
 
 // A triangle: three indices into corners.
@@ -217,6 +220,19 @@ char *alloc_counted_string(const char *text, uint16_t length);
 
 // The class string for the bone count and the two attachment lists; never null, never owned.
 const char *model_class_name(const tkm_mesh *mesh);
+
+// ---- derived values: what the stored fields give the drawing and posing
+
+// Sets base and base_length of name from its path: the text after the last '\\' or '/' (the first
+// character never counts as a separator), or the whole path.
+void set_texture_base(texture_name *name);
+
+// Derives opacity, gl_face, the four RGBA colours and gl_shininess from the stored fields.
+void derive_material_values(tkm_material *material);
+
+// The bone's local matrix from rotation and position, and its world matrix from the bones before
+// it (a bone that is a root, or whose parent is not before it, gets its local as world).
+void derive_bone_matrices(tkm_bone *bones, uint16_t index);
 
 // Frees everything the mesh owns (OpenGL textures included) and the mesh record; null is ignored.
 void release_mesh(tkm_mesh *mesh);

@@ -32,14 +32,3 @@ int read_bones_at(FILE *stream, uint16_t count, tkm_bone *bones, int32_t *record
 int read_gripper_list(FILE *stream, uint16_t *count_out, gripper **array_out);
 // read_gripper_list keeping *record at the index of the record being read (-1 at the count).
 int read_gripper_list_at(FILE *stream, uint16_t *count_out, gripper **array_out, int32_t *record);
-
-// Sets base and base_length of name from its path: the text after the last '\\' or '/' (the first
-// character never counts as a separator), or the whole path.
-void set_texture_base(texture_name *name);
-
-// Derives opacity, gl_face, the four RGBA colours and gl_shininess from the stored fields.
-void derive_material_values(tkm_material *material);
-
-// The bone's local matrix from rotation and position, and its world matrix from the bones before
-// it (a bone that is a root, or whose parent is not before it, gets its local as world).
-void derive_bone_matrices(tkm_bone *bones, uint16_t index);

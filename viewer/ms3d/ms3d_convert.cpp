@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Milkshape conversion driver: the model into the neutral model, then the TKM builder.
 #include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_scene.h"
 
 #include "support/messages.h"
 #include "viewer/scene/scene.h"

@@ -15,11 +15,12 @@
 // |               | then 0, 1 or 2 (by sub-version) x u32 extra                                 |
 // | joint extras  | i32 sub-version 1 or 2; per joint: 3 x f32 colour                           |
 // | model extras  | i32 sub-version 1 or 2; f32 joint size, i32 transparency mode, f32 alpha ref |
+#include "viewer/ms3d/ms3d_extras.h"
+
 #include <cstring>
 
 #include "support/file.h"
 #include "support/memory.h"
-#include "viewer/ms3d/ms3d_model.h"
 
 namespace {
 

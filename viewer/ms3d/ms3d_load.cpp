@@ -5,7 +5,10 @@
 #include "support/messages.h"
 #include "viewer/files/path_names.h"
 #include "viewer/ms3d/ms3d_convert.h"
+#include "viewer/ms3d/ms3d_scene.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/ms3d/ms3d_extras.h"
+#include "viewer/ms3d/ms3d_reader.h"
 #include "viewer/scene/scene.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // A Milkshape 3D model as read from an .ms3d file; lives only between the read and the conversion.
+// The reader is in ms3d_reader.h, the optional blocks of Milkshape 1.8 in ms3d_extras.h.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
-// Sections: records, reader. The on-disk layout and the codes are in ms3d_format.h.
+// Sections: records. The on-disk layout and the codes are in ms3d_format.h.
 
 #include "viewer/ms3d/ms3d_format.h"
 
@@ -122,49 +122,3 @@ struct ms3d_model {
     ms3d_joint *joints;
     ms3d_extras extras;
 };
-
-// Result codes of read_ms3d besides the per-field codes 1..56 (1: the file cannot be opened).
-inline constexpr int ms3d_wrong_magic = ms3d_code_wrong_magic;
-inline constexpr int ms3d_unknown_version = ms3d_code_unknown_version;
-// The optional blocks after the joints: truncated, of an unknown sub-version, or inconsistent
-// (ms3d_extras_block names the block).
-inline constexpr int ms3d_bad_comments = ms3d_code_comments;
-inline constexpr int ms3d_bad_vertex_extras = ms3d_code_vertex_extras;
-inline constexpr int ms3d_bad_joint_extras = ms3d_code_joint_extras;
-inline constexpr int ms3d_bad_model_extras = ms3d_code_model_extras;
-
-// The name of the optional block a read_ms3d code belongs to ("comments", "vertex extras", "joint
-// extras", "model extras"), or null for any other code.
-const char *ms3d_extras_block(int code);
-// Reads the optional blocks after the joints into model->extras; a file that ends where a block
-// would start is complete. 0 or one of the ms3d_bad_* codes.
-int read_ms3d_extras(ms3d_model *model, FILE *stream);
-// The number of vertices whose extras give weight to a joint besides their own bone.
-uint32_t ms3d_weighted_vertices(const ms3d_model *model);
-// A vertex's bones and their shares of the maximum weight (255 or 100), the own bone first.
-struct ms3d_vertex_weights {
-    int num;
-    int bones[4];
-    int weights[4];
-};
-// The weights of vertex i: 0, 1 (a bone id not below num_joints) or 2 (weights over the maximum).
-// num is 0 for a vertex with no bone, 1 for one without extras.
-int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weights *out);
-// Every vertex's extras checked against the joints: bone ids below num_joints (or -1) and weights
-// within their maximum. 0, or 1 after printing which vertex is wrong.
-int check_ms3d_weights(const ms3d_model *model);
-
-// A new empty model (every field zero), or null. Release with release_ms3d.
-ms3d_model *create_ms3d();
-// Fills the empty model from the file at path: 0, 1 (cannot open), -1 (not a Milkshape file),
-// -2 (version above 4), the code of the field that failed or that the file ended in (2..56), or
-// that of a bad optional block (57..60).
-// After a failure the model holds what was read; the caller only releases it.
-int read_ms3d(ms3d_model *model, const char *path);
-// read_ms3d that also fills *failure (when not null) with where a failed read stopped and the
-// line that explains it.
-int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure);
-// read_ms3d on an open stream positioned at the magic; the stream stays open.
-int read_ms3d_stream(ms3d_model *model, FILE *stream);
-// Frees everything the model owns and the model record itself; null is ignored.
-void release_ms3d(ms3d_model *model);

@@ -7,11 +7,12 @@
 // Every field has its own failure code (file order). A field fails on a stream error and also when
 // the file ends before all of its bytes arrived: a truncated file is refused instead of being
 // filled up with zeros that look like real data.
-#include "viewer/ms3d/ms3d_model.h"
+#include "viewer/ms3d/ms3d_reader.h"
 
 #include <cstring>
 
 #include "support/file.h"
+#include "viewer/ms3d/ms3d_extras.h"
 
 namespace {
 

@@ -2,13 +2,15 @@
 // A read Milkshape model as the neutral model: what the TKM and TKA builders read.
 //
 // Sections: names, joints and keyframes, geometry, ms3d_to_scene.
+#include "viewer/ms3d/ms3d_scene.h"
+
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "support/messages.h"
-#include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/ms3d/ms3d_extras.h"
 #include "viewer/math/math3d.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/scene_math.h"

@@ -8,7 +8,6 @@
 #include "support/messages.h"
 #include "viewer/app/app_state.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/tkm_reader.h"
 
 std::vector<texture_list_line> texture_list_lines(const tkm_mesh *mesh) {
     std::vector<texture_list_line> lines;

@@ -21,6 +21,7 @@
 #include "tests/tools/tkmtool/tool_runner.h"
 #include "tests/viewer/gltf/export/gltf_read_back.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_loader.h"
 #include "viewer/anim/pose.h"
 
 namespace {

@@ -22,6 +22,7 @@
 #include "tests/tools/tkmtool/posed_corners.h"
 #include "tests/tools/tkmtool/tool_runner.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_loader.h"
 #include "viewer/anim/pose.h"
 
 namespace {

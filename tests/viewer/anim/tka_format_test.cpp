@@ -6,6 +6,7 @@
 
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/tka_format.h"
+#include "viewer/anim/tka_loader.h"
 
 namespace {
 

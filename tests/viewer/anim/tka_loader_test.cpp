@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/mesh_loading.h"
+#include "viewer/anim/tka_loader.h"
 
 namespace {
 

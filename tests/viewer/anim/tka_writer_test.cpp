@@ -12,6 +12,7 @@
 #include "tests/common/dir_names.h"
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/tka_writer.h"
+#include "viewer/anim/tka_loader.h"
 
 namespace {
 

@@ -18,7 +18,6 @@
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/tkm_reader.h"
 #include "viewer/render/gl_window.h"
 #include "viewer/textures/image_loading.h"
 

@@ -7,7 +7,6 @@
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/pose.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/tkm_reader.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_model.h"
+#include "viewer/ms3d/ms3d_reader.h"
 #include "viewer/scene/scene.h"
 
 struct model_deleter {

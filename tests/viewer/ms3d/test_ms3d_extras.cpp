@@ -11,6 +11,8 @@
 
 #include "ms3d_test.h"
 #include "viewer/ms3d/ms3d_load.h"
+#include "viewer/ms3d/ms3d_extras.h"
+#include "viewer/ms3d/ms3d_scene.h"
 
 namespace fx = ms3d_fixture;
 

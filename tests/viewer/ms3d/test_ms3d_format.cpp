@@ -5,6 +5,7 @@
 #include <string>
 
 #include "viewer/ms3d/ms3d_format.h"
+#include "viewer/ms3d/ms3d_reader.h"
 
 namespace fx = ms3d_fixture;
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The Milkshape reader: field order, codes, magic and version, truncation, release after failure.
 #include "ms3d_test.h"
+#include "viewer/ms3d/ms3d_reader.h"
+#include "viewer/ms3d/ms3d_extras.h"
 
 #include <cmath>
 

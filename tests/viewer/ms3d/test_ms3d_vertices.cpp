@@ -8,6 +8,7 @@
 
 #include "viewer/math/math3d.h"
 #include "viewer/scene/point_merge.h"
+#include "viewer/ms3d/ms3d_scene.h"
 
 namespace fx = ms3d_fixture;
 

@@ -4,7 +4,6 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
-#include "viewer/mesh/tkm_reader.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/tkm_builder.h"
 

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+// Loading a TKA file into a tka_animation for a mesh. The on-disk layout and the codes are in
+// tka_format.h.
+#pragma once
+
+#include "viewer/anim/animation.h"
+#include "viewer/mesh/read_failure.h"
+
+// Fills the empty animation from the TKA file at path for mesh (same bone count required); 0 on
+// success, else 1 to 16 by field, or 17 for a file without frames ("%s has no frames" on standard
+// error). The file is closed on every return; a failed animation is only fit for
+// release_animation.
+int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path);
+// load_tka that also fills *failure (when not null) with where a failed load stopped and the
+// line that explains it (tka_format.h).
+int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const char *path,
+                       read_failure *failure);

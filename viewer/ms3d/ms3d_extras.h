@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// The optional blocks of Milkshape 1.8 after the joints (comments, vertex, joint and model
+// extras) and the extra bone weights they give the vertices.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "viewer/ms3d/ms3d_model.h"
+
+// The optional blocks after the joints: truncated, of an unknown sub-version, or inconsistent
+// (ms3d_extras_block names the block).
+inline constexpr int ms3d_bad_comments = ms3d_code_comments;
+inline constexpr int ms3d_bad_vertex_extras = ms3d_code_vertex_extras;
+inline constexpr int ms3d_bad_joint_extras = ms3d_code_joint_extras;
+inline constexpr int ms3d_bad_model_extras = ms3d_code_model_extras;
+
+// The name of the optional block a read_ms3d code belongs to ("comments", "vertex extras", "joint
+// extras", "model extras"), or null for any other code.
+const char *ms3d_extras_block(int code);
+// Reads the optional blocks after the joints into model->extras; a file that ends where a block
+// would start is complete. 0 or one of the ms3d_bad_* codes.
+int read_ms3d_extras(ms3d_model *model, FILE *stream);
+// The number of vertices whose extras give weight to a joint besides their own bone.
+uint32_t ms3d_weighted_vertices(const ms3d_model *model);
+// A vertex's bones and their shares of the maximum weight (255 or 100), the own bone first.
+struct ms3d_vertex_weights {
+    int num;
+    int bones[4];
+    int weights[4];
+};
+// The weights of vertex i: 0, 1 (a bone id not below num_joints) or 2 (weights over the maximum).
+// num is 0 for a vertex with no bone, 1 for one without extras.
+int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weights *out);
+// Every vertex's extras checked against the joints: bone ids below num_joints (or -1) and weights
+// within their maximum. 0, or 1 after printing which vertex is wrong.
+int check_ms3d_weights(const ms3d_model *model);
