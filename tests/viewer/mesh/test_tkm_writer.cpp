@@ -6,6 +6,7 @@
 
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/pose.h"
+#include "viewer/mesh/tkm_format.h"
 #include "viewer/mesh/tkm_writer.h"
 
 namespace {
@@ -190,7 +191,7 @@ TEST_F(TkmWriter, EveryRunListTheReaderAcceptsReadsBackAfterSaving) {
             mesh_ptr first = read_mesh_bytes(dir, build_tkm(d), &code);
             const std::string err = testing::internal::GetCapturedStderr();
             if (2 + count > 4 + std::min<int>(marker, 4)) {
-                EXPECT_EQ(code, 15) << at;
+                EXPECT_EQ(code, tkm_code_run_vertex_count) << at;
                 EXPECT_EQ(err, dir / "fixture.tkm" + ": bone run 1 reaches past the 4 vertices "
                                                      "of the file\n")
                     << at;
@@ -246,12 +247,19 @@ TEST_F(TkmWriter, FailuresGiveTheirCodes) {
         *length = kept;
         return result;
     };
-    EXPECT_EQ(without(&mesh->name_length), 4);
-    EXPECT_EQ(without(&mesh->bones[1].name_length), 8);
-    EXPECT_EQ(without(&mesh->texture_names[0].length), 46);
-    EXPECT_EQ(without(&mesh->materials[0].name_length), 51);
-    EXPECT_EQ(without(&mesh->grips[0].name_length), 65);
-    EXPECT_EQ(without(&mesh->grippers[0].name_length), 66);
+    const struct {
+        uint16_t *length;
+        int expected;
+    } empty_names[] = {
+        {&mesh->name_length, tkm_code_name},
+        {&mesh->bones[1].name_length, tkm_code_bone_name},
+        {&mesh->texture_names[0].length, tkm_code_texture_text},
+        {&mesh->materials[0].name_length, tkm_code_material_name},
+        {&mesh->grips[0].name_length, tkm_code_grips},
+        {&mesh->grippers[0].name_length, tkm_code_grippers},
+    };
+    for (const auto &c : empty_names)
+        EXPECT_EQ(without(c.length), c.expected) << c.expected;
     // An array the mesh claims but lacks is a failure, not a crash.
     blend_vertex *blends = mesh->blends;
     mesh->blends = nullptr;
