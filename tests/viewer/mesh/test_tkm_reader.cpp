@@ -15,7 +15,7 @@ using namespace tkm_fixture;
 struct TkmReader : testing::Test {
     temp_dir dir;
     int code = -1;
-    mesh_ptr read(const tkm_description &d) { return read_mesh_bytes(dir, build_tkm(d), &code); }
+    mesh_ptr read(const tkm_description &d) { return read_mesh_bytes(dir, tkm_bytes(d), &code); }
     int code_of(const tkm_description &d) {
         read(d);
         return code;
@@ -42,7 +42,7 @@ void expect_translation(const float *m, float x, float y, float z) {
 }
 
 TEST_F(TkmReader, SmallestFileIsAnEmptyMeshOfUnknownClass) {
-    std::vector<uint8_t> bytes = build_tkm(minimal_tkm());
+    std::vector<uint8_t> bytes = tkm_bytes(minimal_tkm());
     ASSERT_EQ(bytes.size(), 59u);
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
     ASSERT_EQ(code, 0);
@@ -152,7 +152,7 @@ TEST_F(TkmReader, ComparesOnlyTheMagicUpToItsZeroByte) {
 // An empty file, or one shorter than the magic, is not a TKM, even when it holds the magic's
 // first eleven octets (the part that is compared).
 TEST_F(TkmReader, EmptyAndShortFilesAreNotATkm) {
-    const std::vector<uint8_t> whole = build_tkm(minimal_tkm());
+    const std::vector<uint8_t> whole = tkm_bytes(minimal_tkm());
     for (size_t size : {0, 1, 10, 11, 15}) {
         testing::internal::CaptureStderr();
         read_mesh_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
@@ -324,7 +324,7 @@ TEST_F(TkmReader, ClassNeedsNoAttachmentsForAChild) {
 // Cutting a file anywhere gives the code of the field the cut falls in; nothing is read or
 // written outside the arrays (checked by the sanitizer build).
 void expect_cut_codes(TkmReader &t, const tkm_description &d) {
-    labelled_bytes file = build_tkm_labelled(d);
+    labelled_bytes file = tkm_bytes_labelled(d);
     for (size_t cut = 0; cut < file.bytes.size(); ++cut) {
         std::vector<uint8_t> part(file.bytes.begin(), file.bytes.begin() + long(cut));
         testing::internal::CaptureStderr();
@@ -350,7 +350,7 @@ TEST_F(TkmReader, FileEndingEarlyFailsWithTheCodeOfTheShortField) {
 TEST_F(TkmReader, HugeCountsInAShortFileFailWithoutHugeAllocations) {
     // A blend vertex, a triangle list and a material claiming 65535 entries each.
     tkm_description d = small_tkm();
-    labelled_bytes file = build_tkm_labelled(d);
+    labelled_bytes file = tkm_bytes_labelled(d);
     auto patch = [&](int code, size_t nth, uint16_t value) {
         std::vector<uint8_t> bytes = file.bytes;
         size_t seen = 0;
