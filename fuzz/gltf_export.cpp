@@ -65,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 std::vector<std::vector<uint8_t>> fuzz_seeds() {
     using namespace tkm_fixture;
     std::vector<std::vector<uint8_t>> seeds;
-    seeds.push_back(build_tkm(minimal_tkm()));
-    seeds.push_back(build_tkm(small_tkm()));
+    seeds.push_back(tkm_bytes(minimal_tkm()));
+    seeds.push_back(tkm_bytes(small_tkm()));
     character_fixture::character trooper = character_fixture::build_character();
-    seeds.push_back(build_tkm(trooper.mesh));
+    seeds.push_back(tkm_bytes(trooper.mesh));
     tkm_description d = small_tkm();
     d.bones.push_back({"late", 3, {1, 1, 1}, {0, 0, 0, 0}}); // a later parent, no rotation
     d.runs = {{0, 0, 2}, {2, 2, 2}};
-    seeds.push_back(build_tkm(d));
+    seeds.push_back(tkm_bytes(d));
     return seeds;
 }

@@ -19,7 +19,7 @@ namespace {
 tkm_mesh *two_bone_mesh() {
     static tkm_mesh *mesh = [] {
         std::string path = fuzz_scratch_path("mesh.tkm");
-        std::vector<uint8_t> bytes = tkm_fixture::build_tkm(tkm_fixture::small_tkm());
+        std::vector<uint8_t> bytes = tkm_fixture::tkm_bytes(tkm_fixture::small_tkm());
         tkm_mesh *m = create_mesh();
         if (!fuzz_write_file(path, bytes.data(), bytes.size()) || read_tkm(m, path.c_str()) != 0)
             std::abort();
@@ -49,14 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 std::vector<std::vector<uint8_t>> fuzz_seeds() {
     using namespace tkm_fixture;
     std::vector<std::vector<uint8_t>> seeds;
-    seeds.push_back(build_tka(small_tka(3)));
-    seeds.push_back(build_tka(small_tka(0)));
+    seeds.push_back(tka_bytes(small_tka(3)));
+    seeds.push_back(tka_bytes(small_tka(0)));
     tka_description d = small_tka(2);
     d.header_word = 0x12;
     d.frames[0].strings = {std::string("hit\0", 4), "x"};
     d.animated = {1};
     for (auto &frame : d.frames)
         frame.rotations.resize(1);
-    seeds.push_back(build_tka(d));
+    seeds.push_back(tka_bytes(d));
     return seeds;
 }

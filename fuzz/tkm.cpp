@@ -41,20 +41,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 std::vector<std::vector<uint8_t>> fuzz_seeds() {
     using namespace tkm_fixture;
     std::vector<std::vector<uint8_t>> seeds;
-    seeds.push_back(build_tkm(minimal_tkm()));
-    seeds.push_back(build_tkm(small_tkm()));
+    seeds.push_back(tkm_bytes(minimal_tkm()));
+    seeds.push_back(tkm_bytes(small_tkm()));
     tkm_description d = small_tkm();
     d.end_marker = false;
     d.grippers = {gripper_description{}};
     d.materials.push_back(material_description{});
     d.materials[1].refs = {{1, 0}, {2, 0}};
     d.triangle_lists = {{0, 1}, {}, {5, 5, 5}};
-    seeds.push_back(build_tkm(d));
+    seeds.push_back(tkm_bytes(d));
     d = small_tkm();
     d.runs = {{0, 0, 4}};
     d.declared_run_count = 4;
     d.bones.resize(4);
     d.bones[3].parent = 9; // a parent after the bone: placed as a root
-    seeds.push_back(build_tkm(d));
+    seeds.push_back(tkm_bytes(d));
     return seeds;
 }

@@ -87,9 +87,9 @@ struct models {
     animation_ptr animation;
     models() {
         int code = -1;
-        mesh = read_mesh_bytes(dir, build_tkm(mesh_at_limits()), &code);
+        mesh = read_mesh_bytes(dir, tkm_bytes(mesh_at_limits()), &code);
         if (code != 0) std::abort();
-        animation = load_animation_bytes(dir, build_tka(largest_animation()), mesh.get(), &code);
+        animation = load_animation_bytes(dir, tka_bytes(largest_animation()), mesh.get(), &code);
         if (code != 0) std::abort();
     }
 };

@@ -83,7 +83,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string directory = std::string(argv[1]) + "/";
-    int code = write_bytes(directory + "Dense.tkm", build_tkm(dense_ball()));
+    int code = write_bytes(directory + "Dense.tkm", tkm_bytes(dense_ball()));
     if (code == 0)
         code = write_bytes(directory + uniform_texture_file, encode_bmp(make_uniform_picture()));
     if (code != 0) std::fprintf(stderr, "make_dense_model: writing into %s failed\n", argv[1]);

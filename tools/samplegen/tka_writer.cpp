@@ -1,22 +1,10 @@
 // SPDX-License-Identifier: MIT
-// TKA encoder.
-//
-// On disk (little-endian):
-//   magic[16] header_word:u16 skipped[10] name:counted
-//   num_bones:u16 { index:u16 name:counted parent:u16 position:vec3 rotation:quat }
-//   skipped:u16 num_animated:u16 { bone:u16 }
-//   num_frames:u16 { aux_vector1:vec3 aux_rotation:quat aux_vector2:vec3 rotation:quat x animated
-//                    [num_strings:u16 { length:u16 bytes }] }
+// TKA encoder, field by field in the layout tka_format.h gives, written without the viewer's own
+// writer so that the loader is checked against an independent encoding.
 #include "tools/samplegen/tka_writer.h"
 
 #include "tools/samplegen/byte_writer.h"
-
-namespace {
-
-constexpr uint8_t tka_magic[16] = {0xCF, 0xD0, 0x09, 0xA8, 0x2A, 0x1F, 0xD2, 0x11,
-                                   0x87, 0x49, 0x00, 0x20, 0xAF, 0xE6, 0x36, 0xEE};
-
-} // namespace
+#include "viewer/anim/tka_format.h"
 
 std::vector<uint8_t> encode_tka(const tka_file_record &file) {
     byte_writer out;

@@ -1,20 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Fixture TKM encoder.
-//
-// On disk (little-endian), as the reader expects it:
-//   magic[16] header_word 1 0 name | bones | runs + end marker | vertices | blends (0) + aux
-//   texcoords | corners | triangles | material runs | list_aux | triangle lists | texture names
-//   materials | grips | grippers
+// Fixture TKM encoder, section by section in the layout tkm_format.h gives (header, bones, runs
+// and their end marker, vertices, no blends, texture coordinates, corners, triangles, material
+// runs, one triangle list, texture names, materials, grips, grippers).
 #include "tools/samplegen/tkm_bytes.h"
 
 #include <cmath>
 
 #include "tools/samplegen/byte_writer.h"
+#include "viewer/mesh/tkm_format.h"
 
 namespace {
-
-constexpr uint8_t tkm_magic[16] = {0x72, 0xF6, 0x63, 0x1E, 0x5E, 0x47, 0xD2, 0x11,
-                                   0x87, 0x99, 0x00, 0x20, 0xAF, 0xE6, 0x36, 0xEE};
 
 void gripper_record(byte_writer &out, const std::string &name, uint16_t bone) {
     const float axes[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 2};
@@ -63,7 +58,7 @@ std::vector<uint8_t> encode_tkm(const tkm_fixture &fixture) {
         out.u16(3);
         out.u16(0);
     }
-    out.u16(0xEEEE);
+    out.u16(tkm_run_end_marker);
     out.u16(num_vertices);
     out.u16(0);
     out.u16(0);

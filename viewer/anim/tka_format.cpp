@@ -2,6 +2,8 @@
 // The TKA codes' descriptions, and the explanation of a failed load.
 #include "viewer/anim/tka_format.h"
 
+#include <string>
+
 #include "viewer/anim/animation.h"
 
 namespace {
@@ -38,6 +40,20 @@ constexpr field_entry field_entries[] = {
     {tka_in_frames, tka_code_string_text, "string", "is empty"},
 };
 
+std::string bone_name(const tka_animation &animation, uint32_t i) {
+    return animation.bones && animation.bones[i].name ? animation.bones[i].name : "";
+}
+
+// A frame's count is the one the file declared, which the loader puts in the place.
+constexpr failure_section<tka_animation> section_entries[] = {
+    {tka_in_bones, "bone", [](const tka_animation &a) -> uint32_t { return a.num_bones; },
+     bone_name, tka_code_bone_name},
+    {tka_in_animated, "animated bone",
+     [](const tka_animation &a) -> uint32_t { return a.num_animated; }, nullptr, 0},
+    {tka_in_frames, "frame", [](const tka_animation &a) -> uint32_t { return a.num_frames; },
+     nullptr, 0},
+};
+
 const field_entry *find_field(int section, int code) {
     for (const field_entry &entry : field_entries)
         if (entry.section == section && entry.code == code) return &entry;
@@ -58,29 +74,6 @@ void explain_tka_failure(const tka_animation *animation, const char *path, int c
     failure->field = entry ? entry->field : nullptr;
     failure->message.clear();
     if (!entry || !animation) return;
-    failure_where where;
-    if (place.record >= 0) {
-        switch (place.section) {
-        case tka_in_bones:
-            where.record_noun = "bone";
-            where.count = animation->num_bones;
-            // The name is whole once a later field of the record is being read.
-            if (animation->bones && code > tka_code_bone_name &&
-                static_cast<uint32_t>(place.record) < where.count)
-                where.name = animation->bones[place.record].name;
-            break;
-        case tka_in_animated:
-            where.record_noun = "animated bone";
-            where.count = animation->num_animated;
-            break;
-        case tka_in_frames:
-            where.record_noun = "frame";
-            where.count = place.declared ? place.declared : animation->num_frames;
-            break;
-        default:
-            break;
-        }
-        where.record = where.record_noun ? place.record : -1;
-    }
-    compose_failure_message(path, where, entry->refusal, failure);
+    const failure_where where = find_failure_where(section_entries, *animation, place, code);
+    compose_failure_message(path, failure->field, where, entry->refusal, failure);
 }

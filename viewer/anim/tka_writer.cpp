@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Writing TKA files: one function per file section, in the layout tka_loader.cpp describes.
+// Writing TKA files: one function per file section, in the layout tka_format.h describes; a
+// failed write returns the code of the field it was writing.
 //
 // Octets the loader skips are written as 0 (the ten header octets and the word after the bones).
 // The animated bones are always listed, so an animation that read "every bone" from a count of 0
@@ -13,12 +14,11 @@
 #include "support/file.h"
 #include "support/scratch_write.h"
 #include "viewer/anim/animation.h"
+#include "viewer/anim/tka_format.h"
 #include "viewer/mesh/tkm_writer.h"
 
 namespace {
 
-constexpr uint8_t tka_magic[16] = {0xCF, 0xD0, 0x09, 0xA8, 0x2A, 0x1F, 0xD2, 0x11,
-                                   0x87, 0x49, 0x00, 0x20, 0xAF, 0xE6, 0x36, 0xEE};
 constexpr uint8_t skipped_header[10] = {};
 
 int put_u16(FILE *stream, uint16_t value) {
@@ -30,54 +30,57 @@ bool frames_carry_strings(uint16_t header_word) {
 }
 
 int write_header(FILE *stream, const tka_animation *animation) {
-    if (write_arbitrary(stream, tka_magic, sizeof tka_magic)) return 2;
-    if (put_u16(stream, animation->header_word)) return 2;
-    if (write_arbitrary(stream, skipped_header, sizeof skipped_header)) return 4;
-    if (put_u16(stream, animation->name_length)) return 3;
-    if (animation->name_length && !animation->name) return 4;
-    if (write_arbitrary(stream, animation->name, animation->name_length)) return 4;
+    if (write_arbitrary(stream, tka_magic, sizeof tka_magic)) return tka_code_header_word;
+    if (put_u16(stream, animation->header_word)) return tka_code_header_word;
+    if (write_arbitrary(stream, skipped_header, sizeof skipped_header)) return tka_code_name;
+    if (put_u16(stream, animation->name_length)) return tka_code_name_length;
+    if (animation->name_length && !animation->name) return tka_code_name;
+    if (write_arbitrary(stream, animation->name, animation->name_length)) return tka_code_name;
     return 0;
 }
 
 int write_skeleton(FILE *stream, const tka_animation *animation) {
-    if (put_u16(stream, animation->num_bones)) return 5;
-    if (animation->num_bones && !animation->bones) return 6;
+    if (put_u16(stream, animation->num_bones)) return tka_code_bone_count;
+    if (animation->num_bones && !animation->bones) return tka_code_bone_index;
     if (int code = write_bones(stream, animation->num_bones, animation->bones)) return code;
-    if (put_u16(stream, 0)) return 6;
-    if (put_u16(stream, animation->num_animated)) return 7;
-    if (animation->num_animated && !animation->animated_bones) return 8;
+    if (put_u16(stream, 0)) return tka_code_after_bones;
+    if (put_u16(stream, animation->num_animated)) return tka_code_animated_count;
+    if (animation->num_animated && !animation->animated_bones) return tka_code_animated_bone;
     for (uint16_t k = 0; k < animation->num_animated; ++k)
         if (animation->animated_bones[k] >= animation->num_bones ||
             put_u16(stream, animation->animated_bones[k]))
-            return 8;
+            return tka_code_animated_bone;
     return 0;
 }
 
 int write_frame_strings(FILE *stream, const tka_frame &frame) {
-    if (put_u16(stream, frame.num_frame_strings)) return 14;
-    if (frame.num_frame_strings && !frame.frame_strings) return 15;
+    if (put_u16(stream, frame.num_frame_strings)) return tka_code_string_count;
+    if (frame.num_frame_strings && !frame.frame_strings) return tka_code_string_length;
     for (uint16_t s = 0; s < frame.num_frame_strings; ++s) {
         const frame_string &string = frame.frame_strings[s];
         // The kept length is one less than the stored one, whose octets the buffer holds.
         const uint32_t stored = uint32_t{string.length} + 1;
-        if (stored > 0xFFFF || put_u16(stream, static_cast<uint16_t>(stored))) return 15;
-        if (!string.text || write_arbitrary(stream, string.text, stored)) return 16;
+        if (stored > 0xFFFF || put_u16(stream, static_cast<uint16_t>(stored)))
+            return tka_code_string_length;
+        if (!string.text || write_arbitrary(stream, string.text, stored))
+            return tka_code_string_text;
     }
     return 0;
 }
 
 int write_frames(FILE *stream, const tka_animation *animation) {
-    if (put_u16(stream, animation->num_frames)) return 9;
-    if (animation->num_frames && !animation->frames) return 10;
+    if (put_u16(stream, animation->num_frames)) return tka_code_frame_count;
+    if (animation->num_frames && !animation->frames) return tka_code_aux_vector1;
     for (uint16_t f = 0; f < animation->num_frames; ++f) {
         const tka_frame &frame = animation->frames[f];
-        if (write_vec3(stream, frame.aux_vector1)) return 10;
-        if (write_vec4(stream, frame.aux_rotation)) return 11;
-        if (write_vec3(stream, frame.aux_vector2)) return 12;
+        if (write_vec3(stream, frame.aux_vector1)) return tka_code_aux_vector1;
+        if (write_vec4(stream, frame.aux_rotation)) return tka_code_aux_rotation;
+        if (write_vec3(stream, frame.aux_vector2)) return tka_code_aux_vector2;
         for (uint16_t k = 0; k < animation->num_animated; ++k) {
             const tkm_bone &bone = animation->bones[animation->animated_bones[k]];
-            if (!bone.frame_rotations) return 13;
-            if (write_vec4(stream, bone.frame_rotations + 4 * uint32_t{f})) return 13;
+            if (!bone.frame_rotations) return tka_code_frame_rotation;
+            if (write_vec4(stream, bone.frame_rotations + 4 * uint32_t{f}))
+                return tka_code_frame_rotation;
         }
         if (frames_carry_strings(animation->header_word))
             if (int code = write_frame_strings(stream, frame)) return code;

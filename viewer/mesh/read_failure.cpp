@@ -9,14 +9,13 @@ void note_stop(FILE *stream, read_failure *failure) {
     failure->offset = stream ? static_cast<int64_t>(std::ftell(stream)) : -1;
 }
 
-void compose_failure_message(const char *path, const failure_where &where, const char *refusal,
-                             read_failure *failure) {
-    const char *field = failure->field;
+void compose_failure_message(const char *path, const char *field, const failure_where &where,
+                             const char *refusal, read_failure *failure) {
     std::string record;
     if (where.record_noun && where.record >= 0) {
         record = std::string(where.record_noun) + ' ' + std::to_string(where.record) + " of " +
                  std::to_string(where.count);
-        if (where.name && *where.name) record += std::string(" (") + where.name + ')';
+        if (!where.name.empty()) record += " (" + where.name + ')';
     }
     const std::string octet = std::to_string(failure->offset < 0 ? 0 : failure->offset);
     std::string text = std::string(path) + ": ";

@@ -7,6 +7,7 @@
 // rotation".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -33,18 +34,48 @@ struct failure_where {
     const char *record_noun = nullptr; // "bone", or null outside records
     int32_t record = -1;               // its index
     uint32_t count = 0;                // records in the section
-    const char *name = nullptr;        // the record's name once read, else null or ""
+    std::string name;                  // the record's name once read, else empty
 };
+
+// One section of a format's records, as a failed read names them; each format keeps a table of
+// these, one row per section that has records.
+template <typename Model> struct failure_section {
+    int section;                           // the format's section number (read_place::section)
+    const char *noun;                      // "bone"
+    uint32_t (*count)(const Model &model); // records in the section, as read so far
+    std::string (*name)(const Model &model, uint32_t index); // null: its records have no name
+    int name_code; // the name is whole once the read stops at a code above this one
+};
+
+// The record of place in sections' row for its section (none outside records, or when no row
+// is there); the section's count is the one declared in the file while the model holds none.
+template <typename Model, size_t N>
+failure_where find_failure_where(const failure_section<Model> (&sections)[N], const Model &model,
+                                 const read_place &place, int code) {
+    failure_where where;
+    if (place.record < 0) return where;
+    for (const failure_section<Model> &row : sections) {
+        if (row.section != place.section) continue;
+        where.record_noun = row.noun;
+        where.record = place.record;
+        where.count = place.declared ? place.declared : row.count(model);
+        if (row.name && static_cast<uint32_t>(place.record) < where.count && code > row.name_code)
+            where.name = row.name(model, static_cast<uint32_t>(place.record));
+        break;
+    }
+    return where;
+}
 
 // Fills offset and at_end from the stream just after the failing read (before it is closed).
 void note_stop(FILE *stream, read_failure *failure);
 
-// Sets failure->message from failure->field, offset and at_end: "<path>: the file ends at octet N,
+// Sets failure->message from field, failure->offset and at_end: "<path>: the file ends at octet N,
 // inside bone 3 of 52 (Bip01), at its rotation" (or ", at the bone count" outside records) when
 // the file ended, else "<path>: in corner 5 of 9, the vertex is out of range; reading stopped at
-// octet N", refusal saying what was wrong with a value read whole (null: "cannot be read").
-void compose_failure_message(const char *path, const failure_where &where, const char *refusal,
-                             read_failure *failure);
+// octet N", refusal saying what was wrong with a value read whole (null: "cannot be read");
+// field is the description to show, null where the code does not name it.
+void compose_failure_message(const char *path, const char *field, const failure_where &where,
+                             const char *refusal, read_failure *failure);
 
 // Prints failure's message and a newline through real_meow when there is one.
 void print_failure_explanation(const read_failure &failure);

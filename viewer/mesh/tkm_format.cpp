@@ -2,6 +2,8 @@
 // The TKM codes' descriptions, and the explanation of a failed read.
 #include "viewer/mesh/tkm_format.h"
 
+#include <string>
+
 #include "viewer/mesh/mesh.h"
 
 namespace {
@@ -89,54 +91,56 @@ constexpr code_entry code_entries[] = {
 constexpr int num_codes = static_cast<int>(sizeof code_entries / sizeof code_entries[0]);
 static_assert(num_codes == tkm_code_grippers + 1, "one entry per code");
 
-// The record kind of each section: its noun, its count and its name in the mesh.
-struct section_entry {
-    const char *noun; // null: the section has no records the place counts
-    uint32_t (*count)(const tkm_mesh &mesh);
-    const char *(*name)(const tkm_mesh &mesh, uint32_t index); // null: records have no name
-    int name_code;                                             // the name is whole after it
-};
-
-const char *bone_name(const tkm_mesh &mesh, uint32_t i) {
-    return mesh.bones ? mesh.bones[i].name : nullptr;
-}
-const char *texture_path(const tkm_mesh &mesh, uint32_t i) {
-    return mesh.texture_names ? mesh.texture_names[i].path : nullptr;
-}
-const char *material_name(const tkm_mesh &mesh, uint32_t i) {
-    return mesh.materials ? mesh.materials[i].name : nullptr;
-}
-const char *grip_name(const tkm_mesh &mesh, uint32_t i) {
-    return mesh.grips ? mesh.grips[i].name : nullptr;
-}
-const char *gripper_name(const tkm_mesh &mesh, uint32_t i) {
-    return mesh.grippers ? mesh.grippers[i].name : nullptr;
+// A record's name, or empty while the mesh has none.
+std::string name_or_empty(const char *name) {
+    return name ? name : "";
 }
 
-constexpr section_entry section_entries[] = {
-    {nullptr, nullptr, nullptr, 0},
-    {"bone", [](const tkm_mesh &m) -> uint32_t { return m.num_bones; }, bone_name,
+std::string bone_name(const tkm_mesh &mesh, uint32_t i) {
+    return mesh.bones ? name_or_empty(mesh.bones[i].name) : "";
+}
+std::string texture_path(const tkm_mesh &mesh, uint32_t i) {
+    return mesh.texture_names ? name_or_empty(mesh.texture_names[i].path) : "";
+}
+std::string material_name(const tkm_mesh &mesh, uint32_t i) {
+    return mesh.materials ? name_or_empty(mesh.materials[i].name) : "";
+}
+std::string grip_name(const tkm_mesh &mesh, uint32_t i) {
+    return mesh.grips ? name_or_empty(mesh.grips[i].name) : "";
+}
+std::string gripper_name(const tkm_mesh &mesh, uint32_t i) {
+    return mesh.grippers ? name_or_empty(mesh.grippers[i].name) : "";
+}
+
+// A name is shown once read whole; the grips' own name is read before any later field, and
+// their list codes say nothing of which, so theirs is shown when it is there (name code 0).
+constexpr failure_section<tkm_mesh> section_entries[] = {
+    {tkm_in_bones, "bone", [](const tkm_mesh &m) -> uint32_t { return m.num_bones; }, bone_name,
      tkm_code_bone_name},
-    {"bone run", [](const tkm_mesh &m) -> uint32_t { return m.num_runs; }, nullptr, 0},
-    {"vertex", [](const tkm_mesh &m) -> uint32_t { return m.num_vertices; }, nullptr, 0},
-    {"blend vertex", [](const tkm_mesh &m) -> uint32_t { return m.num_blends; }, nullptr, 0},
-    {"texture coordinate", [](const tkm_mesh &m) -> uint32_t { return m.num_texcoords; }, nullptr,
+    {tkm_in_runs, "bone run", [](const tkm_mesh &m) -> uint32_t { return m.num_runs; }, nullptr, 0},
+    {tkm_in_vertices, "vertex", [](const tkm_mesh &m) -> uint32_t { return m.num_vertices; },
+     nullptr, 0},
+    {tkm_in_blends, "blend vertex", [](const tkm_mesh &m) -> uint32_t { return m.num_blends; },
+     nullptr, 0},
+    {tkm_in_texcoords, "texture coordinate",
+     [](const tkm_mesh &m) -> uint32_t { return m.num_texcoords; }, nullptr, 0},
+    {tkm_in_corners, "corner", [](const tkm_mesh &m) -> uint32_t { return m.num_corners; }, nullptr,
      0},
-    {"corner", [](const tkm_mesh &m) -> uint32_t { return m.num_corners; }, nullptr, 0},
-    {"triangle", [](const tkm_mesh &m) -> uint32_t { return m.num_triangles; }, nullptr, 0},
-    {"material run", [](const tkm_mesh &m) -> uint32_t { return m.num_material_runs; }, nullptr, 0},
-    {"triangle list", [](const tkm_mesh &m) -> uint32_t { return m.num_triangle_lists; }, nullptr,
-     0},
-    {"texture name", [](const tkm_mesh &m) -> uint32_t { return m.num_texture_names; },
-     texture_path, tkm_code_texture_text},
-    {"material", [](const tkm_mesh &m) -> uint32_t { return m.num_materials; }, material_name,
-     tkm_code_material_name},
-    {"grip", [](const tkm_mesh &m) -> uint32_t { return m.num_grips; }, grip_name, tkm_code_grips},
-    {"gripper", [](const tkm_mesh &m) -> uint32_t { return m.num_grippers; }, gripper_name,
-     tkm_code_grippers},
+    {tkm_in_triangles, "triangle", [](const tkm_mesh &m) -> uint32_t { return m.num_triangles; },
+     nullptr, 0},
+    {tkm_in_material_runs, "material run",
+     [](const tkm_mesh &m) -> uint32_t { return m.num_material_runs; }, nullptr, 0},
+    {tkm_in_triangle_lists, "triangle list",
+     [](const tkm_mesh &m) -> uint32_t { return m.num_triangle_lists; }, nullptr, 0},
+    {tkm_in_texture_names, "texture name",
+     [](const tkm_mesh &m) -> uint32_t { return m.num_texture_names; }, texture_path,
+     tkm_code_texture_text},
+    {tkm_in_materials, "material", [](const tkm_mesh &m) -> uint32_t { return m.num_materials; },
+     material_name, tkm_code_material_name},
+    {tkm_in_grips, "grip", [](const tkm_mesh &m) -> uint32_t { return m.num_grips; }, grip_name, 0},
+    {tkm_in_grippers, "gripper", [](const tkm_mesh &m) -> uint32_t { return m.num_grippers; },
+     gripper_name, 0},
 };
-static_assert(sizeof section_entries / sizeof section_entries[0] == tkm_in_grippers + 1,
-              "one entry per section");
 
 } // namespace
 
@@ -154,22 +158,9 @@ void explain_tkm_failure(const tkm_mesh *mesh, const char *path, int code, const
     failure->field = tkm_code_field(code);
     failure->message.clear();
     if (code <= tkm_code_not_a_tkm || code >= num_codes || !mesh) return;
-    failure_where where;
-    if (place.section > 0 && place.section <= tkm_in_grippers && place.record >= 0) {
-        const section_entry &section = section_entries[place.section];
-        where.record_noun = section.noun;
-        where.record = place.record;
-        where.count = section.count(*mesh);
-        // A name is shown once read whole; the grips' own name is read before any later field,
-        // and their list codes say nothing of which, so theirs is shown when it is there.
-        const bool grip = place.section >= tkm_in_grips;
-        if (section.name && static_cast<uint32_t>(place.record) < where.count &&
-            (grip || code > section.name_code))
-            where.name = section.name(*mesh, static_cast<uint32_t>(place.record));
-    }
+    const failure_where where = find_failure_where(section_entries, *mesh, place, code);
     // A grip's field is not named by its list's code.
-    read_failure shown = *failure;
-    if (place.section >= tkm_in_grips && place.record >= 0) shown.field = nullptr;
-    compose_failure_message(path, where, code_entries[code].refusal, &shown);
-    failure->message = shown.message;
+    const bool in_grip = place.section >= tkm_in_grips && place.record >= 0;
+    compose_failure_message(path, in_grip ? nullptr : failure->field, where,
+                            code_entries[code].refusal, failure);
 }

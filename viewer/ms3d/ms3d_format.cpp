@@ -70,16 +70,33 @@ constexpr const char *fields[] = {
 static_assert(sizeof fields / sizeof fields[0] == ms3d_code_position_key_value - 1,
               "one description per field code");
 
-// The name of record i of a section once the code shows it was read whole, else null.
-const char *record_name(const ms3d_model &model, int section, uint32_t i, int code) {
-    if (section == ms3d_in_groups && model.groups && code > ms3d_code_group_name)
-        return model.groups[i].name;
-    if (section == ms3d_in_materials && model.materials && code > ms3d_code_material_name)
-        return model.materials[i].name;
-    if (section == ms3d_in_joints && model.joints && code > ms3d_code_joint_name)
-        return model.joints[i].name;
-    return nullptr;
+// A fixed-width name, which has no terminator of its own when it fills the field.
+std::string bounded(const char *name) {
+    return std::string(name, strnlen(name, ms3d_name_size));
 }
+
+std::string group_name(const ms3d_model &model, uint32_t i) {
+    return model.groups ? bounded(model.groups[i].name) : "";
+}
+std::string material_name(const ms3d_model &model, uint32_t i) {
+    return model.materials ? bounded(model.materials[i].name) : "";
+}
+std::string joint_name(const ms3d_model &model, uint32_t i) {
+    return model.joints ? bounded(model.joints[i].name) : "";
+}
+
+constexpr failure_section<ms3d_model> section_entries[] = {
+    {ms3d_in_vertices, "vertex", [](const ms3d_model &m) -> uint32_t { return m.num_vertices; },
+     nullptr, 0},
+    {ms3d_in_triangles, "triangle", [](const ms3d_model &m) -> uint32_t { return m.num_triangles; },
+     nullptr, 0},
+    {ms3d_in_groups, "group", [](const ms3d_model &m) -> uint32_t { return m.num_groups; },
+     group_name, ms3d_code_group_name},
+    {ms3d_in_materials, "material", [](const ms3d_model &m) -> uint32_t { return m.num_materials; },
+     material_name, ms3d_code_material_name},
+    {ms3d_in_joints, "joint", [](const ms3d_model &m) -> uint32_t { return m.num_joints; },
+     joint_name, ms3d_code_joint_name},
+};
 
 } // namespace
 
@@ -94,27 +111,6 @@ void explain_ms3d_failure(const ms3d_model *model, const char *path, int code,
     failure->field = ms3d_code_field(code);
     failure->message.clear();
     if (!failure->field || !model) return;
-    static constexpr const char *nouns[] = {nullptr,    "vertex", "triangle", "group",
-                                            "material", "joint",  nullptr};
-    static constexpr const uint16_t ms3d_model::*counts[] = {nullptr,
-                                                             &ms3d_model::num_vertices,
-                                                             &ms3d_model::num_triangles,
-                                                             &ms3d_model::num_groups,
-                                                             &ms3d_model::num_materials,
-                                                             &ms3d_model::num_joints,
-                                                             nullptr};
-    failure_where where;
-    if (place.record >= 0 && place.section > ms3d_in_header && place.section < ms3d_in_extras) {
-        where.record_noun = nouns[place.section];
-        where.record = place.record;
-        where.count = model->*counts[place.section];
-        // The fixed-width name has no terminator of its own when it fills the field.
-        const char *name = record_name(*model, place.section, place.record, code);
-        std::string bounded;
-        if (name) bounded.assign(name, strnlen(name, ms3d_name_size));
-        where.name = bounded.c_str();
-        compose_failure_message(path, where, nullptr, failure);
-        return;
-    }
-    compose_failure_message(path, where, nullptr, failure);
+    const failure_where where = find_failure_where(section_entries, *model, place, code);
+    compose_failure_message(path, failure->field, where, nullptr, failure);
 }

@@ -45,7 +45,7 @@ struct Pictures : Tkmtool {
         tkm_description d = small_tkm();
         d.grips.clear();
         std::string path = dir / "body.tkm";
-        EXPECT_TRUE(write_fixture(path, build_tkm(d)));
+        EXPECT_TRUE(write_fixture(path, tkm_bytes(d)));
         return path;
     }
 };
@@ -155,7 +155,7 @@ TEST_F(Pictures, FramesAndAnimationsAsTheViewerHasThem) {
 TEST_F(Pictures, RelativeNamesHoldWhileTexturesAreSought) {
     // The texture lies beside the model, so loading it makes the model's folder current.
     std::filesystem::create_directory(dir / "models");
-    ASSERT_TRUE(write_fixture(dir / "models/gun.tkm", build_tkm(small_tkm())));
+    ASSERT_TRUE(write_fixture(dir / "models/gun.tkm", tkm_bytes(small_tkm())));
     write_fixture(dir / "models/skin.bmp",
                   test_images::bmp(8, 8, test_images::plain({200, 40, 40})));
     run_result r = run({"render", "models/gun.tkm", "pictures.png"}, dir.path.string());

@@ -20,8 +20,8 @@ struct Tkmtool : testing::Test {
     std::string gun = dir / "gun.tkm";
     std::string swing = dir / "swing.tka";
     void SetUp() override {
-        ASSERT_TRUE(write_fixture(gun, build_tkm(small_tkm())));
-        ASSERT_TRUE(write_fixture(swing, build_tka(small_tka(3))));
+        ASSERT_TRUE(write_fixture(gun, tkm_bytes(small_tkm())));
+        ASSERT_TRUE(write_fixture(swing, tka_bytes(small_tka(3))));
     }
     // Runs tkmtool with args, from the directory cwd when one is given.
     run_result run(const std::vector<std::string> &args, const std::string &cwd = "") {
@@ -29,7 +29,7 @@ struct Tkmtool : testing::Test {
     }
     // The small weapon cut inside its first vertex position (code 19).
     std::string broken_mesh() {
-        labelled_bytes file = build_tkm_labelled(small_tkm());
+        labelled_bytes file = tkm_bytes_labelled(small_tkm());
         size_t cut = 0;
         while (file.codes[cut] != 19)
             ++cut;

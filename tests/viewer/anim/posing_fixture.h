@@ -12,13 +12,13 @@ struct posing_fixture : testing::Test {
     tkm_fixture::mesh_ptr mesh;
     void SetUp() override {
         using namespace tkm_fixture;
-        mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
+        mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
         ASSERT_EQ(code, 0);
     }
     // small_tka with num_frames frames, loaded against the mesh; code gets the loader's result.
     tkm_fixture::animation_ptr load_swing(int num_frames) {
         using namespace tkm_fixture;
-        return load_animation_bytes(dir, build_tka(small_tka(num_frames)), mesh.get(), &code);
+        return load_animation_bytes(dir, tka_bytes(small_tka(num_frames)), mesh.get(), &code);
     }
     void expect_vertex(int index, float x, float y, float z) {
         const float *m = mesh->vertices[index].world;

@@ -144,9 +144,9 @@ TEST(transcript, files_named_on_the_command_line_load_before_the_loop) {
     temp_dir dir;
     tkm_fixture::tkm_description body = tkm_fixture::small_tkm();
     body.grips.clear();
-    ASSERT_TRUE(tkm_fixture::write_fixture(dir / "body.tkm", tkm_fixture::build_tkm(body)));
+    ASSERT_TRUE(tkm_fixture::write_fixture(dir / "body.tkm", tkm_fixture::tkm_bytes(body)));
     ASSERT_TRUE(tkm_fixture::write_fixture(dir / "swing.tka",
-                                           tkm_fixture::build_tka(tkm_fixture::small_tka(3))));
+                                           tkm_fixture::tka_bytes(tkm_fixture::small_tka(3))));
     const std::string folder = std::regex_replace(dir.path.string(), std::regex("[.+]"), "\\$&");
     // With --nomesh (an option among the files) the viewer draws nothing: this is about loading.
     // A viewer that draws and is closed at once can leave blocks of Mesa's GL driver, unloaded at

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Default grippers and grips, and the classes they give converted models.
-#include "ms3d_test.h"
+#include "viewer/ms3d/ms3d_test.h"
 
 #include <cstring>
 

@@ -6,6 +6,7 @@
 
 #include "tests/fixtures/mesh_loading.h"
 #include "viewer/anim/pose.h"
+#include "viewer/mesh/tkm_format.h"
 #include "viewer/mesh/tkm_writer.h"
 
 namespace {
@@ -111,7 +112,7 @@ tkm_description busy_tkm() {
 
 TEST_F(TkmWriter, CanonicalFilesAreWrittenBackByteForByte) {
     for (const tkm_description &d : {minimal_tkm(), small_tkm(), busy_tkm()}) {
-        std::vector<uint8_t> bytes = build_tkm(d);
+        std::vector<uint8_t> bytes = tkm_bytes(d);
         mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
         ASSERT_EQ(code, 0);
         ASSERT_EQ(write_tkm(mesh.get(), out.c_str()), 0);
@@ -125,7 +126,7 @@ TEST_F(TkmWriter, ReadWriteReadKeepsEveryStoredField) {
     tkm_description d = busy_tkm();
     d.runs = {{0, 0, 4}};
     d.declared_run_count = 5; // marker second of five declared records
-    mesh_ptr first = read_mesh_bytes(dir, build_tkm(d), &code);
+    mesh_ptr first = read_mesh_bytes(dir, tkm_bytes(d), &code);
     ASSERT_EQ(code, 0);
     ASSERT_EQ(write_tkm(first.get(), out.c_str()), 0);
     mesh_ptr second(create_mesh());
@@ -142,29 +143,29 @@ TEST_F(TkmWriter, SkippedBytesComeOutAsTheWriterDefinesThem) {
     odd.bones[0].own_index = 40;
     odd.marker_second = 3; // still wide enough for the runs
     odd.marker_third = 0x1234;
-    const std::vector<uint8_t> bytes = build_tkm(odd);
+    const std::vector<uint8_t> bytes = tkm_bytes(odd);
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
     ASSERT_EQ(code, 0);
     ASSERT_EQ(write_tkm(mesh.get(), out.c_str()), 0);
     std::vector<unsigned char> written = read_all(out);
-    std::vector<uint8_t> canonical = build_tkm(small_tkm());
+    std::vector<uint8_t> canonical = tkm_bytes(small_tkm());
     EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.end()), canonical);
 }
 
 TEST_F(TkmWriter, MeshWithoutMarkerIsWrittenWithItsRunCountOnly) {
     tkm_description d = small_tkm();
     d.end_marker = false;
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(d), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(d), &code);
     ASSERT_EQ(code, 0);
     ASSERT_EQ(write_tkm(mesh.get(), out.c_str()), 0);
     std::vector<unsigned char> written = read_all(out);
-    std::vector<uint8_t> expected = build_tkm(d);
+    std::vector<uint8_t> expected = tkm_bytes(d);
     EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.end()), expected);
-    EXPECT_EQ(written.size() + 8, build_tkm(small_tkm()).size());
+    EXPECT_EQ(written.size() + 8, tkm_bytes(small_tkm()).size());
 }
 
 TEST_F(TkmWriter, DeclaredCountTooSmallForTheRunsIsCountedAfresh) {
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code);
     ASSERT_EQ(code, 0);
     mesh->declared_run_count = 2; // would make the reader take the marker for nothing
     ASSERT_EQ(write_tkm(mesh.get(), out.c_str()), 0);
@@ -187,10 +188,10 @@ TEST_F(TkmWriter, EveryRunListTheReaderAcceptsReadsBackAfterSaving) {
             const std::string at =
                 "marker " + std::to_string(marker) + ", run of " + std::to_string(count);
             testing::internal::CaptureStderr();
-            mesh_ptr first = read_mesh_bytes(dir, build_tkm(d), &code);
+            mesh_ptr first = read_mesh_bytes(dir, tkm_bytes(d), &code);
             const std::string err = testing::internal::GetCapturedStderr();
             if (2 + count > 4 + std::min<int>(marker, 4)) {
-                EXPECT_EQ(code, 15) << at;
+                EXPECT_EQ(code, tkm_code_run_vertex_count) << at;
                 EXPECT_EQ(err, dir / "fixture.tkm" + ": bone run 1 reaches past the 4 vertices "
                                                      "of the file\n")
                     << at;
@@ -211,7 +212,7 @@ TEST_F(TkmWriter, EveryRunListTheReaderAcceptsReadsBackAfterSaving) {
 }
 
 TEST_F(TkmWriter, PosedVerticesAreWrittenWithTheirBindPositions) {
-    std::vector<uint8_t> bytes = build_tkm(small_tkm());
+    std::vector<uint8_t> bytes = tkm_bytes(small_tkm());
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
     ASSERT_EQ(code, 0);
     pose_mesh_in_frame(mesh.get(), nullptr, -1, nullptr);
@@ -233,7 +234,7 @@ TEST_F(TkmWriter, EmptyMeshEndsWithTwoZeroCounts) {
 }
 
 TEST_F(TkmWriter, FailuresGiveTheirCodes) {
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(busy_tkm()), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(busy_tkm()), &code);
     ASSERT_EQ(code, 0);
     EXPECT_EQ(write_tkm(mesh.get(), (dir / "no/such/dir.tkm").c_str()), 1);
     // Empty names cannot be written (a zero-octet write fails).
@@ -246,12 +247,19 @@ TEST_F(TkmWriter, FailuresGiveTheirCodes) {
         *length = kept;
         return result;
     };
-    EXPECT_EQ(without(&mesh->name_length), 4);
-    EXPECT_EQ(without(&mesh->bones[1].name_length), 8);
-    EXPECT_EQ(without(&mesh->texture_names[0].length), 46);
-    EXPECT_EQ(without(&mesh->materials[0].name_length), 51);
-    EXPECT_EQ(without(&mesh->grips[0].name_length), 65);
-    EXPECT_EQ(without(&mesh->grippers[0].name_length), 66);
+    const struct {
+        uint16_t *length;
+        int expected;
+    } empty_names[] = {
+        {&mesh->name_length, tkm_code_name},
+        {&mesh->bones[1].name_length, tkm_code_bone_name},
+        {&mesh->texture_names[0].length, tkm_code_texture_text},
+        {&mesh->materials[0].name_length, tkm_code_material_name},
+        {&mesh->grips[0].name_length, tkm_code_grips},
+        {&mesh->grippers[0].name_length, tkm_code_grippers},
+    };
+    for (const auto &c : empty_names)
+        EXPECT_EQ(without(c.length), c.expected) << c.expected;
     // An array the mesh claims but lacks is a failure, not a crash.
     blend_vertex *blends = mesh->blends;
     mesh->blends = nullptr;
@@ -261,7 +269,7 @@ TEST_F(TkmWriter, FailuresGiveTheirCodes) {
 }
 
 TEST_F(TkmWriter, FullDiskIsReportedNotSwallowed) {
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code);
     ASSERT_EQ(code, 0);
     testing::internal::CaptureStderr();
     int result = write_tkm(mesh.get(), "/dev/full");

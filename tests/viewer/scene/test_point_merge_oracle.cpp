@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The grid merges against the plain scans they replace: on generated models up to the format's
 // limits, converting with either gives the same mesh, byte for byte.
-#include "ms3d_test.h"
+#include "viewer/ms3d/ms3d_test.h"
 
 #include <cstring>
 #include <limits>

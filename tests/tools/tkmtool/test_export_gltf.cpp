@@ -109,9 +109,9 @@ struct ExportGltf : testing::Test {
 
     std::string write_character(const character &c) {
         std::string path = dir / "trooper.tkm";
-        EXPECT_TRUE(tkm_fixture::write_fixture(path, tkm_fixture::build_tkm(c.mesh)));
+        EXPECT_TRUE(tkm_fixture::write_fixture(path, tkm_fixture::tkm_bytes(c.mesh)));
         EXPECT_TRUE(tkm_fixture::write_fixture(dir / "walk.tka",
-                                               tkm_fixture::build_tka(character_animation(c, 6))));
+                                               tkm_fixture::tka_bytes(character_animation(c, 6))));
         return path;
     }
 
@@ -211,7 +211,7 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error loading TarvikAnimation: 1\n"), std::string::npos) << r.err;
     tkm_fixture::write_fixture(dir / "still.tka",
-                               tkm_fixture::build_tka(character_animation(trooper, 0)));
+                               tkm_fixture::tka_bytes(character_animation(trooper, 0)));
     r = run({"export-gltf", "--anim", dir / "still.tka", mesh, dir / "out.glb"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("still.tka has no frames\nError loading TarvikAnimation: 17\n"),
@@ -226,7 +226,7 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
     write_all(dir / "kept.glb", {'o', 'l', 'd'});
     character broken = build_character();
     broken.mesh.vertices[0][0] = std::numeric_limits<float>::quiet_NaN();
-    tkm_fixture::write_fixture(dir / "broken.tkm", tkm_fixture::build_tkm(broken.mesh));
+    tkm_fixture::write_fixture(dir / "broken.tkm", tkm_fixture::tkm_bytes(broken.mesh));
     r = run({"export-gltf", dir / "broken.tkm", dir / "kept.glb"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("the rest position of vertex 0 is not a finite number"), std::string::npos)

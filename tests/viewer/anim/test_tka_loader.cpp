@@ -14,11 +14,11 @@ struct TkaLoader : testing::Test {
     int code = -1;
     mesh_ptr mesh;
     void SetUp() override {
-        mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
+        mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
         ASSERT_EQ(code, 0);
     }
     animation_ptr load(const tka_description &d) {
-        return load_animation_bytes(dir, build_tka(d), mesh.get(), &code);
+        return load_animation_bytes(dir, tka_bytes(d), mesh.get(), &code);
     }
     int code_of(const tka_description &d) {
         load(d);
@@ -120,7 +120,7 @@ TEST_F(TkaLoader, FramesCarryStringsWhenTheHeaderWordSaysSo) {
 TEST_F(TkaLoader, FilesWithoutFramesAreRefused) {
     tkm_mesh empty{};
     tka_description bare; // the smallest such file, for a mesh without bones
-    const std::vector<uint8_t> bytes = build_tka(bare);
+    const std::vector<uint8_t> bytes = tka_bytes(bare);
     ASSERT_EQ(bytes.size(), 39u);
     tka_description strings = small_tka(0);
     strings.header_word = 0x0012;
@@ -129,10 +129,10 @@ TEST_F(TkaLoader, FilesWithoutFramesAreRefused) {
     struct {
         std::vector<uint8_t> file;
         const tkm_mesh *mesh;
-    } cases[] = {{build_tka(small_tka(0)), mesh.get()},
+    } cases[] = {{tka_bytes(small_tka(0)), mesh.get()},
                  {bytes, &empty},
-                 {build_tka(strings), mesh.get()},
-                 {build_tka(listed), mesh.get()}};
+                 {tka_bytes(strings), mesh.get()},
+                 {tka_bytes(listed), mesh.get()}};
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
         animation_ptr a = load_animation_bytes(dir, c.file, c.mesh, &code);
@@ -148,7 +148,7 @@ TEST_F(TkaLoader, FilesWithoutFramesAreRefused) {
 // An empty file, or one shorter than the magic, is "not a TKM" like a wrong magic (the text the
 // mesh reader uses too), even when it holds the compared first eleven octets.
 TEST_F(TkaLoader, EmptyAndShortFilesAreNotATkm) {
-    const std::vector<uint8_t> whole = build_tka(small_tka(1));
+    const std::vector<uint8_t> whole = tka_bytes(small_tka(1));
     for (size_t size : {0, 1, 10, 11, 15}) {
         testing::internal::CaptureStderr();
         load_animation_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
@@ -196,7 +196,7 @@ TEST_F(TkaLoader, FileEndingEarlyFailsWithTheCodeOfTheShortField) {
     d.header_word = 0x0002;
     d.frames[1].strings = {std::string("ab\0", 3), "xyz"};
     d.animated = {1, 0};
-    labelled_bytes file = build_tka_labelled(d);
+    labelled_bytes file = tka_bytes_labelled(d);
     for (size_t cut = 0; cut < file.bytes.size(); ++cut) {
         std::vector<uint8_t> part(file.bytes.begin(), file.bytes.begin() + long(cut));
         testing::internal::CaptureStderr();
@@ -210,7 +210,7 @@ TEST_F(TkaLoader, FileEndingEarlyFailsWithTheCodeOfTheShortField) {
 
 TEST_F(TkaLoader, FramesClaimedBeyondTheFileAreNotAllocated) {
     tka_description d = small_tka(2);
-    labelled_bytes file = build_tka_labelled(d);
+    labelled_bytes file = tka_bytes_labelled(d);
     // The frame count is the last field labelled 9 (bone parents carry that code too).
     size_t count_at = 0;
     for (size_t i = 0; i < file.codes.size(); ++i)

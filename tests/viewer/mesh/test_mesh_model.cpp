@@ -135,7 +135,7 @@ TEST(ReleaseMesh, FreesEveryPartOfAReadMeshAndToleratesAnEmptyOne) {
     temp_dir dir;
     int code = -1;
     tkm_fixture::mesh_ptr mesh =
-        tkm_fixture::read_mesh_bytes(dir, tkm_fixture::build_tkm(tkm_fixture::small_tkm()), &code);
+        tkm_fixture::read_mesh_bytes(dir, tkm_fixture::tkm_bytes(tkm_fixture::small_tkm()), &code);
     ASSERT_EQ(code, 0);
     EXPECT_EQ(mesh->gl_textures.num_textures, 0u);
     mesh->directory = alloc_counted_string("/tmp", 4);
@@ -144,7 +144,7 @@ TEST(ReleaseMesh, FreesEveryPartOfAReadMeshAndToleratesAnEmptyOne) {
 
 TEST(ReleaseMesh, ReleasesPartlyFilledMeshesAfterEveryFailure) {
     temp_dir dir;
-    tkm_fixture::labelled_bytes file = tkm_fixture::build_tkm_labelled(tkm_fixture::small_tkm());
+    tkm_fixture::labelled_bytes file = tkm_fixture::tkm_bytes_labelled(tkm_fixture::small_tkm());
     for (size_t cut = 0; cut < file.bytes.size(); cut += 3) {
         std::vector<uint8_t> part(file.bytes.begin(), file.bytes.begin() + long(cut));
         int code = 0;

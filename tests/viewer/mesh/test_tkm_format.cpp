@@ -66,7 +66,7 @@ const cut_case cut_cases[] = {
 
 TEST(TkmExplanation, ACutInEverySectionSaysWhereTheFileEnds) {
     temp_dir dir;
-    const labelled_bytes file = build_tkm_labelled(small_tkm());
+    const labelled_bytes file = tkm_bytes_labelled(small_tkm());
     for (const cut_case &c : cut_cases) {
         const long offset = nth_octet_labelled(file, c.code, c.nth);
         ASSERT_GE(offset, 0) << "no octet " << c.nth << " of code " << c.code;
@@ -111,7 +111,7 @@ TEST(TkmExplanation, ARefusedValueSaysWhatIsWrongAndWhereReadingStopped) {
         SCOPED_TRACE(c.name);
         tkm_description d = small_tkm();
         c.damage(d);
-        const labelled_bytes file = build_tkm_labelled(d);
+        const labelled_bytes file = tkm_bytes_labelled(d);
         const long stop = nth_octet_labelled(file, c.after, c.nth) + 1;
         const read_result result = read_explained(dir, file.bytes);
         EXPECT_FALSE(result.failure.at_end);
@@ -136,7 +136,7 @@ TEST(TkmExplanation, EveryCodeHasADescriptionAndNoneOutsideThem) {
 
 TEST(TkmExplanation, ASoundFileAndAMissingOneExplainNothing) {
     temp_dir dir;
-    read_result sound = read_explained(dir, build_tkm(small_tkm()));
+    read_result sound = read_explained(dir, tkm_bytes(small_tkm()));
     EXPECT_EQ(sound.code, 0);
     EXPECT_TRUE(sound.failure.message.empty());
     read_failure failure;

@@ -85,7 +85,7 @@ TEST_F(Tkmtool, InfoJsonOfAnAnimation) {
     tka_description d = small_tka(1);
     d.header_word = 0x12;
     d.frames[0].strings = {std::string("go\0", 3)};
-    write_fixture(swing, build_tka(d));
+    write_fixture(swing, tka_bytes(d));
     run_result r = run({"info", "--json", "--mesh", gun, swing});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
@@ -99,7 +99,7 @@ TEST_F(Tkmtool, InfoJsonOfAnAnimation) {
 TEST_F(Tkmtool, FailuresNameTheirStage) {
     const std::string broken = broken_mesh();
     // The fixture cuts small_tkm five octets into the first vertex's position.
-    const labelled_bytes whole = build_tkm_labelled(small_tkm());
+    const labelled_bytes whole = tkm_bytes_labelled(small_tkm());
     const long first_position = nth_octet_labelled(whole, 19, 0);
     const std::string offset = std::to_string(first_position + 5);
     const std::string explanation =
@@ -126,7 +126,7 @@ TEST_F(Tkmtool, FailuresNameTheirStage) {
     // Messages the loader prints on standard output move aside for the JSON document.
     tka_description wider = small_tka(1);
     wider.bones.push_back(bone_description{});
-    write_fixture(swing, build_tka(wider));
+    write_fixture(swing, tka_bytes(wider));
     r = run({"info", "--json", "--mesh", gun, swing});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"load_tka\", \"code\": 1, \"field\": null, "

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "tests/fixtures/mesh_loading.h"
+#include "viewer/mesh/tkm_format.h"
 #include "viewer/mesh/tkm_reader.h"
 
 namespace {
@@ -14,10 +15,23 @@ using namespace tkm_fixture;
 struct TkmReader : testing::Test {
     temp_dir dir;
     int code = -1;
-    mesh_ptr read(const tkm_description &d) { return read_mesh_bytes(dir, build_tkm(d), &code); }
+    mesh_ptr read(const tkm_description &d) { return read_mesh_bytes(dir, tkm_bytes(d), &code); }
     int code_of(const tkm_description &d) {
         read(d);
         return code;
+    }
+    // One change to small_tkm and the code its read must give.
+    struct mutation {
+        const char *what;
+        void (*change)(tkm_description &d);
+        int expected;
+    };
+    template <size_t N> void expect_codes(const mutation (&cases)[N]) {
+        for (const mutation &c : cases) {
+            tkm_description d = small_tkm();
+            c.change(d);
+            EXPECT_EQ(code_of(d), c.expected) << c.what;
+        }
     }
 };
 
@@ -28,7 +42,7 @@ void expect_translation(const float *m, float x, float y, float z) {
 }
 
 TEST_F(TkmReader, SmallestFileIsAnEmptyMeshOfUnknownClass) {
-    std::vector<uint8_t> bytes = build_tkm(minimal_tkm());
+    std::vector<uint8_t> bytes = tkm_bytes(minimal_tkm());
     ASSERT_EQ(bytes.size(), 59u);
     mesh_ptr mesh = read_mesh_bytes(dir, bytes, &code);
     ASSERT_EQ(code, 0);
@@ -131,52 +145,49 @@ TEST_F(TkmReader, ComparesOnlyTheMagicUpToItsZeroByte) {
     d = minimal_tkm();
     d.magic[3] ^= 1;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(code_of(d), 1);
+    EXPECT_EQ(code_of(d), tkm_code_not_a_tkm);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tkm" + " is not a TKM\n");
 }
 
 // An empty file, or one shorter than the magic, is not a TKM, even when it holds the magic's
 // first eleven octets (the part that is compared).
 TEST_F(TkmReader, EmptyAndShortFilesAreNotATkm) {
-    const std::vector<uint8_t> whole = build_tkm(minimal_tkm());
+    const std::vector<uint8_t> whole = tkm_bytes(minimal_tkm());
     for (size_t size : {0, 1, 10, 11, 15}) {
         testing::internal::CaptureStderr();
         read_mesh_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
                         &code);
-        EXPECT_EQ(code, 1) << size << " octets";
+        EXPECT_EQ(code, tkm_code_not_a_tkm) << size << " octets";
         EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tkm" + " is not a TKM\n")
             << size << " octets";
     }
     // Sixteen octets that hold the magic are one: the file then ends in the header word.
     read_mesh_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + 16), &code);
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(code, tkm_code_header_word);
 }
 
 TEST_F(TkmReader, MissingFileGivesOne) {
     mesh_ptr mesh(create_mesh());
-    EXPECT_EQ(read_tkm(mesh.get(), (dir / "absent.tkm").c_str()), 1);
+    EXPECT_EQ(read_tkm(mesh.get(), (dir / "absent.tkm").c_str()), tkm_code_not_a_tkm);
 }
 
 TEST_F(TkmReader, EmptyNamesFailAsZeroLengthReads) {
-    tkm_description d = small_tkm();
-    d.name = "";
-    EXPECT_EQ(code_of(d), 4);
-    d = small_tkm();
-    d.bones[1].name = "";
-    EXPECT_EQ(code_of(d), 8);
-    d = small_tkm();
-    d.texture_names[0] = "";
-    EXPECT_EQ(code_of(d), 46);
-    d = small_tkm();
-    d.materials[0].name = "";
-    EXPECT_EQ(code_of(d), 51);
-    d = small_tkm();
-    d.grips[0].name = "";
-    EXPECT_EQ(code_of(d), 65);
-    d = small_tkm();
-    d.grippers = {gripper_description{}};
-    d.grippers[0].name = "";
-    EXPECT_EQ(code_of(d), 66);
+    const mutation cases[] = {
+        {"model name", [](tkm_description &d) { d.name = ""; }, tkm_code_name},
+        {"bone name", [](tkm_description &d) { d.bones[1].name = ""; }, tkm_code_bone_name},
+        {"texture name", [](tkm_description &d) { d.texture_names[0] = ""; },
+         tkm_code_texture_text},
+        {"material name", [](tkm_description &d) { d.materials[0].name = ""; },
+         tkm_code_material_name},
+        {"grip name", [](tkm_description &d) { d.grips[0].name = ""; }, tkm_code_grips},
+        {"gripper name",
+         [](tkm_description &d) {
+             d.grippers = {gripper_description{}};
+             d.grippers[0].name = "";
+         },
+         tkm_code_grippers},
+    };
+    expect_codes(cases);
 }
 
 TEST_F(TkmReader, EndMarkerEndsTheRunListWhereverItIs) {
@@ -200,14 +211,14 @@ TEST_F(TkmReader, EndMarkerEndsTheRunListWhereverItIs) {
 TEST_F(TkmReader, RunsAreCheckedAgainstBonesAndVertices) {
     tkm_description d = small_tkm();
     d.runs[1].bone = 2;
-    EXPECT_EQ(code_of(d), 13);
+    EXPECT_EQ(code_of(d), tkm_code_run_bone);
     // Without a marker the limit is the vertex count itself.
     d = small_tkm();
     d.end_marker = false;
     d.runs[1].vertex_count = 3;
-    EXPECT_EQ(code_of(d), 15);
+    EXPECT_EQ(code_of(d), tkm_code_run_vertex_count);
     d.runs[1] = {1, 4, 0};
-    EXPECT_EQ(code_of(d), 15);
+    EXPECT_EQ(code_of(d), tkm_code_run_vertex_count);
     // With a marker its second field widens the limit; vertices past the stored ones are left
     // alone (the sanitizer build catches a write outside the array).
     d = small_tkm();
@@ -216,12 +227,12 @@ TEST_F(TkmReader, RunsAreCheckedAgainstBonesAndVertices) {
     ASSERT_EQ(code, 0);
     EXPECT_EQ(mesh->vertices[3].bone, 1);
     d.runs[1].vertex_count = 7;
-    EXPECT_EQ(code_of(d), 15);
+    EXPECT_EQ(code_of(d), tkm_code_run_vertex_count);
     // A second field above the vertex count widens no further: a saved copy carries the vertex
     // count there, and could not be read back.
     d.marker_second = 9;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(code_of(d), 15);
+    EXPECT_EQ(code_of(d), tkm_code_run_vertex_count);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               dir / "fixture.tkm" + ": bone run 1 reaches past the 4 vertices of the file\n");
     d.runs[1].vertex_count = 6;
@@ -229,42 +240,48 @@ TEST_F(TkmReader, RunsAreCheckedAgainstBonesAndVertices) {
 }
 
 TEST_F(TkmReader, IndicesAreCheckedAgainstTheCountsReadSoFar) {
-    tkm_description d = small_tkm();
-    d.blends[0].vertices[1] = 4;
-    EXPECT_EQ(code_of(d), 24);
-
-    d = small_tkm();
-    d.corners[2].texcoord = 4;
-    EXPECT_EQ(code_of(d), 28);
-    d = small_tkm();
-    d.corners[2].vertex = 4; // num_vertices + num_blends - 1: the last blend vertex
-    EXPECT_EQ(code_of(d), 0);
-    d.corners[2].vertex = 5;
-    EXPECT_EQ(code_of(d), 29);
-
-    d = small_tkm();
-    d.triangles[1][2] = 4;
-    EXPECT_EQ(code_of(d), 33);
-
-    d = small_tkm();
-    d.material_runs[0] = {0, 2, 0};
-    EXPECT_EQ(code_of(d), 38);
-    d.material_runs[0] = {0, 1, 2};
-    EXPECT_EQ(code_of(d), 38);
-    d.material_runs[0] = {1, 0, 2};
-    EXPECT_EQ(code_of(d), 36);
-
-    d = small_tkm();
-    d.materials[0].refs = {{1, 0}, {1, 1}};
-    EXPECT_EQ(code_of(d), 54);
-
-    d = small_tkm();
-    d.grips[0].bone = 2;
-    EXPECT_EQ(code_of(d), 36);
-    d = small_tkm();
-    d.grippers = {gripper_description{}};
-    d.grippers[0].bone = 2;
-    EXPECT_EQ(code_of(d), 36);
+    const mutation cases[] = {
+        {"blend component past the vertices",
+         [](tkm_description &d) { d.blends[0].vertices[1] = 4; }, tkm_code_blend_weight},
+        {"corner texture coordinate past the texture coordinates",
+         [](tkm_description &d) { d.corners[2].texcoord = 4; }, tkm_code_corner_texcoord},
+        // num_vertices + num_blends - 1: the last blend vertex.
+        {"corner on the last blend vertex", [](tkm_description &d) { d.corners[2].vertex = 4; },
+         tkm_code_ok},
+        {"corner past the blend vertices", [](tkm_description &d) { d.corners[2].vertex = 5; },
+         tkm_code_corner_vertex},
+        {"triangle corner past the corners", [](tkm_description &d) { d.triangles[1][2] = 4; },
+         tkm_code_triangle_corners},
+        {"material run of no triangles",
+         [](tkm_description &d) {
+             d.material_runs[0] = {0, 2, 0};
+         },
+         tkm_code_material_run_triangles},
+        {"material run past the triangles",
+         [](tkm_description &d) {
+             d.material_runs[0] = {0, 1, 2};
+         },
+         tkm_code_material_run_triangles},
+        {"material run past the materials",
+         [](tkm_description &d) {
+             d.material_runs[0] = {1, 0, 2};
+         },
+         tkm_code_material_run_material},
+        {"texture reference past the texture names",
+         [](tkm_description &d) {
+             d.materials[0].refs = {{1, 0}, {1, 1}};
+         },
+         tkm_code_material_ref_texture},
+        {"grip bone past the bones", [](tkm_description &d) { d.grips[0].bone = 2; },
+         tkm_code_material_run_material},
+        {"gripper bone past the bones",
+         [](tkm_description &d) {
+             d.grippers = {gripper_description{}};
+             d.grippers[0].bone = 2;
+         },
+         tkm_code_material_run_material},
+    };
+    expect_codes(cases);
 }
 
 TEST_F(TkmReader, MaterialRunOfNoTrianglesAtTheEndIsRefused) {
@@ -277,7 +294,7 @@ TEST_F(TkmReader, MaterialRunOfNoTrianglesAtTheEndIsRefused) {
     d.triangles.assign(10, {0, 0, 0});
     d.materials = {material_description{}};
     d.material_runs = {{0, 10, 0}};
-    EXPECT_EQ(code_of(d), 38);
+    EXPECT_EQ(code_of(d), tkm_code_material_run_triangles);
     d.material_runs = {{0, 9, 1}};
     EXPECT_EQ(code_of(d), 0);
 }
@@ -307,7 +324,7 @@ TEST_F(TkmReader, ClassNeedsNoAttachmentsForAChild) {
 // Cutting a file anywhere gives the code of the field the cut falls in; nothing is read or
 // written outside the arrays (checked by the sanitizer build).
 void expect_cut_codes(TkmReader &t, const tkm_description &d) {
-    labelled_bytes file = build_tkm_labelled(d);
+    labelled_bytes file = tkm_bytes_labelled(d);
     for (size_t cut = 0; cut < file.bytes.size(); ++cut) {
         std::vector<uint8_t> part(file.bytes.begin(), file.bytes.begin() + long(cut));
         testing::internal::CaptureStderr();
@@ -333,7 +350,7 @@ TEST_F(TkmReader, FileEndingEarlyFailsWithTheCodeOfTheShortField) {
 TEST_F(TkmReader, HugeCountsInAShortFileFailWithoutHugeAllocations) {
     // A blend vertex, a triangle list and a material claiming 65535 entries each.
     tkm_description d = small_tkm();
-    labelled_bytes file = build_tkm_labelled(d);
+    labelled_bytes file = tkm_bytes_labelled(d);
     auto patch = [&](int code, size_t nth, uint16_t value) {
         std::vector<uint8_t> bytes = file.bytes;
         size_t seen = 0;

@@ -48,14 +48,14 @@ struct GltfExport : testing::Test {
     }
     void load(const tkm_description &description) {
         int code = -1;
-        mesh = read_mesh_bytes(dir, build_tkm(description), &code);
+        mesh = read_mesh_bytes(dir, tkm_bytes(description), &code);
         ASSERT_EQ(code, 0);
         options.texture_directory = dir.path.string();
         options.read_image = read_image_with_stb;
     }
     void add_animation(const tka_description &description) {
         int code = -1;
-        animations.push_back(load_animation_bytes(dir, build_tka(description), mesh.get(), &code,
+        animations.push_back(load_animation_bytes(dir, tka_bytes(description), mesh.get(), &code,
                                                   description.name + ".tka"));
         ASSERT_EQ(code, 0);
         options.animations.push_back({animations.back().get(), description.name});

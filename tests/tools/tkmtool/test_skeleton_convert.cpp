@@ -441,7 +441,7 @@ std::vector<uint8_t> chain_skeleton(const std::vector<std::string> &names, float
         bone.rotation = {0, 0, 1, 0};
         d.bones.push_back(bone);
     }
-    return tkm_fixture::build_tkm(d);
+    return tkm_fixture::tkm_bytes(d);
 }
 
 // The same chain as a Milkshape model.
@@ -524,9 +524,9 @@ TEST_F(SkeletonConvert, BadInputIsRefusedByNameAndTheTargetIsLeftAlone) {
         const char *message;
     } cases[] = {
         {"not a TKM", not_a_tkm, chain_glb({"j0", "j1"}), "m.glb", "is not a TKM"},
-        {"a broken TKM", tkm_fixture::build_tkm(broken), chain_glb({"j0", "j1"}), "m.glb",
+        {"a broken TKM", tkm_fixture::tkm_bytes(broken), chain_glb({"j0", "j1"}), "m.glb",
          "Error loading TarvikMesh: 13"},
-        {"repeated bone names", tkm_fixture::build_tkm(repeated), chain_glb({"root", "barrel"}),
+        {"repeated bone names", tkm_fixture::tkm_bytes(repeated), chain_glb({"root", "barrel"}),
          "m.glb", "both named 'root'"},
         {"repeated joint names", chain_skeleton({"j0", "j1"}), chain_glb({"j0", "j0"}), "m.glb",
          "a repeated name"},

@@ -77,10 +77,10 @@ TEST(write_tka, what_the_loader_read_reads_back_and_writes_the_same) {
 
     temp_dir dir;
     int code = -1;
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
     ASSERT_EQ(code, 0);
     for (const file_case &c : cases) {
-        animation_ptr read = load_animation_bytes(dir, build_tka(c.file), mesh.get(), &code);
+        animation_ptr read = load_animation_bytes(dir, tka_bytes(c.file), mesh.get(), &code);
         ASSERT_EQ(code, 0) << c.what;
         const std::string first = dir / "first.tka", second = dir / "second.tka";
         ASSERT_EQ(write_tka(read.get(), first.c_str()), 0) << c.what;
@@ -96,8 +96,8 @@ TEST(write_tka, what_the_loader_read_reads_back_and_writes_the_same) {
 TEST(write_tka, a_failed_write_leaves_the_target_and_no_scratch_file) {
     temp_dir dir;
     int code = -1;
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
-    animation_ptr animation = load_animation_bytes(dir, build_tka(small_tka(2)), mesh.get(), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
+    animation_ptr animation = load_animation_bytes(dir, tka_bytes(small_tka(2)), mesh.get(), &code);
     ASSERT_EQ(code, 0);
     const std::string target = dir / "walk.tka";
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
@@ -121,8 +121,8 @@ TEST(write_tka, a_failed_write_leaves_the_target_and_no_scratch_file) {
 TEST(write_tka, a_refused_write_gives_the_reason_and_leaves_the_target_alone) {
     temp_dir dir;
     int code = -1;
-    mesh_ptr mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
-    animation_ptr animation = load_animation_bytes(dir, build_tka(small_tka(2)), mesh.get(), &code);
+    mesh_ptr mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
+    animation_ptr animation = load_animation_bytes(dir, tka_bytes(small_tka(2)), mesh.get(), &code);
     ASSERT_EQ(code, 0);
     const std::string target = dir / "walk.tka";
     ASSERT_EQ(write_tka(animation.get(), target.c_str()), 0);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The vertex step: bone checks, merging, sorting by bone, runs, vertices relative to their bones.
-#include "ms3d_test.h"
+#include "viewer/ms3d/ms3d_test.h"
 
 #include <array>
 #include <cmath>

@@ -17,7 +17,7 @@ struct TkaExplanation : testing::Test {
     mesh_ptr mesh;
     void SetUp() override {
         int code = -1;
-        mesh = read_mesh_bytes(dir, build_tkm(small_tkm()), &code, "gun.tkm");
+        mesh = read_mesh_bytes(dir, tkm_bytes(small_tkm()), &code, "gun.tkm");
         ASSERT_EQ(code, 0);
     }
     int load(const std::vector<uint8_t> &bytes, read_failure *failure) {
@@ -61,7 +61,7 @@ const cut_case cut_cases[] = {
 };
 
 TEST_F(TkaExplanation, ACutInEverySectionSaysWhereTheFileEnds) {
-    const labelled_bytes file = build_tka_labelled(listed_tka());
+    const labelled_bytes file = tka_bytes_labelled(listed_tka());
     for (const cut_case &c : cut_cases) {
         const long offset = nth_octet_labelled(file, c.code, c.nth);
         ASSERT_GE(offset, 0) << "no octet " << c.nth << " of code " << c.code;
@@ -77,7 +77,7 @@ TEST_F(TkaExplanation, ACutInEverySectionSaysWhereTheFileEnds) {
 TEST_F(TkaExplanation, AnAnimatedBoneOutsideTheSkeletonIsRefusedWhereItStands) {
     tka_description d = listed_tka();
     d.animated[1] = 2;
-    const labelled_bytes file = build_tka_labelled(d);
+    const labelled_bytes file = tka_bytes_labelled(d);
     // Reading stopped after the second list entry: the fourteenth octet labelled 8 (the names
     // "root" and "barrel" take ten).
     const long stop = nth_octet_labelled(file, tka_code_animated_bone, 10 + 3) + 1;
@@ -93,13 +93,13 @@ TEST_F(TkaExplanation, AnAnimatedBoneOutsideTheSkeletonIsRefusedWhereItStands) {
 TEST_F(TkaExplanation, CodesThatPrintTheirOwnMessageExplainNothingMore) {
     tka_description frameless = small_tka(0);
     read_failure failure;
-    EXPECT_EQ(load(build_tka(frameless), &failure), tka_code_no_frames);
+    EXPECT_EQ(load(tka_bytes(frameless), &failure), tka_code_no_frames);
     EXPECT_TRUE(failure.message.empty());
     tka_description one_bone = small_tka(1);
     one_bone.bones.pop_back();
     for (tka_frame_description &frame : one_bone.frames)
         frame.rotations.pop_back();
-    EXPECT_EQ(load(build_tka(one_bone), &failure), tka_code_not_usable);
+    EXPECT_EQ(load(tka_bytes(one_bone), &failure), tka_code_not_usable);
     EXPECT_TRUE(failure.message.empty());
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The bone step: joints to bones, parents by name, reference skeletons, refused skeletons.
-#include "ms3d_test.h"
+#include "viewer/ms3d/ms3d_test.h"
 
 #include <array>
 #include <cmath>
