@@ -3,6 +3,7 @@
 // from the model, so geometry no TKM could hold does not keep its animation from converting.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/fixtures/ms3d_builder.h"
@@ -17,22 +18,25 @@ std::string keyed_chain(const temp_dir &dir, const char *name,
     ms3d_fixture::model m = ms3d_fixture::chain_model(3);
     m.joints[1].rotation_keys = {{0, {0, 0, 0}}, {1.5f, {0, 0, 1.5707964f}}};
     if (spoil) spoil(m);
-    const std::string path = dir / name;
+    // Each in a folder of its own, all named arm: a TKA carries its animation's name, the stem.
+    const std::filesystem::path folder = std::filesystem::path(std::string(dir / "")) / name;
+    std::filesystem::create_directories(folder);
+    const std::string path = folder / "arm.ms3d";
     write_fixture(path, ms3d_fixture::bytes(m));
     return path;
 }
 
 TEST_F(Tkmtool, ConvertToTkaBuildsNoMesh) {
-    const std::string sound = keyed_chain(dir, "arm.ms3d");
+    const std::string sound = keyed_chain(dir, "sound");
     struct spoilt {
         const char *what;
-        const char *name;
+        const char *name; // the model's folder
         void (*spoil)(ms3d_fixture::model &);
         const char *mesh_message; // what converting it to TKM says
     } cases[] = {
-        {"a group without material", "nomaterial.ms3d",
+        {"a group without material", "nomaterial",
          [](ms3d_fixture::model &m) { m.groups[0].material = -1; }, "has no material assigned"},
-        {"vertices on no bone", "unbound.ms3d",
+        {"vertices on no bone", "unbound",
          [](ms3d_fixture::model &m) {
              for (auto &vertex : m.vertices)
                  vertex.bone = -1;
