@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         gltf_import_notes notes;
         if (read_gltf_scene_bytes(&scene, data, size, nullptr, "fuzz", &notes) == 0) {
             tkm_mesh *mesh = create_mesh();
-            if (mesh && build_tkm(mesh, &scene) == 0)
+            if (mesh && convert_scene_to_tkm(mesh, &scene) == 0)
                 converted = mesh;
             else
                 release_mesh(mesh);

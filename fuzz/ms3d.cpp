@@ -70,7 +70,7 @@ void convert_weights_and_animation(const uint8_t *data, size_t size) {
         ms3d_weighted_vertices(model);
         tkm_mesh *mesh = create_mesh();
         scene_model copy = scene;
-        if (build_tkm(mesh, &copy, {merge_method::grid, "Milkshape", true}) == 0 &&
+        if (convert_scene_to_tkm(mesh, &copy, {merge_method::grid, "Milkshape", true}) == 0 &&
             !scene.animations.empty()) {
             tka_animation *animation = create_animation();
             build_tka(animation, scene, 0, mesh);

@@ -63,7 +63,7 @@ void convert_animation(benchmark::State &state) {
             if (result == 0) result = ms3d_to_scene(model, &scene);
             scene_model copy = scene; // the build takes the model it reads
             if (result == 0)
-                result = build_tkm(mesh, &copy, {merge_method::grid, "Milkshape", true});
+                result = convert_scene_to_tkm(mesh, &copy, {merge_method::grid, "Milkshape", true});
             if (result == 0) result = build_tka(animation, scene, 0, mesh);
         }
         if (result != 0) state.SkipWithError("the generated character does not convert");

@@ -31,15 +31,14 @@ long pick_animation(const scene_model &scene, const std::string &path, const std
     return -1;
 }
 
-// The skeleton the animation is built for: the mesh at mesh_path, or the model's own as the TKM
-// builder makes it (from a copy: the build changes the scene it reads).
-mesh_ptr skeleton_mesh(const std::string &mesh_path, const scene_model &scene, const char *source) {
+// The skeleton the animation is built for: the mesh at mesh_path, or the model's own bones as
+// the TKM builder makes them (an animation needs no more of a mesh).
+mesh_ptr skeleton_mesh(const std::string &mesh_path, const scene_model &scene,
+                       const model_format &format) {
     failure failed;
     if (!mesh_path.empty()) return load_mesh(mesh_path, &failed);
     mesh_ptr mesh(create_mesh());
-    scene_model copy = scene;
-    const bool milkshape = std::string(source) == "Milkshape";
-    if (!mesh || build_tkm(mesh.get(), &copy, {merge_method::grid, source, milkshape}) != 0) {
+    if (!mesh || build_tkm_bones(mesh.get(), scene, build_options(format)) != 0) {
         std::fprintf(stderr, "tkmtool: the model's own skeleton cannot be built\n");
         return nullptr;
     }
@@ -52,11 +51,11 @@ int convert_animation(const std::string &in, const std::string &out, const std::
                       const std::string &name) {
     scene_model scene;
     failure failed;
-    const char *source = "Milkshape";
-    if (!load_scene(in, &scene, &failed, &source)) return 1;
+    const model_format *format = nullptr;
+    if (!load_scene(in, &scene, &failed, &format)) return 1;
     const long index = pick_animation(scene, in, name);
     if (index < 0) return 1;
-    mesh_ptr mesh = skeleton_mesh(mesh_path, scene, source);
+    mesh_ptr mesh = skeleton_mesh(mesh_path, scene, *format);
     if (!mesh) return 1;
     animation_ptr animation(create_animation());
     if (!animation) return 1;

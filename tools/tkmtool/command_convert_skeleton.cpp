@@ -10,13 +10,12 @@
 
 #include "commands.h"
 #include "parts.h"
-#include "scene_load.h"
 #include "support/file.h"
 #include "support/memory.h"
 #include "support/scratch_write.h"
 #include "tool_common.h"
 #include "viewer/files/path_names.h"
-#include "viewer/gltf/gltf_import.h"
+#include "viewer/formats/model_formats.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/scene/image_files.h"
@@ -41,22 +40,24 @@ mesh_ptr read_skeleton(const std::string &path) {
 }
 
 // IN read into the neutral model, a glTF's images named after OUT as a plain convert names them.
-bool read_model(const std::string &in, const std::string &out, scene_model *scene,
-                const char **source, load_context *context) {
-    failure failed;
-    if (!has_scene_reader(in)) {
+const model_format *read_model(const std::string &in, const std::string &out, scene_model *scene,
+                               load_context *context) {
+    const model_format &format = find_model_format(in.c_str());
+    if (!reads_scene(format)) {
         std::fprintf(stderr, "tkmtool: --skeleton takes a glTF or Milkshape model, not %s\n",
                      in.c_str());
-        return false;
+        return nullptr;
     }
-    if (str_equiv(file_extension(in.c_str()), "ms3d")) return load_scene(in, scene, &failed, source, context);
-    *source = "glTF";
-    gltf_import_notes notes;
-    if (read_gltf_scene(scene, in.c_str(), stem_of(out).c_str(), &notes) != 0) {
-        std::fprintf(stderr, "Error loading glTF model: %s\n", notes.error.c_str());
-        return false;
-    }
-    return true;
+    model_read_notes notes;
+    notes.weights = context->weights;
+    notes.image_prefix = stem_of(out);
+    const int code = format.read_scene(in.c_str(), scene, &notes);
+    context->num_weighted = notes.num_weighted;
+    if (code == 0) return &format;
+    // A reader that does not print its own failure leaves it in words.
+    if (!notes.error.empty())
+        std::fprintf(stderr, "Error loading %s model: %s\n", format.name, notes.error.c_str());
+    return nullptr;
 }
 
 } // namespace
@@ -66,16 +67,19 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
     mesh_ptr skeleton = read_skeleton(skeleton_path);
     if (!skeleton) return 1;
     scene_model scene;
-    const char *source = "Milkshape";
     load_context context;
     context.weights = weights;
-    if (!read_model(in, out, &scene, &source, &context)) return 1;
+    const model_format *format = read_model(in, out, &scene, &context);
+    if (!format) return 1;
+    const char *source = format->name;
     note_dropped_weights(in, context);
     skeleton_fit_report report;
     if (fit_scene_to_skeleton(&scene, skeleton.get(), in.c_str(), &report)) return 1;
     mesh_ptr mesh(create_mesh());
     if (!mesh) return 1;
-    if (const int code = build_tkm(mesh.get(), &scene, {merge_method::grid, source, false})) {
+    tkm_build_options options = build_options(*format);
+    options.reference_skeletons = false; // the bones are the skeleton's, not the reference's
+    if (const int code = convert_scene_to_tkm(mesh.get(), &scene, options)) {
         std::fprintf(stderr, "Can't convert %s model: %d\n", source, code);
         return 1;
     }

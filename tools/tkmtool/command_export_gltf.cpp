@@ -10,20 +10,6 @@
 
 namespace {
 
-// The animation's name: its file's base name without the extension.
-std::string animation_name(const std::string &path) {
-    size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-std::string directory_of(const std::string &path) {
-    size_t slash = last_folder_separator(path);
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool has_gltf_extension(const std::string &path) {
     size_t dot = path.find_last_of('.');
     size_t slash = last_folder_separator(path);
@@ -111,7 +97,7 @@ int command_export_gltf(const std::vector<std::string> &args) {
     for (const std::string &path : parsed.values("--anim")) {
         animation_ptr animation = load_animation(path, mesh.get(), &failed);
         if (!animation) return 1;
-        options.animations.push_back({animation.get(), animation_name(path)});
+        options.animations.push_back({animation.get(), stem_of(path)});
         animations.push_back(std::move(animation));
     }
     gltf_export_report report;

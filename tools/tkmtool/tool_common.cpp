@@ -10,9 +10,9 @@
 
 #include "support/file.h"
 #include "viewer/anim/pose.h"
-#include "viewer/gltf/gltf_import.h"
+#include "viewer/files/path_names.h"
+#include "viewer/formats/model_load.h"
 #include "viewer/mesh/tkm_reader.h"
-#include "viewer/ms3d/ms3d_load.h"
 #include "parts.h"
 #include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
@@ -25,70 +25,14 @@ int usage_error(const std::string &message) {
 
 namespace {
 
-bool has_extension(const std::string &path, const char *extension) {
-    return str_equiv(file_extension(path.c_str()), extension) &&
-           path.find('.') != std::string::npos;
+// The images of a converted model, written beside the output; DevIL is loaded only when an
+// image must change its format on the way out.
+void write_images(const scene_model &scene, const std::string &output_path) {
+    const bool encoding =
+        std::any_of(scene.images.begin(), scene.images.end(),
+                    [](const scene_image &i) { return !image_in_named_format(i); });
+    write_scene_images(scene.images, output_path, encoding ? image_encoder("convert") : nullptr);
 }
-
-mesh_ptr convert_ms3d_file(const std::string &path, mesh_ptr mesh, failure *failed,
-                           load_context *context) {
-    const char *stage = "read_ms3d";
-    ms3d_load_options options;
-    options.weights = context->weights;
-    int code = load_ms3d_mesh_staged(path.c_str(), mesh.get(), &stage, &options);
-    context->num_weighted = options.num_weighted;
-    if (code != 0) {
-        *failed = {stage ? stage : "read_ms3d", code, options.failure};
-        return nullptr;
-    }
-    return mesh;
-}
-
-mesh_ptr convert_gltf_file(const std::string &path, mesh_ptr mesh, failure *failed,
-                           load_context *context) {
-    const char *stage = "read_gltf";
-    gltf_import_notes notes;
-    const char *output = context->output_path.empty() ? nullptr : context->output_path.c_str();
-    int code = load_gltf_mesh_staged(path.c_str(), mesh.get(), output, &stage, &notes);
-    context->num_animations = notes.num_animations;
-    if (code != 0) {
-        *failed = {stage, code};
-        return nullptr;
-    }
-    if (output) {
-        // DevIL is loaded only when an image must change its format on the way out.
-        const bool encoding =
-            std::any_of(notes.images.begin(), notes.images.end(),
-                        [](const scene_image &i) { return !image_in_named_format(i); });
-        write_scene_images(notes.images, context->output_path,
-                           encoding ? image_encoder("convert") : nullptr);
-    }
-    return mesh;
-}
-
-mesh_ptr read_tkm_file(const std::string &path, mesh_ptr mesh, failure *failed) {
-    read_failure detail;
-    int code = read_tkm_explained(mesh.get(), path.c_str(), &detail);
-    if (code != 0) {
-        std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
-        print_failure_explanation(detail);
-        *failed = {"read_tkm", code, detail};
-        return nullptr;
-    }
-    return mesh;
-}
-
-// Formats converted into TKM on load, by extension; anything else is read as TKM.
-struct mesh_format {
-    const char *extension;
-    mesh_ptr (*load)(const std::string &path, mesh_ptr mesh, failure *failed,
-                     load_context *context);
-};
-constexpr mesh_format converted_formats[] = {
-    {"ms3d", convert_ms3d_file},
-    {"gltf", convert_gltf_file},
-    {"glb", convert_gltf_file},
-};
 
 } // namespace
 
@@ -100,13 +44,19 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
         *failed = {"read_tkm", 1};
         return nullptr;
     }
-    for (const mesh_format &format : converted_formats) {
-        if (!has_extension(path, format.extension)) continue;
-        mesh = format.load(path, std::move(mesh), failed, context);
-        if (mesh && !mesh->class_name) mesh->class_name = model_class_name(mesh.get());
-        return mesh;
+    scene_model scene;
+    model_read_notes notes;
+    notes.weights = context->weights;
+    if (!context->output_path.empty()) notes.image_prefix = stem_of(context->output_path);
+    const int code = load_model_mesh(path.c_str(), mesh.get(), &scene, &notes);
+    context->num_weighted = notes.num_weighted;
+    context->num_animations = notes.num_animations;
+    if (code != 0) {
+        *failed = {notes.stage, code, notes.failure};
+        return nullptr;
     }
-    return read_tkm_file(path, std::move(mesh), failed);
+    if (!context->output_path.empty()) write_images(scene, context->output_path);
+    return mesh;
 }
 
 void note_dropped_weights(const std::string &path, const load_context &context) {

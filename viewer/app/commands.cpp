@@ -28,8 +28,10 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
-#include "viewer/ms3d/ms3d_load.h"
-#include "viewer/gltf/gltf_import.h"
+#include "viewer/files/path_names.h"
+#include "viewer/formats/model_load.h"
+#include "viewer/scene/image_files.h"
+#include "viewer/scene/scene.h"
 #include "viewer/textures/scene_images.h"
 #include "viewer/textures/texture_loading.h"
 
@@ -68,34 +70,6 @@ notice_fn save_notice_hook = nullptr;
 
 // ---- helpers
 
-// The directory part of path (its first name_offset characters) without its final separator; a
-// file in the root keeps "/" so that its textures are looked for there and not in the current
-// directory.
-std::string directory_of(const std::string &path, uint16_t name_offset) {
-    if (name_offset == 0 || name_offset > path.size()) return std::string();
-    const char first = path[0];
-    if (name_offset == 1 && (first == '/' || first == '\\')) return std::string(1, first);
-    return path.substr(0, name_offset - 1u);
-}
-
-// Model formats converted into a mesh on load, by the text after the last dot of the file name
-// in any mix of capitals; every other name, one without a dot too, is read as TKM.
-struct converted_format {
-    const char *extension;
-    int (*load)(const char *path, tkm_mesh *mesh); // 0 on success; failures are reported
-};
-constexpr converted_format converted_formats[] = {
-    {"ms3d", load_ms3d_mesh},
-    {"gltf", load_gltf_mesh}, // the model's images are written beside it
-    {"glb", load_gltf_mesh},
-};
-
-// True when name ends in ".gltf" or ".glb", in any mix of capitals: such a file is converted.
-bool is_gltf_name(const char *name) {
-    const char *dot = std::strrchr(name, '.');
-    return dot && (str_equiv(dot + 1, "gltf") || str_equiv(dot + 1, "glb"));
-}
-
 void show_save_notice(const char *text, const char *caption) {
     if (save_notice_hook)
         save_notice_hook(text, caption);
@@ -103,17 +77,14 @@ void show_save_notice(const char *text, const char *caption) {
         show_message_box(text, caption);
 }
 
-// Reads the file into the new mesh by its kind; 0 on success (failures are reported).
-int read_mesh_file(tkm_mesh *mesh, const char *path, const char *name) {
-    const char *dot = std::strrchr(name, '.');
-    for (const converted_format &format : converted_formats)
-        if (dot && str_equiv(dot + 1, format.extension)) return format.load(path, mesh);
-    read_failure failure;
-    int code = read_tkm_explained(mesh, path, &failure);
-    if (code) {
-        real_meow("Error loading TarvikMesh: %d\n", code);
-        print_failure_explanation(failure);
-    }
+// Reads the file into the new mesh by its format; a converted model's images are written beside
+// the file, where the mesh's textures are looked for. 0 on success (failures are reported).
+int read_mesh_file(tkm_mesh *mesh, const char *path) {
+    scene_model scene;
+    model_read_notes notes;
+    const int code = load_model_mesh(path, mesh, &scene, &notes);
+    if (code == 0 && !scene.images.empty())
+        write_scene_images(scene.images, path, encode_scene_image);
     return code;
 }
 
@@ -177,7 +148,7 @@ int load_mesh_file(const char *path_text, uint16_t name_offset) {
     mesh->directory = alloc_counted_string(directory.c_str(), mesh->directory_length);
 
     real_purr("Loading mesh: %s\n", path.c_str());
-    if (!mesh->directory || read_mesh_file(mesh, path.c_str(), name.c_str()) != 0) {
+    if (!mesh->directory || read_mesh_file(mesh, path.c_str()) != 0) {
         release_mesh(mesh);
         return 1;
     }
@@ -257,8 +228,8 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
         return 1;
     }
     int code = 0;
-    if (is_gltf_name(name.c_str())) {
-        code = load_gltf_animation(path.c_str(), app_state.mesh, animation);
+    if (const model_animation_loader load = find_model_format(name.c_str()).load_animation) {
+        code = load(path.c_str(), app_state.mesh, animation);
     } else {
         read_failure failure;
         if ((code = load_tka_explained(animation, app_state.mesh, path.c_str(), &failure)) != 0) {

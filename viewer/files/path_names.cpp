@@ -16,3 +16,16 @@ std::string stem_of(const std::string &path) {
     const size_t dot = name.find_last_of('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
+
+std::string directory_of(const std::string &path, std::size_t name_offset) {
+    if (name_offset == std::string::npos) {
+        const std::size_t separator = last_folder_separator(path);
+        name_offset = separator == std::string::npos ? 0 : separator + 1;
+    }
+    if (name_offset == 0 || name_offset > path.size()) return std::string();
+    // A file in the root keeps its separator, so that files beside it are looked for there and
+    // not in the current directory.
+    const char first = path[0];
+    if (name_offset == 1 && (first == '/' || first == '\\')) return std::string(1, first);
+    return path.substr(0, name_offset - 1);
+}

@@ -9,6 +9,12 @@
 // whose only dot leads it (".hidden") keeps it. "" for a path that ends in a separator.
 std::string stem_of(const std::string &path);
 
+// The folder a file is in: path's text before the file name without the separator that ends it;
+// "" for a bare name (the current directory), the separator alone for a file in the root ("/").
+// The name starts at name_offset when the caller knows it (a file chooser tells it), else after
+// last_folder_separator; an offset beyond the path is a bare name.
+std::string directory_of(const std::string &path, std::size_t name_offset = std::string::npos);
+
 // Where the folder part of a path given on this system ends: its last '/', and on Windows its
 // last '\\' too (on Linux a backslash is a letter of a file name); npos when there is none.
 std::size_t last_folder_separator(const std::string &path);

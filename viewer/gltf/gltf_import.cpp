@@ -1,142 +1,113 @@
 // SPDX-License-Identifier: MIT
-// The glTF reader's helpers shared by its files (messages, the file, primitives) and the glTF
-// branches of the mesh and animation loads: the neutral model read and built into a TKM mesh or
-// a TKA animation.
+// The glTF reader's driver for the neutral model: parse, choose the mesh node, then its skeleton,
+// attachments, materials, geometry and animations, each filling its share of the scene.
 //
-// Index: helpers | load branch | animation branch
+// Index: model name | choose_mesh_node | read_document | read_gltf_scene_bytes | read_gltf_scene
 #include "viewer/gltf/gltf_import.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdarg>
-#include <cstring>
-#include <fstream>
+#include <new>
 
 #include "support/messages.h"
 #include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_import_internal.h"
-#include "viewer/scene/tka_builder.h"
-#include "viewer/scene/tkm_builder.h"
 
-namespace gltf_import {
-
-// ---- helpers
-
-std::string format(const char *pattern, ...) {
-    va_list args, again;
-    va_start(args, pattern);
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, pattern, args);
-    va_end(args);
-    std::string out(length > 0 ? size_t(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(out.data(), out.size() + 1, pattern, again);
-    va_end(again);
-    return out;
-}
+using namespace gltf_import;
 
 namespace {
 
-// Largest glTF file read (the GLB or the JSON; external buffers have their own limit).
-constexpr uint64_t largest_gltf_file = 1ull << 30;
+// ---- model name
+
+std::string text_name(const std::string &name) {
+    return name.substr(0, name.find('\0'));
+}
+
+// The mesh's name, else its node's, else the scene's; a TKM needs one.
+std::string model_name(const tinygltf::Model &gltf, int node, const tinygltf::Mesh &mesh) {
+    for (const std::string &name : {mesh.name, gltf.nodes[size_t(node)].name})
+        if (!text_name(name).empty()) return text_name(name);
+    const int scene = gltf.defaultScene >= 0 ? gltf.defaultScene : 0;
+    if (size_t(scene) < gltf.scenes.size() && !text_name(gltf.scenes[size_t(scene)].name).empty())
+        return text_name(gltf.scenes[size_t(scene)].name);
+    return "glTF";
+}
+
+// The index of the node to convert: the first with a skinned mesh, else the first with a mesh;
+// -1 when there is none.
+int choose_mesh_node(const tinygltf::Model &model) {
+    for (size_t n = 0; n < model.nodes.size(); n++)
+        if (model.nodes[n].mesh >= 0 && model.nodes[n].skin >= 0) return int(n);
+    for (size_t n = 0; n < model.nodes.size(); n++)
+        if (model.nodes[n].mesh >= 0) return int(n);
+    return -1;
+}
+
+// ---- read_document
+
+int read_document(const tinygltf::Model &gltf, scene_model *scene, const std::string &prefix,
+                  gltf_import_notes *notes) {
+    std::string *why = &notes->error;
+    notes->num_animations = uint32_t(gltf.animations.size());
+    const int node = choose_mesh_node(gltf);
+    if (node < 0) {
+        *why = "the file has no node with a mesh";
+        return gltf_no_mesh;
+    }
+    const int mesh_index = gltf.nodes[size_t(node)].mesh;
+    if (size_t(mesh_index) >= gltf.meshes.size()) {
+        *why = format("node %d names mesh %d, which does not exist", node, mesh_index);
+        return gltf_bad_document;
+    }
+    const tinygltf::Mesh &mesh = gltf.meshes[size_t(mesh_index)];
+    std::vector<const tinygltf::Primitive *> primitives;
+    scene_material_choice choice;
+    triangle_primitives(mesh, &primitives, &choice.number);
+    if (primitives.empty()) {
+        *why = format("mesh %d has no primitive made of triangles", mesh_index);
+        return gltf_no_triangles;
+    }
+    scene->name = model_name(gltf, node, mesh);
+    scene_skeleton skeleton;
+    if (int code = read_scene_skeleton(gltf, node, &skeleton, scene, why)) return code;
+    read_scene_attachments(gltf, skeleton, scene);
+    if (int code = read_scene_materials(gltf, primitives, prefix, scene, &choice, why)) return code;
+    if (int code = read_scene_geometry(gltf, primitives, choice, skeleton, scene, why)) return code;
+    if (int code = read_scene_animations(gltf, skeleton, scene, why)) return code;
+
+    size_t other_meshes = 0;
+    for (size_t n = 0; n < gltf.nodes.size(); n++)
+        other_meshes += gltf.nodes[n].mesh >= 0 && int(n) != node;
+    if (other_meshes)
+        real_meow("glTF file has %zu more mesh nodes: only node %d ('%s') is converted\n",
+                  other_meshes, node, gltf.nodes[size_t(node)].name.c_str());
+    return 0;
+}
 
 } // namespace
 
-int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *why) {
-    struct stat info {};
-    if (stat(path, &info) != 0) {
-        *why = format("cannot open %s: %s", path, std::strerror(errno));
-        return gltf_cannot_open;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *why = format("cannot open %s: not a regular file", path);
-        return gltf_cannot_open;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *why = format("cannot open %s", path);
-        return gltf_cannot_open;
-    }
-    if (uint64_t(info.st_size) > largest_gltf_file) {
-        *why = format("%s is larger than 1 GiB", path);
-        return gltf_cannot_open;
-    }
-    bytes->resize(size_t(info.st_size));
-    if (!bytes->empty() &&
-        !in.read(reinterpret_cast<char *>(bytes->data()), std::streamsize(bytes->size()))) {
-        *why = format("cannot read %s", path);
-        return gltf_cannot_open;
-    }
-    return 0;
-}
+// ---- read_gltf_scene_bytes
 
-std::string directory_of(const std::string &path) {
-    const size_t slash = last_folder_separator(path);
-    if (slash == std::string::npos) return std::string();
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf::Primitive *> *out,
-                         std::vector<size_t> *numbers) {
-    for (size_t p = 0; p < mesh.primitives.size(); p++) {
-        const tinygltf::Primitive &primitive = mesh.primitives[p];
-        if (primitive.mode != TINYGLTF_MODE_TRIANGLES) {
-            real_meow("glTF primitive %zu is not made of triangles (mode %d): left out\n", p,
-                      primitive.mode);
-            continue;
-        }
-        if (!primitive.targets.empty())
-            real_meow("glTF primitive %zu has morph targets: they are not converted\n", p);
-        out->push_back(&primitive);
-        numbers->push_back(p);
+int read_gltf_scene_bytes(scene_model *scene, const uint8_t *data, size_t size,
+                          const char *base_dir, const char *image_prefix,
+                          gltf_import_notes *notes) {
+    *notes = gltf_import_notes{};
+    try {
+        tinygltf::Model gltf;
+        if (int code = parse_gltf(&gltf, data, size, base_dir, &notes->error)) return code;
+        return read_document(gltf, scene, image_prefix ? image_prefix : "", notes);
+    } catch (const std::bad_alloc &) {
+        notes->error = "out of memory reading the model";
+        return gltf_out_of_memory;
     }
 }
 
-} // namespace gltf_import
+// ---- read_gltf_scene
 
-// ---- load branch
-
-int load_gltf_mesh_staged(const char *path, tkm_mesh *mesh, const char *output_path,
-                          const char **stage, gltf_import_notes *notes) {
-    const char *unused_stage = nullptr;
-    const char **at = stage ? stage : &unused_stage;
-    gltf_import_notes own_notes;
-    gltf_import_notes *found = notes ? notes : &own_notes;
-    *at = "read_gltf";
-    scene_model scene;
-    const std::string prefix = stem_of(output_path ? output_path : path);
-    int result = read_gltf_scene(&scene, path, prefix.c_str(), found);
-    if (result) {
-        real_meow("Error loading glTF model: %s\n", found->error.c_str());
-        return result;
-    }
-    *at = "build_tkm";
-    tkm_build_options options;
-    options.source = "glTF";
-    result = build_tkm(mesh, &scene, options);
-    if (result) {
-        real_meow("Can't convert glTF model: %d\n", result);
-        return result;
-    }
-    found->images = std::move(scene.images);
-    real_purr("Converted glTF model!\n");
-    return 0;
-}
-
-// ---- animation branch
-
-int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation) {
-    scene_model scene;
-    gltf_import_notes notes;
-    if (int code = read_gltf_scene(&scene, path, stem_of(path).c_str(), &notes)) {
-        real_meow("Error loading glTF animation: %s\n", notes.error.c_str());
-        return code;
-    }
-    if (scene.animations.empty()) {
-        real_meow("Error loading glTF animation: %s holds no animation\n", path);
-        return gltf_no_animation;
-    }
-    if (build_tka(animation, scene, 0, mesh)) return gltf_bad_animation;
-    real_purr("Converted glTF animation %s!\n", scene.animations[0].name.c_str());
-    return 0;
+int read_gltf_scene(scene_model *scene, const char *path, const char *image_prefix,
+                    gltf_import_notes *notes) {
+    *notes = gltf_import_notes{};
+    std::vector<uint8_t> bytes;
+    if (int code = read_gltf_file(path, &bytes, &notes->error)) return code;
+    const std::string base = directory_of(path);
+    return read_gltf_scene_bytes(scene, bytes.data(), bytes.size(), base.c_str(), image_prefix,
+                                 notes);
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// glTF 2.0 import: a .gltf or .glb model read into the neutral model, and the glTF branch of the
-// mesh load, which builds the TKM mesh from it.
+// glTF 2.0 import: a .gltf or .glb model read into the neutral model. The load paths that build a
+// mesh or an animation from it live with the table of model formats (viewer/formats/).
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "viewer/scene/scene.h"
-
-struct tka_animation;
-struct tkm_mesh;
 
 // Result codes of the glTF reader; each failure is also explained in words (gltf_import_error).
 enum gltf_import_code : int {
@@ -36,7 +33,6 @@ enum gltf_import_code : int {
 // What a read found besides the model, and why it failed.
 struct gltf_import_notes {
     uint32_t num_animations = 0;     // animations in the file
-    std::vector<scene_image> images; // the load branch's: the images to write beside the mesh
     std::string error;               // why the read failed, in words; empty on success
 };
 
@@ -51,15 +47,3 @@ int read_gltf_scene(scene_model *scene, const char *path, const char *image_pref
 // are looked for in base_dir, and not at all when base_dir is null.
 int read_gltf_scene_bytes(scene_model *scene, const uint8_t *data, size_t size,
                           const char *base_dir, const char *image_prefix, gltf_import_notes *notes);
-
-// The glTF branch of the mesh load: read and build the mesh; the images it names are left in
-// notes->images for the caller to write beside output_path (named after its stem; path's when
-// output_path is null). *stage (when not null) becomes "read_gltf" or "build_tkm"; the result is
-// that stage's code, 0 on success. Failures are printed, success as "Converted glTF model!".
-int load_gltf_mesh_staged(const char *path, tkm_mesh *mesh, const char *output_path,
-                          const char **stage, gltf_import_notes *notes);
-
-// The glTF branch of the animation load: the file's first animation built for the skeleton of
-// mesh (bones matched by name), into the empty animation. 0; the read's gltf_import_code,
-// gltf_no_animation, or gltf_bad_animation when it cannot be built. Failures are printed.
-int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation);

@@ -136,12 +136,10 @@ int read_scene_geometry(const tinygltf::Model &model,
 int read_scene_animations(const tinygltf::Model &model, const scene_skeleton &skeleton,
                           scene_model *scene, std::string *why);
 
-// ---- helpers (gltf_import.cpp)
+// ---- helpers (gltf_import_internal.cpp)
 
 // The whole file at path (a regular file of at most 1 GiB). 0 or gltf_cannot_open with *why.
 int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *why);
-// The directory part of path without its final '/'; "" for a bare name, "/" for the root.
-std::string directory_of(const std::string &path);
 // The triangle primitives of mesh (with their indices in numbers); the others are reported and
 // left out.
 void triangle_primitives(const tinygltf::Mesh &mesh, std::vector<const tinygltf::Primitive *> *out,

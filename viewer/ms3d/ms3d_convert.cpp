@@ -10,7 +10,7 @@ int convert_ms3d(tkm_mesh *mesh, const ms3d_model *model, merge_method method, b
     scene_model scene;
     const int result = ms3d_to_scene(model, &scene, weights);
     if (result) return result;
-    const int built = build_tkm(mesh, &scene, {method, "Milkshape", true});
+    const int built = convert_scene_to_tkm(mesh, &scene, {method, "Milkshape", true});
     if (built) return built;
     real_purr("Converted Milkshape model!\n");
     return 0;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The Milkshape branch of the mesh load command.
+// The Milkshape reader of the table of model formats: the file read into the neutral model.
 #include "viewer/ms3d/ms3d_load.h"
 
 #include "support/messages.h"
@@ -31,31 +31,6 @@ int read_reported(ms3d_model *model, const char *path, ms3d_load_options *option
 }
 
 } // namespace
-
-int load_ms3d_mesh_staged(const char *path, tkm_mesh *mesh, const char **stage,
-                          ms3d_load_options *options) {
-    const char *unused_stage = nullptr;
-    const char **at = stage ? stage : &unused_stage;
-    *at = "read_ms3d";
-    ms3d_model *model = create_ms3d();
-    if (!model) {
-        real_meow("Error loading Milkshape model: %d\n", 1);
-        return 1;
-    }
-    int result = read_reported(model, path, options);
-    if (!result) {
-        *at = "convert_ms3d";
-        if (options) options->num_weighted = ms3d_weighted_vertices(model);
-        result = convert_ms3d(mesh, model, merge_method::grid, options && options->weights);
-        if (result) real_meow("Can't convert Milkshape model: %d\n", result);
-    }
-    release_ms3d(model);
-    return result;
-}
-
-int load_ms3d_mesh(const char *path, tkm_mesh *mesh) {
-    return load_ms3d_mesh_staged(path, mesh, nullptr);
-}
 
 int load_ms3d_scene(const char *path, scene_model *scene, const char **stage,
                     ms3d_load_options *options) {

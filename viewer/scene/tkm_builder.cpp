@@ -1,28 +1,60 @@
 // SPDX-License-Identifier: MIT
-// The TKM builder's driver: the model's name, then the four steps in order, then the class.
+// The TKM builder's driver: the model's name and bones, the merge of the scene's vertices when
+// converting, then vertices, triangles and materials in order, then the class.
+//
+// Index: build_tkm_bones | the rest of the build | convert_scene_to_tkm | build_tkm
 #include "viewer/scene/tkm_builder.h"
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/scene/scene.h"
 
-int build_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options) {
-    if (scene->name.empty() || scene->name.size() > tkm_most_elements) {
+// ---- build_tkm_bones
+
+int build_tkm_bones(tkm_mesh *mesh, const scene_model &scene, const tkm_build_options &options) {
+    if (scene.name.empty() || scene.name.size() > tkm_most_elements) {
         real_meow("The model's name is empty or longer than a TKM can hold.  Can't use this "
                   "model!\n");
         return 1;
     }
     mesh->header_word = 1029;
-    const uint16_t length = static_cast<uint16_t>(scene->name.size());
-    mesh->name = alloc_counted_string(scene->name.data(), length);
+    const uint16_t length = static_cast<uint16_t>(scene.name.size());
+    mesh->name = alloc_counted_string(scene.name.data(), length);
     if (!mesh->name) return 1;
     mesh->name_length = length;
     mesh->num_blends = 0;
     mesh->blends = nullptr;
-    if (convert_bones(mesh, scene, options.reference_skeletons)) return 1;
-    if (assign_vertices(mesh, scene, options.method, options.source)) return 2;
-    if (convert_triangles(mesh, scene, options.method, options.source)) return 3;
-    if (convert_materials(mesh, scene)) return 4;
+    return convert_bones(mesh, &scene, options.reference_skeletons) ? 1 : 0;
+}
+
+// ---- the rest of the build
+
+namespace {
+
+// Vertices, triangles and materials of a merged scene onto the mesh's bones, then the class.
+int build_tkm_geometry(tkm_mesh *mesh, const scene_model &scene, const tkm_build_options &options) {
+    std::vector<uint32_t> tkm_index;
+    if (assign_vertices(mesh, &scene, &tkm_index)) return 2;
+    if (convert_triangles(mesh, &scene, tkm_index, options.method, options.source)) return 3;
+    if (convert_materials(mesh, &scene)) return 4;
     mesh->class_name = model_class_name(mesh);
     return 0;
+}
+
+} // namespace
+
+// ---- convert_scene_to_tkm
+
+int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options) {
+    // The merge runs after the bones so that their notes come first, as the user has seen them.
+    if (int code = build_tkm_bones(mesh, *scene, options)) return code;
+    if (merge_scene_vertices(scene, options.method, options.source)) return 2;
+    return build_tkm_geometry(mesh, *scene, options);
+}
+
+// ---- build_tkm
+
+int build_tkm(tkm_mesh *mesh, const scene_model &scene, const tkm_build_options &options) {
+    if (int code = build_tkm_bones(mesh, scene, options)) return code;
+    return build_tkm_geometry(mesh, scene, options);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct tkm_mesh;
 struct tkm_bone;
@@ -28,11 +29,22 @@ struct tkm_build_options {
 inline constexpr uint32_t tkm_most_elements = 65535;
 inline constexpr uint32_t tkm_most_triangles = 21845;
 
-// Fills the empty mesh from the scene, which it changes on the way (vertices merged, corners
-// renumbered), so a scene serves one build. 0, or the failed step: 1 bones, 2 vertices,
-// 3 triangles, 4 materials; each failing step prints why. Prints nothing on success (the caller
-// says what it converted). A failed mesh is only fit for release.
-int build_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options = {});
+// The steps of a conversion, in order: the mesh's name and bones (build_tkm_bones), the merge of
+// the scene's coincident vertices (merge_scene_vertices, the only step that changes the scene),
+// then vertices, triangles and materials. Each returns 0, or the failed step: 1 bones, 2
+// vertices, 3 triangles, 4 materials; each failing step prints why. Nothing is printed on success
+// but the bone step's notes (the caller says what it converted). A failed mesh is only fit for
+// release.
+
+// Every step on the scene: what a conversion calls. The scene comes out merged.
+int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options = {});
+// Fills the empty mesh from a scene whose vertices are merged already (merge_scene_vertices),
+// leaving the scene as it was, so that one scene serves any number of builds.
+int build_tkm(tkm_mesh *mesh, const scene_model &scene, const tkm_build_options &options = {});
+// The name and the bones (with the attachment points) alone: all an animation is built for.
+// 0, or 1 (printed).
+int build_tkm_bones(tkm_mesh *mesh, const scene_model &scene,
+                    const tkm_build_options &options = {});
 
 // ---- bones and attachment points
 
@@ -51,23 +63,29 @@ void matrix_to_bone_rotation(float *q, const float *m);
 
 // ---- vertices
 
-// Checks the vertices' joints, merges coincident vertices (those with one joint by place alone,
-// blended ones only with the same weights), sorts the stored vertices by bone, renumbers the
-// corners and builds the runs, the stored vertices (relative to their bones) and the blend
-// vertices. 0, 1 (bad joint assignment, indices or counts, printed) or 2 (more bone values than
+// Gives every vertex the root joint when the source assigned none, checks the groups' triangles
+// and the weights' joints, settles each vertex's weights and merges coincident vertices (those
+// with one joint by place alone, blended ones only with the same weights), renumbering the
+// corners. 0, or 1 (printed).
+int merge_scene_vertices(scene_model *scene, merge_method method = merge_method::grid,
+                         const char *source = "Milkshape");
+// Sorts the scene's vertices by bone and builds the runs, the stored vertices (relative to their
+// bones) and the blend vertices; tkm_index receives each scene vertex's number in the mesh.
+// 0, 1 (a vertex without a joint, bad indices or counts, printed) or 2 (more bone values than
 // runs, printed).
-int assign_vertices(tkm_mesh *mesh, scene_model *scene, merge_method method = merge_method::grid,
-                    const char *source = "Milkshape");
+int assign_vertices(tkm_mesh *mesh, const scene_model *scene, std::vector<uint32_t> *tkm_index);
 // Removes vertex drop (keep < drop): every corner naming drop names keep instead, and every index
 // above drop moves down by one.
 void merge_vertex(scene_model *scene, uint32_t drop, uint32_t keep);
 
 // ---- triangles and materials
 
-// Material runs (one per group with triangles), triangles, corners with their hit colours and
-// texture coordinates (merged), the single triangle list. 0; 1 when a group has no material (or an
+// Material runs (one per group with triangles), triangles, corners (their vertices numbered
+// through tkm_index, as assign_vertices gave it) with their hit colours and texture coordinates
+// (merged), the single triangle list. 0; 1 when a group has no material (or an
 // index or count is out of range, printed); 2 when the groups leave triangles out.
 int convert_triangles(tkm_mesh *mesh, const scene_model *scene,
+                      const std::vector<uint32_t> &tkm_index,
                       merge_method method = merge_method::grid, const char *source = "Milkshape");
 // Removes texture coordinate drop (keep < drop), pointing its corners at keep.
 void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop);

@@ -17,8 +17,15 @@ namespace {
 
 // ---- checks
 
+// The TKM vertex a corner names: the scene vertex's new number; a corner of a model without
+// vertices keeps its own, for the check to refuse.
+uint32_t tkm_vertex(const std::vector<uint32_t> &tkm_index, uint32_t vertex) {
+    return vertex < tkm_index.size() ? tkm_index[vertex] : vertex;
+}
+
 // Everything the triangle arrays are sized and indexed by, checked before anything is written.
-int check_triangle_sources(const tkm_mesh *mesh, const scene_model *scene, const char *source) {
+int check_triangle_sources(const tkm_mesh *mesh, const scene_model *scene,
+                           const std::vector<uint32_t> &tkm_index, const char *source) {
     if (scene->triangles.size() > tkm_most_triangles) {
         real_meow("%s model has %zu triangles, more than the %u a mesh can hold.  Can't use "
                   "this model!\n",
@@ -43,7 +50,7 @@ int check_triangle_sources(const tkm_mesh *mesh, const scene_model *scene, const
                 return 1;
             }
             for (int k = 2; k >= 0; k--) {
-                const uint32_t v = scene->triangles[t].corners[k].vertex;
+                const uint32_t v = tkm_vertex(tkm_index, scene->triangles[t].corners[k].vertex);
                 if (v >= num_vertices) {
                     real_meow("Triangle %u uses vertex %u, but the model has only %u vertices.  "
                               "Can't use this model!\n",
@@ -94,7 +101,8 @@ int build_material_runs(tkm_mesh *mesh, const scene_model *scene) {
 
 // ---- triangles and corners
 
-int fill_triangles(tkm_mesh *mesh, const scene_model *scene) {
+int fill_triangles(tkm_mesh *mesh, const scene_model *scene,
+                   const std::vector<uint32_t> &tkm_index) {
     const uint16_t count = static_cast<uint16_t>(scene->triangles.size());
     const uint16_t corners = static_cast<uint16_t>(3 * count);
     mesh->triangles = alloc_elements<tkm_triangle>(count);
@@ -117,7 +125,8 @@ int fill_triangles(tkm_mesh *mesh, const scene_model *scene) {
                 const uint16_t at = static_cast<uint16_t>(n + c);
                 const scene_corner &corner = source.corners[2 - c];
                 mesh->texcoords[at] = {corner.uv[0], corner.uv[1]};
-                mesh->corners[at] = {at, static_cast<uint16_t>(corner.vertex), 0,
+                mesh->corners[at] = {at,
+                                     static_cast<uint16_t>(tkm_vertex(tkm_index, corner.vertex)), 0,
                                      static_cast<uint16_t>(corner.hit_color & 0x7FFF)};
                 mesh->triangles[written].corners[2 - c] = at;
             }
@@ -218,11 +227,12 @@ void merge_texcoord(tkm_mesh *mesh, uint16_t keep, uint16_t drop) {
     mesh->num_texcoords--;
 }
 
-int convert_triangles(tkm_mesh *mesh, const scene_model *scene, merge_method method,
+int convert_triangles(tkm_mesh *mesh, const scene_model *scene,
+                      const std::vector<uint32_t> &tkm_index, merge_method method,
                       const char *source) {
-    if (check_triangle_sources(mesh, scene, source)) return 1;
+    if (check_triangle_sources(mesh, scene, tkm_index, source)) return 1;
     if (build_material_runs(mesh, scene)) return 1;
-    const int filled = fill_triangles(mesh, scene);
+    const int filled = fill_triangles(mesh, scene, tkm_index);
     if (filled) return filled;
     if (method == merge_method::scan)
         merge_texcoords_by_scan(mesh);

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The vertex step of the TKM builder: joint checks, weights, merging of coincident vertices,
-// sorting by bone, renumbering of the corners, bone runs, stored and blend vertices.
+// The vertex step of the TKM builder: joint checks, weights and the merge of coincident vertices
+// (the step before the build, the only one that changes the scene), then sorting by bone, the
+// corners' new vertex numbers, bone runs, stored and blend vertices.
 //
-// Sections: checks, weights, merging, stored vertices and renumbering, runs, assign_vertices.
+// Sections: checks, weights, merging, stored vertices and renumbering, runs,
+// merge_scene_vertices and assign_vertices.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -39,6 +41,16 @@ int check_joint_assignment(scene_model *scene, const char *source) {
         vertex.num_weights = 1;
         vertex.weights[0] = {0, 1.0f};
     }
+    return 0;
+}
+
+// The build's own check: the merge step has given every vertex a joint when the source gave none.
+int check_all_assigned(const scene_model *scene) {
+    for (const scene_vertex &vertex : scene->vertices)
+        if (vertex.num_weights == 0) {
+            real_meow("Not all vertices are assigned to a bone.  Can't use this model!\n");
+            return 1;
+        }
     return 0;
 }
 
@@ -214,26 +226,21 @@ std::vector<uint32_t> tkm_vertex_indices(const scene_model *scene,
     return index;
 }
 
-// Renumbers each listed triangle once (a triangle listed by two groups must not be moved twice).
-// Corners are counted in the source's order, the reverse of the TKM's winding.
-int renumber_corners(scene_model *scene, const std::vector<uint32_t> &new_index) {
-    std::vector<bool> done(scene->triangles.size());
+// Every corner of a listed triangle names a vertex of the scene.
+int check_corners(const scene_model *scene) {
     const size_t num_groups = scene->groups.size();
     for (size_t g = 0; g < num_groups; g++) {
         const scene_group &group = scene->groups[g];
         for (size_t k = 0; k < group.triangles.size(); k++) {
             const uint32_t t = group.triangles[k];
-            if (done[t]) continue;
-            done[t] = true;
             for (int corner = 0; corner < 3; corner++) {
-                uint32_t &vertex = scene->triangles[t].corners[2 - corner].vertex;
+                const uint32_t vertex = scene->triangles[t].corners[2 - corner].vertex;
                 if (vertex >= scene->vertices.size()) {
                     real_meow("PANIC: g%zu/%zu t%zu/%zu v%d: %u > %zu\n", g, num_groups, k,
                               group.triangles.size(), corner, unsigned{vertex},
                               scene->vertices.size());
                     return 1;
                 }
-                vertex = new_index[vertex];
             }
         }
     }
@@ -325,7 +332,7 @@ int build_blend_vertices(tkm_mesh *mesh, const scene_model *scene,
 
 } // namespace
 
-// ---- assign_vertices
+// ---- merge_scene_vertices and assign_vertices
 
 void merge_vertex(scene_model *scene, uint32_t drop, uint32_t keep) {
     // Every triangle once, listed by a group or not, so that none is moved twice.
@@ -339,7 +346,7 @@ void merge_vertex(scene_model *scene, uint32_t drop, uint32_t keep) {
     scene->vertices.erase(scene->vertices.begin() + drop);
 }
 
-int assign_vertices(tkm_mesh *mesh, scene_model *scene, merge_method method, const char *source) {
+int merge_scene_vertices(scene_model *scene, merge_method method, const char *source) {
     if (scene->vertices.empty()) return 0;
     if (check_joint_assignment(scene, source)) return 1;
     if (check_group_triangles(scene)) return 1;
@@ -350,6 +357,15 @@ int assign_vertices(tkm_mesh *mesh, scene_model *scene, merge_method method, con
         merge_by_scan(scene);
     else
         merge_by_grid(scene);
+    return 0;
+}
+
+int assign_vertices(tkm_mesh *mesh, const scene_model *scene, std::vector<uint32_t> *tkm_index) {
+    tkm_index->clear();
+    if (scene->vertices.empty()) return 0;
+    if (check_all_assigned(scene)) return 1;
+    if (check_group_triangles(scene)) return 1;
+    if (check_weights(scene)) return 1;
     const std::vector<stored_record> records = stored_vertices_by_bone(scene);
     const uint32_t num_blends = static_cast<uint32_t>(
         std::count_if(scene->vertices.begin(), scene->vertices.end(), is_blended));
@@ -359,7 +375,8 @@ int assign_vertices(tkm_mesh *mesh, scene_model *scene, merge_method method, con
                   records.size(), unsigned{num_blends}, unsigned{tkm_most_elements});
         return 1;
     }
-    if (renumber_corners(scene, tkm_vertex_indices(scene, records))) return 1;
+    if (check_corners(scene)) return 1;
+    *tkm_index = tkm_vertex_indices(scene, records);
     const int built = build_stored_vertices(mesh, scene, records);
     if (built) return built;
     return build_blend_vertices(mesh, scene, records, num_blends);

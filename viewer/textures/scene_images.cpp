@@ -3,13 +3,10 @@
 // the mesh may name its texture "skin.bmp" (as it did before it was exported); DevIL decodes such
 // bytes and writes them again in the named format, so the file beside the mesh is what its name
 // says.
-//
-// Index: encode_scene_image | load_gltf_mesh
 #include "viewer/textures/scene_images.h"
 
 #include <IL/il.h>
 
-#include "viewer/gltf/gltf_import.h"
 #include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
 #include "viewer/textures/image_png.h"
@@ -60,13 +57,4 @@ bool encode_scene_image(const scene_image &image, std::vector<uint8_t> *out) {
     ilDeleteImages(1, &name);
     forget_devil_errors();
     return ok;
-}
-
-// ---- load_gltf_mesh
-
-int load_gltf_mesh(const char *path, tkm_mesh *mesh) {
-    gltf_import_notes notes;
-    const int code = load_gltf_mesh_staged(path, mesh, path, nullptr, &notes);
-    if (code == 0) write_scene_images(notes.images, path, encode_scene_image);
-    return code;
 }

@@ -28,7 +28,7 @@ TEST(ModelCode, IncludesNoHeaderOfTheLayersAbove) {
     const std::regex upward(
         R"re(#\s*include\s*["<](viewer/(app|render|textures|gui)/|GL/|SDL|gtk/|IL/|X11/))re");
     int files = 0;
-    for (const char *part : {"mesh", "anim", "ms3d", "gltf", "scene", "math", "files"}) {
+    for (const char *part : {"mesh", "anim", "ms3d", "gltf", "scene", "formats", "math", "files"}) {
         const fs::path directory = fs::path(TARVIK_SOURCE_DIR) / "viewer" / part;
         ASSERT_TRUE(fs::is_directory(directory)) << directory;
         for (const auto &entry : fs::recursive_directory_iterator(directory)) {

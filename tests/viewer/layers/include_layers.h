@@ -20,7 +20,7 @@ struct layer {
 };
 inline constexpr layer stack[] = {
     {"math", 0},     {"files", 0},  {"mesh", 0}, {"anim", 0},
-    {"scene", 0},    {"ms3d", 0},   {"gltf", 0}, // the model core
+    {"scene", 0},    {"ms3d", 0},   {"gltf", 0}, {"formats", 0}, // the model core
     {"textures", 1}, {"render", 2}, {"gui", 3},  {"app", 4},
 };
 inline constexpr const char *shared_record = "viewer/app/app_state.h";

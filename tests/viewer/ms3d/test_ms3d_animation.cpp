@@ -238,7 +238,8 @@ converted convert(const fx::model &m) {
     release_ms3d(model);
     if (c.mesh_result == 0) {
         scene_model copy = scene;
-        c.mesh_result = build_tkm(c.mesh.get(), &copy, {merge_method::grid, "Milkshape", true});
+        c.mesh_result =
+            convert_scene_to_tkm(c.mesh.get(), &copy, {merge_method::grid, "Milkshape", true});
     }
     if (c.mesh_result == 0 && !scene.animations.empty())
         c.animation_result = build_tka(c.animation.get(), scene, 0, c.mesh.get());

@@ -10,7 +10,8 @@
 #include "viewer/anim/pose.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
-#include "viewer/ms3d/ms3d_load.h"
+#include "viewer/formats/model_load.h"
+#include "viewer/scene/scene.h"
 
 namespace fx = ms3d_fixture;
 
@@ -313,6 +314,14 @@ TEST(convert_materials, none_and_unterminated) {
 
 TEST(load_ms3d_mesh, reports_each_stage) {
     const char *stage = nullptr;
+    // The Milkshape entry of the mesh load, as the viewer and tkmtool load a .ms3d file.
+    const auto load_ms3d_mesh_staged = [](const char *path, tkm_mesh *mesh, const char **at) {
+        scene_model scene;
+        model_read_notes notes;
+        const int code = load_model_mesh(path, mesh, &scene, &notes);
+        *at = notes.stage;
+        return code;
+    };
     {
         fx::temp_file file({'n', 'o', 't', ' ', 'm', 's', '3', 'd'});
         mesh_ptr mesh(create_mesh());
@@ -338,7 +347,7 @@ TEST(load_ms3d_mesh, reports_each_stage) {
         fx::temp_file file(fx::bytes(fx::chain_model(52)));
         mesh_ptr mesh(create_mesh());
         testing::internal::CaptureStdout();
-        EXPECT_EQ(load_ms3d_mesh(file.path.c_str(), mesh.get()), 0);
+        EXPECT_EQ(load_ms3d_mesh_staged(file.path.c_str(), mesh.get(), &stage), 0);
         testing::internal::GetCapturedStdout();
         EXPECT_STREQ(mesh->class_name, "officer");
     }

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "ms3d_test.h"
+#include "viewer/formats/model_load.h"
 #include "viewer/ms3d/ms3d_load.h"
 #include "viewer/ms3d/ms3d_extras.h"
 #include "viewer/ms3d/ms3d_scene.h"
+#include "viewer/scene/scene.h"
 
 namespace fx = ms3d_fixture;
 
@@ -151,7 +153,9 @@ TEST(ms3d_extras, inconsistent_blocks_are_refused_with_their_code) {
     mesh_ptr mesh(create_mesh());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(load_ms3d_mesh(file.path.c_str(), mesh.get()), ms3d_bad_comments);
+    scene_model scene;
+    model_read_notes notes;
+    EXPECT_EQ(load_model_mesh(file.path.c_str(), mesh.get(), &scene, &notes), ms3d_bad_comments);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error loading Milkshape model: 57 (its comments block is truncated or "

@@ -46,7 +46,7 @@ built_animation build_own(scene_model scene, const tkm_mesh *skeleton = nullptr)
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     scene_model copy = scene;
-    if (!skeleton && build_tkm(b.mesh.get(), &copy, {merge_method::grid, "glTF"}) != 0)
+    if (!skeleton && convert_scene_to_tkm(b.mesh.get(), &copy, {merge_method::grid, "glTF"}) != 0)
         ADD_FAILURE() << "the skeleton";
     b.result = build_tka(b.animation.get(), scene, 0, skeleton ? skeleton : b.mesh.get());
     testing::internal::GetCapturedStdout();
@@ -220,7 +220,7 @@ TEST(build_tka, bones_are_matched_by_name) {
     mesh_ptr skeleton(create_mesh());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    ASSERT_EQ(build_tkm(skeleton.get(), &other, {}), 0);
+    ASSERT_EQ(convert_scene_to_tkm(skeleton.get(), &other, {}), 0);
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
 
@@ -244,7 +244,7 @@ TEST(build_tka, bones_are_matched_by_name) {
     mesh_ptr stranger(create_mesh());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    build_tkm(stranger.get(), &other, {});
+    convert_scene_to_tkm(stranger.get(), &other, {});
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
     built_animation none = build_own(scene, stranger.get());

@@ -34,7 +34,7 @@ built build(scene_model model) {
     b.mesh.reset(create_mesh());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    b.result = build_tkm(b.mesh.get(), &model, {merge_method::grid, "glTF"});
+    b.result = convert_scene_to_tkm(b.mesh.get(), &model, {merge_method::grid, "glTF"});
     b.out = testing::internal::GetCapturedStdout();
     b.err = testing::internal::GetCapturedStderr();
     return b;
@@ -144,7 +144,7 @@ TEST(build_tkm, blended_vertices_merge_only_with_the_same_weights) {
         scene_model copy = m;
         mesh_ptr mesh(create_mesh());
         testing::internal::CaptureStdout();
-        ASSERT_EQ(build_tkm(mesh.get(), &copy, {method, "glTF"}), 0);
+        ASSERT_EQ(convert_scene_to_tkm(mesh.get(), &copy, {method, "glTF"}), 0);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(mesh->num_blends, 2);
         // The two vertices on one joint merge by place alone, whatever their joints.
@@ -276,7 +276,7 @@ TEST(build_tkm, reference_skeletons_only_when_asked) {
         mesh_ptr mesh(create_mesh());
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        ASSERT_EQ(build_tkm(mesh.get(), &m, {merge_method::grid, "glTF", reference}), 0);
+        ASSERT_EQ(convert_scene_to_tkm(mesh.get(), &m, {merge_method::grid, "glTF", reference}), 0);
         testing::internal::GetCapturedStdout();
         testing::internal::GetCapturedStderr();
         const tkm_bone &bone = mesh->bones[5];

@@ -241,13 +241,15 @@ TEST(assign_vertices, a_triangle_listed_twice_is_renumbered_once) {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         ASSERT_EQ(convert_bones(mesh.get(), &scene), 0);
-        ASSERT_EQ(assign_vertices(mesh.get(), &scene, method), 0);
+        ASSERT_EQ(merge_scene_vertices(&scene, method), 0);
+        std::vector<uint32_t> tkm_index;
+        ASSERT_EQ(assign_vertices(mesh.get(), &scene, &tkm_index), 0);
         testing::internal::GetCapturedStdout();
         testing::internal::GetCapturedStderr();
         const float expected[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
         for (int k = 0; k < 3; k++) {
             // The scene holds the corners in the TKM's winding, the reverse of Milkshape's.
-            const uint32_t v = scene.triangles[0].corners[2 - k].vertex;
+            const uint32_t v = tkm_index.at(scene.triangles[0].corners[2 - k].vertex);
             ASSERT_LT(v, mesh->num_vertices);
             for (int axis = 0; axis < 3; axis++)
                 EXPECT_EQ(mesh->vertices[v].world[12 + axis], expected[k][axis]) << k;

@@ -15,6 +15,8 @@
 #include "fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
+#include "viewer/files/path_names.h"
+#include "viewer/formats/model_load.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_writer.h"
@@ -37,7 +39,8 @@ struct loaded {
     mesh_ptr mesh; // null when the load failed
     int code = 0;
     std::string stage;
-    gltf_import_notes notes;
+    model_read_notes notes;
+    scene_model scene;    // the model as read, with the images to write beside the mesh
     std::string out, err; // what it printed
 };
 
@@ -49,17 +52,16 @@ inline loaded load_file(const temp_dir &dir, const std::string &name,
     loaded result;
     result.mesh.reset(create_mesh());
     const std::string output_path = output.empty() ? std::string() : dir / output;
-    const char *stage = nullptr;
+    if (!output.empty()) result.notes.image_prefix = stem_of(output_path);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    result.code = load_gltf_mesh_staged((dir / name).c_str(), result.mesh.get(),
-                                        output.empty() ? nullptr : output_path.c_str(), &stage,
-                                        &result.notes);
+    result.code =
+        load_model_mesh((dir / name).c_str(), result.mesh.get(), &result.scene, &result.notes);
     if (result.code == 0 && !output.empty())
-        write_scene_images(result.notes.images, output_path, encode_image_with_stb);
+        write_scene_images(result.scene.images, output_path, encode_image_with_stb);
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
-    result.stage = stage ? stage : "";
+    result.stage = result.notes.stage ? result.notes.stage : "";
     if (result.code) result.mesh.reset();
     return result;
 }
@@ -126,7 +128,9 @@ inline mesh_ptr convert_milkshape(const temp_dir &dir, const ms3d_fixture::model
     mesh_ptr mesh(create_mesh());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int code = load_ms3d_mesh((dir / name).c_str(), mesh.get());
+    scene_model scene;
+    model_read_notes notes;
+    const int code = load_model_mesh((dir / name).c_str(), mesh.get(), &scene, &notes);
     testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, 0) << err;
@@ -143,7 +147,7 @@ inline mesh_ptr convert_milkshape_own_pose(const temp_dir &dir, const ms3d_fixtu
     const char *stage = nullptr;
     EXPECT_EQ(load_ms3d_scene((dir / name).c_str(), &scene, &stage), 0) << stage;
     mesh_ptr mesh(create_mesh());
-    const int code = build_tkm(mesh.get(), &scene);
+    const int code = convert_scene_to_tkm(mesh.get(), &scene);
     EXPECT_EQ(code, 0);
     return code ? nullptr : std::move(mesh);
 }

@@ -270,7 +270,7 @@ TEST_P(gltf_import_images, an_unusable_image_is_reported_and_the_colour_kept) {
     EXPECT_EQ(got.mesh->num_texture_names, 0);
     EXPECT_EQ(got.mesh->materials[0].num_texture_refs, 0);
     EXPECT_FLOAT_EQ(got.mesh->materials[0].diffuse[2], 0.6f * 255);
-    EXPECT_TRUE(got.notes.images.empty());
+    EXPECT_TRUE(got.scene.images.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -83,7 +83,7 @@ TEST(gltf_import_convert, images_are_named_but_not_written_without_an_output) {
         load_file(dir, "model.glb", gf::glb(gf::build(textured_weapon(gf::png(1, 1, {})))));
     ASSERT_TRUE(got.mesh) << got.err;
     EXPECT_STREQ(got.mesh->texture_names[0].path, "model_skin.png");
-    ASSERT_EQ(got.notes.images.size(), 1u);
+    ASSERT_EQ(got.scene.images.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(dir / "model_skin.png"));
     EXPECT_EQ(got.out.find("Wrote texture"), std::string::npos);
 }

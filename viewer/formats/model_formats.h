@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+// The one table of model formats the viewer and tkmtool read: each format's name, the extensions
+// that choose it, its reader into the neutral model and the builder rules its models take. A name
+// with no extension of the table is read as TKM.
+//
+// Index: model_read_notes | model_format | find_model_format | build_options
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "viewer/mesh/read_failure.h"
+#include "viewer/scene/tkm_builder.h"
+
+struct scene_model;
+struct tka_animation;
+struct tkm_mesh;
+
+// What a reader is told and what it found besides the model.
+struct model_read_notes {
+    // in: the stem glTF images without a file name of their own are named after ("stem_name");
+    // empty: the stem of the file read
+    std::string image_prefix;
+    bool weights = false; // in: a Milkshape model keeps the extra bone weights of version 1.8
+    // out: the stage the result belongs to, a static string ("read_ms3d", "convert_ms3d", ...)
+    const char *stage = nullptr;
+    uint32_t num_weighted = 0;   // out: Milkshape vertices whose extra weights were left out
+    uint32_t num_animations = 0; // out: animations in a glTF file
+    read_failure failure{};      // out: where a failed Milkshape or TKM read stopped
+    std::string error; // out: a failure the reader did not print, in words; empty otherwise
+};
+
+// Reads the file at path into the empty neutral model. 0, or the failed stage's code.
+using model_scene_reader = int (*)(const char *path, scene_model *scene, model_read_notes *notes);
+// Builds the file's animation for the skeleton of mesh into the empty animation; failures printed.
+// 0, or the read's or the build's code.
+using model_animation_loader = int (*)(const char *path, const tkm_mesh *mesh,
+                                       tka_animation *animation);
+
+// One format of the table.
+struct model_format {
+    const char *name;          // in messages: "Milkshape model", "Converted glTF model!"
+    const char *extensions[2]; // lower case, without the dot; null past the last
+    // Null for TKM, which is read straight into a mesh; the others are read into the neutral
+    // model and built.
+    model_scene_reader read_scene;
+    const char *read_stage;  // the stage a failed read is reported under (tkmtool --json)
+    const char *build_stage; // the stage a failed build is reported under
+    // The game's known skeletons take the reference pose (tkm_build_options).
+    bool reference_skeletons;
+    // The viewer's animation load for a file of this format; null: the file is read as TKA.
+    model_animation_loader load_animation;
+};
+
+// The formats, TKM last.
+extern const model_format model_formats[];
+extern const size_t num_model_formats;
+
+// The format the text after the last '.' of path names, in any mix of capitals; TKM for every
+// other name, one without a dot too.
+const model_format &find_model_format(const char *path);
+// Whether format is read into the neutral model (and so can carry animations and images).
+bool reads_scene(const model_format &format);
+// The builder's options for a model of format.
+tkm_build_options build_options(const model_format &format);

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// The load paths: a model file read by its entry in the table of formats and built into a mesh,
+// and a glTF file's animation built for a mesh.
+//
+// Index: load_model_mesh | load_gltf_animation
+#include "viewer/formats/model_load.h"
+
+#include "support/messages.h"
+#include "viewer/files/path_names.h"
+#include "viewer/gltf/gltf_import.h"
+#include "viewer/mesh/tkm_reader.h"
+#include "viewer/scene/scene.h"
+#include "viewer/scene/tka_builder.h"
+#include "viewer/scene/tkm_builder.h"
+
+// ---- load_model_mesh
+
+int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_read_notes *notes) {
+    const model_format &format = find_model_format(path);
+    notes->stage = format.read_stage;
+    if (!reads_scene(format)) {
+        const int code = read_tkm_explained(mesh, path, &notes->failure);
+        if (code) {
+            real_meow("Error loading TarvikMesh: %d\n", code);
+            print_failure_explanation(notes->failure);
+        }
+        return code;
+    }
+    int code = format.read_scene(path, scene, notes);
+    if (code) {
+        if (!notes->error.empty())
+            real_meow("Error loading %s model: %s\n", format.name, notes->error.c_str());
+        return code;
+    }
+    notes->stage = format.build_stage;
+    code = convert_scene_to_tkm(mesh, scene, build_options(format));
+    if (code) {
+        real_meow("Can't convert %s model: %d\n", format.name, code);
+        return code;
+    }
+    real_purr("Converted %s model!\n", format.name);
+    return 0;
+}
+
+// ---- load_gltf_animation
+
+int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation) {
+    scene_model scene;
+    gltf_import_notes notes;
+    if (int code = read_gltf_scene(&scene, path, stem_of(path).c_str(), &notes)) {
+        real_meow("Error loading glTF animation: %s\n", notes.error.c_str());
+        return code;
+    }
+    if (scene.animations.empty()) {
+        real_meow("Error loading glTF animation: %s holds no animation\n", path);
+        return gltf_no_animation;
+    }
+    if (build_tka(animation, scene, 0, mesh)) return gltf_bad_animation;
+    real_purr("Converted glTF animation %s!\n", scene.animations[0].name.c_str());
+    return 0;
+}

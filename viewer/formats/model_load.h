@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// The load paths from a file to what the viewer and tkmtool show and write: a mesh through the
+// table of model formats (read, then built for a converted format), and a glTF file's animation.
+//
+// Index: load_model_mesh | load_gltf_animation
+#pragma once
+
+#include "viewer/formats/model_formats.h"
+
+struct scene_model;
+struct tka_animation;
+struct tkm_mesh;
+
+// Reads the file at path into the empty mesh by its format: a TKM straight, any other format into
+// scene (empty; it keeps the model as read, merged by the build, with the images that are to be
+// written beside the mesh) and built. Failures are printed ("Error loading TarvikMesh: %d" with
+// the line that explains it, the reader's own, "Can't convert glTF model: %d"), a conversion as
+// "Converted glTF model!". 0, or the code of the stage left in notes->stage.
+int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_read_notes *notes);
+
+// The file's first animation built for the skeleton of mesh (bones matched by name), into the
+// empty animation. 0; the read's gltf_import_code, gltf_no_animation, or gltf_bad_animation when
+// it cannot be built. Failures are printed, success as "Converted glTF animation NAME!".
+int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation);
