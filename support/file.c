@@ -15,44 +15,40 @@
 
 /* ---- opening and closing ---------------------------------------------------------------- */
 
-FILE *open_read(const char *path)
-{
+FILE *open_read(const char *path) {
     FILE *stream = open_utf8_path(path, "rb");
-    if (!stream) LK_REPORT_SHARED("Error opening file '%s' for reading: %s\n", path, strerror(errno));
+    if (!stream)
+        LK_REPORT_SHARED("Error opening file '%s' for reading: %s\n", path, strerror(errno));
     return stream;
 }
 
-FILE *open_write(const char *path)
-{
+FILE *open_write(const char *path) {
     FILE *stream = open_utf8_path(path, "wb");
-    if (!stream) LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", path, strerror(errno));
+    if (!stream)
+        LK_REPORT_SHARED("Error opening file '%s' for writing: %s\n", path, strerror(errno));
     return stream;
 }
 
-FILE *open_append(const char *path)
-{
+FILE *open_append(const char *path) {
     FILE *stream = open_utf8_path(path, "ab");
     if (!stream)
         LK_REPORT_SHARED("Error opening file '%s' for appending: %s\n", path, strerror(errno));
     return stream;
 }
 
-int close_file(FILE *stream)
-{
+int close_file(FILE *stream) {
     return stream ? fclose(stream) : 0;
 }
 
 /* ---- positioning ------------------------------------------------------------------------ */
 
 #ifdef LARKSPUR_SHARED_BUILD /* only the shared library reports failed seeks */
-static const char *plural(int32_t offset)
-{
+static const char *plural(int32_t offset) {
     return offset == 1 ? "" : "s";
 }
 #endif
 
-int seek_set(FILE *stream, int32_t offset)
-{
+int seek_set(FILE *stream, int32_t offset) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -2;
@@ -64,8 +60,7 @@ int seek_set(FILE *stream, int32_t offset)
     return result;
 }
 
-int seek_end(FILE *stream, int32_t offset)
-{
+int seek_end(FILE *stream, int32_t offset) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -2;
@@ -77,8 +72,7 @@ int seek_end(FILE *stream, int32_t offset)
     return result;
 }
 
-int seek_cur(FILE *stream, int32_t offset, int origin)
-{
+int seek_cur(FILE *stream, int32_t offset, int origin) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -2;
@@ -90,8 +84,7 @@ int seek_cur(FILE *stream, int32_t offset, int origin)
     return result;
 }
 
-int32_t get_file_position(FILE *stream)
-{
+int32_t get_file_position(FILE *stream) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -2;
@@ -104,8 +97,8 @@ int32_t get_file_position(FILE *stream)
 /* Moves size octets in as many standard block transfers as it takes. 0 when done or at end of
    file (count tells how much moved), non-zero after a stream error, whose indicators are cleared
    so that the stream can be used again. */
-static int transfer(FILE *stream, unsigned char *buffer, uint32_t size, uint32_t *count, int writing)
-{
+static int transfer(FILE *stream, unsigned char *buffer, uint32_t size, uint32_t *count,
+                    int writing) {
     for (;;) {
         size_t moved = writing ? fwrite(buffer, 1, size - *count, stream)
                                : fread(buffer, 1, size - *count, stream);
@@ -125,8 +118,7 @@ static int transfer(FILE *stream, unsigned char *buffer, uint32_t size, uint32_t
     }
 }
 
-int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count)
-{
+int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -1;
@@ -143,8 +135,7 @@ int try_read(FILE *stream, void *buffer, uint32_t size, uint32_t *count)
     return transfer(stream, (unsigned char *)buffer, size, count, 0) ? -3 : 0;
 }
 
-int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count)
-{
+int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count) {
     if (!stream) {
         LK_REPORT("Null file pointer\n");
         return -1;
@@ -162,28 +153,24 @@ int try_write(FILE *stream, const void *buffer, uint32_t size, uint32_t *count)
     return transfer(stream, (unsigned char *)(uintptr_t)buffer, size, count, 1) ? 1 : 0;
 }
 
-int read_arbitrary(FILE *stream, void *buffer, uint32_t size)
-{
+int read_arbitrary(FILE *stream, void *buffer, uint32_t size) {
     uint32_t count;
     return try_read(stream, buffer, size, &count);
 }
 
-int write_arbitrary(FILE *stream, const void *buffer, uint32_t size)
-{
+int write_arbitrary(FILE *stream, const void *buffer, uint32_t size) {
     uint32_t count;
     return try_write(stream, buffer, size, &count);
 }
 
 /* ---- typed transfers -------------------------------------------------------------------- */
 
-#define TYPED_TRANSFER(name, type)                                                             \
-    int read_##name(FILE *stream, type *value)                                                 \
-    {                                                                                          \
-        return read_arbitrary(stream, value, (uint32_t)sizeof(type));                          \
-    }                                                                                          \
-    int write_##name(FILE *stream, const type *value)                                          \
-    {                                                                                          \
-        return write_arbitrary(stream, value, (uint32_t)sizeof(type));                         \
+#define TYPED_TRANSFER(name, type)                                                                 \
+    int read_##name(FILE *stream, type *value) {                                                   \
+        return read_arbitrary(stream, value, (uint32_t)sizeof(type));                              \
+    }                                                                                              \
+    int write_##name(FILE *stream, const type *value) {                                            \
+        return write_arbitrary(stream, value, (uint32_t)sizeof(type));                             \
     }
 
 TYPED_TRANSFER(int8, int8_t)
@@ -196,21 +183,27 @@ TYPED_TRANSFER(float, float)
 TYPED_TRANSFER(double, double)
 
 /* Vectors report which component failed (1-based), not the transfer's own code. */
-static int read_floats(FILE *stream, float *value, int n)
-{
+static int read_floats(FILE *stream, float *value, int n) {
     for (int i = 0; i < n; i++)
         if (read_float(stream, &value[i])) return i + 1;
     return 0;
 }
 
-static int write_floats(FILE *stream, const float *value, int n)
-{
+static int write_floats(FILE *stream, const float *value, int n) {
     for (int i = 0; i < n; i++)
         if (write_float(stream, &value[i])) return i + 1;
     return 0;
 }
 
-int read_vec3(FILE *stream, float *value) { return read_floats(stream, value, 3); }
-int read_vec4(FILE *stream, float *value) { return read_floats(stream, value, 4); }
-int write_vec3(FILE *stream, const float *value) { return write_floats(stream, value, 3); }
-int write_vec4(FILE *stream, const float *value) { return write_floats(stream, value, 4); }
+int read_vec3(FILE *stream, float *value) {
+    return read_floats(stream, value, 3);
+}
+int read_vec4(FILE *stream, float *value) {
+    return read_floats(stream, value, 4);
+}
+int write_vec3(FILE *stream, const float *value) {
+    return write_floats(stream, value, 3);
+}
+int write_vec4(FILE *stream, const float *value) {
+    return write_floats(stream, value, 4);
+}

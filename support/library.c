@@ -5,21 +5,18 @@
 #include "library.h"
 #include "platform_library.h"
 
-int initialise_library_list(library_list *list)
-{
+int initialise_library_list(library_list *list) {
     list->count = 0;
     list->libraries = NULL;
     return 0;
 }
 
-library_handle *alloc_libraries(uint32_t count)
-{
+library_handle *alloc_libraries(uint32_t count) {
     if (count == 0) return NULL;
     return (library_handle *)calloc(count, sizeof(library_handle));
 }
 
-library_handle load_library(const char *name, library_list *list)
-{
+library_handle load_library(const char *name, library_list *list) {
     if (!name) return NULL;
     library_handle library = platform_open_library(name);
     if (!list || !library || list->count == UINT32_MAX) return library;
@@ -33,13 +30,13 @@ library_handle load_library(const char *name, library_list *list)
     return library;
 }
 
-int unload_library(library_handle library, library_list *list)
-{
+int unload_library(library_handle library, library_list *list) {
     if (!library) return 0;
     int result = platform_close_library(library) == 0 ? 0 : 1;
     if (!list || list->count == 0) return result;
     uint32_t at = 0;
-    while (at < list->count && list->libraries[at] != library) at++;
+    while (at < list->count && list->libraries[at] != library)
+        at++;
     if (at == list->count) return result;
     if (list->count == 1) {
         free(list->libraries);
@@ -57,14 +54,12 @@ int unload_library(library_handle library, library_list *list)
     return result;
 }
 
-void *get_function(const char *name, library_handle library)
-{
+void *get_function(const char *name, library_handle library) {
     if (!name || !library) return NULL;
     return platform_library_symbol(library, name);
 }
 
-void *find_function(const char *name, const library_list *list)
-{
+void *find_function(const char *name, const library_list *list) {
     if (!name || !list) return NULL;
     for (uint32_t i = 0; i < list->count; i++) {
         void *address = get_function(name, list->libraries[i]);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-/* larkspur: loading shared libraries by name and finding functions in them (shared library only). */
+/* larkspur: loading shared libraries by name and finding functions in them (shared library only).
+ */
 #ifndef LARKSPUR_LIBRARY_H
 #define LARKSPUR_LIBRARY_H
 
@@ -21,7 +22,8 @@ typedef struct library_list {
 LARKSPUR_API int initialise_library_list(library_list *list);
 /* A zero-filled array of count handles from malloc, or null for 0 or when memory is short. */
 LARKSPUR_API library_handle *alloc_libraries(uint32_t count);
-/* Loads name with the platform's search rules and appends it to list (when given); null on failure. */
+/* Loads name with the platform's search rules and appends it to list (when given); null on failure.
+ */
 LARKSPUR_API library_handle load_library(const char *name, library_list *list);
 /* Unloads library and removes it from list: 0 unloaded (or null handle), 1 the platform refused. */
 LARKSPUR_API int unload_library(library_handle library, library_list *list);

@@ -13,11 +13,13 @@ LARKSPUR_BEGIN_C
 /* Makes one entry of a block array; returns a block from alloc_one, or null. */
 typedef void *(*block_maker)(void);
 
-/* A zero-filled block of size octets (0 gives a valid empty block), or null. Release with cleanup_one. */
+/* A zero-filled block of size octets (0 gives a valid empty block), or null. Release with
+ * cleanup_one. */
 LARKSPUR_API void *alloc_one(uint32_t size);
 /* Releases a block; null is ignored. Non-zero when something was released. */
 LARKSPUR_API int cleanup_one(void *block);
-/* An array of count blocks made by maker (or alloc_one(size)); null, with nothing left over, on failure. */
+/* An array of count blocks made by maker (or alloc_one(size)); null, with nothing left over, on
+ * failure. */
 LARKSPUR_API void **alloc_lots(uint32_t count, uint32_t size, block_maker maker);
 /* A new array of old_count + more blocks, the first old_count holding copies of size octets of the
    old entries; the old array is released on success and untouched on failure (null). */

@@ -4,8 +4,7 @@
 #include <stdio.h>
 #include "messages.h"
 
-int real_meow(const char *format, ...)
-{
+int real_meow(const char *format, ...) {
     va_list args;
     va_start(args, format);
     int written = vfprintf(stderr, format, args);
@@ -13,8 +12,7 @@ int real_meow(const char *format, ...)
     return written;
 }
 
-int real_purr(const char *format, ...)
-{
+int real_purr(const char *format, ...) {
     va_list args;
     va_start(args, format);
     int written = vfprintf(stdout, format, args);
@@ -22,8 +20,7 @@ int real_purr(const char *format, ...)
     return written;
 }
 
-void fmeow(FILE *stream, const char *format, ...)
-{
+void fmeow(FILE *stream, const char *format, ...) {
     if (!stream) return;
     va_list args;
     va_start(args, format);
@@ -31,7 +28,6 @@ void fmeow(FILE *stream, const char *format, ...)
     va_end(args);
 }
 
-void hairball(const char *format, ...)
-{
+void hairball(const char *format, ...) {
     (void)format;
 }

@@ -6,8 +6,7 @@
 #include "paths.h"
 #include "memory.h"
 
-const char *file_extension(const char *path)
-{
+const char *file_extension(const char *path) {
     if (!path) return NULL;
     if (!*path) return path;
     /* The search crosses separators on purpose: dir.old\model yields old\model. */
@@ -19,8 +18,7 @@ const char *file_extension(const char *path)
 
 /* Index of the last '\\' or '/', or -1; on Windows the ':' of a drive ends the folder of
    "D:model.tkm" (model.tkm in drive D's current folder). */
-static long last_separator(const char *path)
-{
+static long last_separator(const char *path) {
     long found = -1;
     for (long i = 0; path[i]; i++)
         if (path[i] == '\\' || path[i] == '/') found = i;
@@ -30,36 +28,31 @@ static long last_separator(const char *path)
     return found;
 }
 
-static char *copy_span(const char *text, size_t length)
-{
+static char *copy_span(const char *text, size_t length) {
     if (length >= UINT32_MAX) return NULL;
     char *block = (char *)alloc_one((uint32_t)length + 1);
     if (block) memcpy(block, text, length);
     return block;
 }
 
-char *get_dirname(const char *path)
-{
+char *get_dirname(const char *path) {
     long separator = last_separator(path);
     return copy_span(path, separator < 0 ? 0 : (size_t)separator + 1);
 }
 
-char *get_basename(const char *path)
-{
+char *get_basename(const char *path) {
     const char *base = path + last_separator(path) + 1;
     return copy_span(base, strlen(base));
 }
 
 /* Appends length characters of text at *used; destination null only counts. */
-static void emit(char *destination, size_t *used, const char *text, size_t length)
-{
+static void emit(char *destination, size_t *used, const char *text, size_t length) {
     if (destination) memcpy(destination + *used, text, length);
     *used += length;
 }
 
 /* Writes (or, with a null destination, measures) the expansion without its terminator. */
-static size_t expand(char *destination, const char *source)
-{
+static size_t expand(char *destination, const char *source) {
     size_t used = 0;
     const char *at = source;
     while (*at) {
@@ -89,8 +82,7 @@ static size_t expand(char *destination, const char *source)
     return used;
 }
 
-uint32_t canonical_path(char *destination, const char *source, uint32_t size)
-{
+uint32_t canonical_path(char *destination, const char *source, uint32_t size) {
     if (!source || (!destination && size)) return 0;
     size_t needed = expand(NULL, source) + 1;
     if (needed > UINT32_MAX) return 0;
@@ -98,8 +90,7 @@ uint32_t canonical_path(char *destination, const char *source, uint32_t size)
     return (uint32_t)needed;
 }
 
-int environment_path(const char *source, char *destination, uint32_t size)
-{
+int environment_path(const char *source, char *destination, uint32_t size) {
     if (!source || !destination || size == 0) return -1;
     size_t length = strlen(source);
     if (length >= size) {
@@ -112,20 +103,17 @@ int environment_path(const char *source, char *destination, uint32_t size)
     return (int)length;
 }
 
-int str_equals(const char *a, const char *b)
-{
+int str_equals(const char *a, const char *b) {
     return strcmp(a, b) == 0;
 }
 
 /* tolower of the character taken as signed; bytes above 0x7F map to themselves. */
-static int lower(char c)
-{
+static int lower(char c) {
     int value = (signed char)c;
     return value < 0 ? value : tolower(value);
 }
 
-int str_equiv(const char *a, const char *b)
-{
+int str_equiv(const char *a, const char *b) {
     for (;; a++, b++) {
         if (lower(*a) != lower(*b)) return 0;
         if (!*a) return 1;

@@ -13,8 +13,7 @@ LARKSPUR_BEGIN_C
 FILE *open_utf8_path(const char *path, const char *mode);
 #else
 /* The system takes UTF-8 names as they are. */
-static inline FILE *open_utf8_path(const char *path, const char *mode)
-{
+static inline FILE *open_utf8_path(const char *path, const char *mode) {
     return fopen(path, mode);
 }
 #endif

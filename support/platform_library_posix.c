@@ -7,29 +7,24 @@
 #include "memory.h"
 #include "platform_library.h"
 
-void *platform_open_library(const char *path)
-{
+void *platform_open_library(const char *path) {
     return dlopen(path, RTLD_NOW);
 }
 
-int platform_close_library(void *library)
-{
+int platform_close_library(void *library) {
     return dlclose(library);
 }
 
-void *platform_library_symbol(void *library, const char *name)
-{
+void *platform_library_symbol(void *library, const char *name) {
     return dlsym(library, name);
 }
 
-const char *platform_library_error(void)
-{
+const char *platform_library_error(void) {
     const char *reason = dlerror();
     return reason ? reason : "";
 }
 
-char *platform_program_directory(void)
-{
+char *platform_program_directory(void) {
     char path[4096];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0 || (size_t)length >= sizeof path - 1) return NULL;

@@ -10,8 +10,7 @@
 static char last_error[512];
 
 /* Keeps the system's message for the last failure, in UTF-8, for platform_library_error. */
-static void note_failure(void)
-{
+static void note_failure(void) {
     DWORD code = GetLastError();
     wchar_t text[256];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
@@ -27,8 +26,7 @@ static void note_failure(void)
         snprintf(last_error, sizeof last_error, "error %lu", (unsigned long)code);
 }
 
-void *platform_open_library(const char *path)
-{
+void *platform_open_library(const char *path) {
     wchar_t *wide = wide_from_utf8(path);
     if (!wide) return NULL;
     HMODULE module = LoadLibraryW(wide);
@@ -37,13 +35,11 @@ void *platform_open_library(const char *path)
     return (void *)module;
 }
 
-int platform_close_library(void *library)
-{
+int platform_close_library(void *library) {
     return FreeLibrary((HMODULE)library) ? 0 : 1;
 }
 
-void *platform_library_symbol(void *library, const char *name)
-{
+void *platform_library_symbol(void *library, const char *name) {
     FARPROC address = GetProcAddress((HMODULE)library, name);
     if (!address) note_failure();
     /* A function address as the data pointer the interface hands out, as dlsym does. */
@@ -52,13 +48,11 @@ void *platform_library_symbol(void *library, const char *name)
     return as_pointer;
 }
 
-const char *platform_library_error(void)
-{
+const char *platform_library_error(void) {
     return last_error;
 }
 
-char *platform_program_directory(void)
-{
+char *platform_program_directory(void) {
     wchar_t path[32768];
     DWORD length = GetModuleFileNameW(NULL, path, sizeof path / sizeof *path);
     if (length == 0 || length >= sizeof path / sizeof *path) return NULL;

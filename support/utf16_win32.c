@@ -7,20 +7,19 @@
 #include "platform_file.h"
 #include "utf16_win32.h"
 
-wchar_t *wide_from_utf8(const char *text)
-{
+wchar_t *wide_from_utf8(const char *text) {
     int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, NULL, 0);
     if (count <= 0) return NULL;
     wchar_t *wide = (wchar_t *)alloc_one((uint32_t)count * sizeof *wide);
-    if (wide && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, count) != count) {
+    if (wide &&
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, count) != count) {
         cleanup_one(wide);
         return NULL;
     }
     return wide;
 }
 
-char *utf8_from_wide(const wchar_t *text)
-{
+char *utf8_from_wide(const wchar_t *text) {
     int count = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
     if (count <= 0) return NULL;
     char *utf8 = (char *)alloc_one((uint32_t)count);
@@ -31,8 +30,7 @@ char *utf8_from_wide(const wchar_t *text)
     return utf8;
 }
 
-FILE *open_utf8_path(const char *path, const char *mode)
-{
+FILE *open_utf8_path(const char *path, const char *mode) {
     wchar_t *wide_path = wide_from_utf8(path);
     wchar_t *wide_mode = wide_from_utf8(mode);
     FILE *stream = NULL;

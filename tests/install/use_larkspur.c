@@ -7,8 +7,7 @@
 #include <larkspur/library.h>
 #include <larkspur/memory.h>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (argc < 2) return 2;
     scratch_file *file = open_scratch_file(argv[1]);
     if (!file) return 1;

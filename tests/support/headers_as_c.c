@@ -8,4 +8,6 @@
 #include "scratch.h"
 
 int headers_as_c_probe(void);
-int headers_as_c_probe(void) { return (int)sizeof(scratch_file) + (int)sizeof(library_list); }
+int headers_as_c_probe(void) {
+    return (int)sizeof(scratch_file) + (int)sizeof(library_list);
+}

@@ -3,5 +3,9 @@
 int probe_value(void);
 const char *probe_name(void);
 
-int probe_value(void) { return PROBE_VALUE; }
-const char *probe_name(void) { return PROBE_NAME; }
+int probe_value(void) {
+    return PROBE_VALUE;
+}
+const char *probe_name(void) {
+    return PROBE_NAME;
+}

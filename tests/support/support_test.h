@@ -15,8 +15,7 @@ extern "C" {
 // The location prefix of a report made by operation in source (e.g. "file.c"): the shared
 // library names the file and line, the viewer's copy names the operation first.
 inline std::string report_pattern(const std::string &operation, const std::string &source,
-                                  const std::string &message)
-{
+                                  const std::string &message) {
 #ifdef LARKSPUR_SHARED_BUILD
     (void)operation;
     return "^[^ ]*support/" + source + ":[0-9]+: " + message + "\n$";
@@ -34,4 +33,5 @@ inline constexpr bool shared_build =
     false;
 #endif
 
-#define EXPECT_REPORT(text, pattern) EXPECT_TRUE(std::regex_match(text, std::regex(pattern))) << (text)
+#define EXPECT_REPORT(text, pattern)                                                               \
+    EXPECT_TRUE(std::regex_match(text, std::regex(pattern))) << (text)

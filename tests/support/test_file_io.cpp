@@ -15,8 +15,7 @@ struct failing_source {
     size_t given = 0;
 };
 
-ssize_t failing_read(void *cookie, char *buffer, size_t size)
-{
+ssize_t failing_read(void *cookie, char *buffer, size_t size) {
     auto *source = static_cast<failing_source *>(cookie);
     if (source->given >= source->good_octets) {
         errno = EIO;
@@ -27,13 +26,13 @@ ssize_t failing_read(void *cookie, char *buffer, size_t size)
     const float one = 1.5f;
     unsigned char pattern[sizeof one];
     std::memcpy(pattern, &one, sizeof one);
-    for (size_t i = 0; i < n; i++) buffer[i] = static_cast<char>(pattern[(source->given + i) % 4]);
+    for (size_t i = 0; i < n; i++)
+        buffer[i] = static_cast<char>(pattern[(source->given + i) % 4]);
     source->given += n;
     return static_cast<ssize_t>(n);
 }
 
-FILE *open_failing(failing_source *source)
-{
+FILE *open_failing(failing_source *source) {
     cookie_io_functions_t io{failing_read, nullptr, nullptr, nullptr};
     FILE *stream = fopencookie(source, "rb", io);
     // Unbuffered, so each typed read reaches the source on its own.
@@ -42,8 +41,7 @@ FILE *open_failing(failing_source *source)
 }
 
 // A stream on the read end of a pipe: every seek on it fails.
-FILE *open_pipe_stream(int fds[2])
-{
+FILE *open_pipe_stream(int fds[2]) {
     EXPECT_EQ(pipe(fds), 0);
     return fdopen(fds[0], "rb");
 }
@@ -51,8 +49,7 @@ FILE *open_pipe_stream(int fds[2])
 
 } // namespace
 
-TEST(file_io, typed_values_are_little_endian_octets_and_read_back)
-{
+TEST(file_io, typed_values_are_little_endian_octets_and_read_back) {
     temp_dir dir;
     std::string path = dir / "values.bin";
     FILE *out = open_write(path.c_str());
@@ -103,8 +100,7 @@ TEST(file_io, typed_values_are_little_endian_octets_and_read_back)
     EXPECT_EQ(v4_back[3], 7.0f);
 }
 
-TEST(file_io, short_read_at_end_of_file_fills_only_what_arrived)
-{
+TEST(file_io, short_read_at_end_of_file_fills_only_what_arrived) {
     temp_dir dir;
     write_all(dir / "six", {1, 2, 3, 4, 0xAA, 0xBB});
     FILE *in = open_read((dir / "six").c_str());
@@ -129,8 +125,7 @@ TEST(file_io, short_read_at_end_of_file_fills_only_what_arrived)
     close_file(in);
 }
 
-TEST(file_io, null_arguments_and_zero_sizes_are_reported_with_their_codes)
-{
+TEST(file_io, null_arguments_and_zero_sizes_are_reported_with_their_codes) {
     temp_dir dir;
     write_all(dir / "f", {1, 2, 3});
     FILE *in = open_read((dir / "f").c_str());
@@ -172,8 +167,7 @@ TEST(file_io, null_arguments_and_zero_sizes_are_reported_with_their_codes)
     EXPECT_EQ(close_file(in), 0);
 }
 
-TEST(file_io, vector_reads_name_the_component_that_failed)
-{
+TEST(file_io, vector_reads_name_the_component_that_failed) {
 #ifdef _WIN32
     SKIP_ON_WINDOWS("a stream that fails on demand needs fopencookie");
 #else
@@ -197,8 +191,7 @@ TEST(file_io, vector_reads_name_the_component_that_failed)
 #endif
 }
 
-TEST(file_io, failed_write_returns_one_and_clears_the_error)
-{
+TEST(file_io, failed_write_returns_one_and_clears_the_error) {
     SKIP_ON_WINDOWS("a device that is always full is /dev/full");
     FILE *full = std::fopen("/dev/full", "wb");
     ASSERT_NE(full, nullptr);
@@ -214,14 +207,14 @@ TEST(file_io, failed_write_returns_one_and_clears_the_error)
     testing::internal::GetCapturedStderr();
     std::fclose(full);
     if (shared_build)
-        EXPECT_REPORT(err, report_pattern("try_write", "file\\.c",
-                                          "Failed to write buffer of size 4: No space left on device"));
+        EXPECT_REPORT(err,
+                      report_pattern("try_write", "file\\.c",
+                                     "Failed to write buffer of size 4: No space left on device"));
     else
         EXPECT_EQ(err, "");
 }
 
-TEST(file_io, reading_a_directory_is_a_stream_error)
-{
+TEST(file_io, reading_a_directory_is_a_stream_error) {
     SKIP_ON_WINDOWS("Windows does not open a directory as a stream");
     temp_dir dir;
     FILE *stream = std::fopen(dir.path.string().c_str(), "rb");
@@ -233,8 +226,7 @@ TEST(file_io, reading_a_directory_is_a_stream_error)
     std::fclose(stream);
 }
 
-TEST(file_io, failed_seeks_report_octet_with_its_plural_ending)
-{
+TEST(file_io, failed_seeks_report_octet_with_its_plural_ending) {
 #ifdef _WIN32
     SKIP_ON_WINDOWS("the messages are glibc's text for ESPIPE on a POSIX pipe");
 #else
@@ -246,13 +238,16 @@ TEST(file_io, failed_seeks_report_octet_with_its_plural_ending)
         const char *operation;
         const char *message;
     } rows[] = {
-        {[](FILE *s) { return seek_set(s, 1); }, "seek_set", "Error skipping 1 octet: Illegal seek"},
-        {[](FILE *s) { return seek_set(s, 2); }, "seek_set", "Error skipping 2 octets: Illegal seek"},
+        {[](FILE *s) { return seek_set(s, 1); }, "seek_set",
+         "Error skipping 1 octet: Illegal seek"},
+        {[](FILE *s) { return seek_set(s, 2); }, "seek_set",
+         "Error skipping 2 octets: Illegal seek"},
         {[](FILE *s) { return seek_end(s, -1); }, "seek_end",
          "Error skipping 4294967295 octets: Illegal seek"},
         {[](FILE *s) { return seek_cur(s, -3, 1); }, "seek_cur",
          "Error seeking -3 octets: Illegal seek"},
-        {[](FILE *s) { return seek_cur(s, 1, 1); }, "seek_cur", "Error seeking 1 octet: Illegal seek"},
+        {[](FILE *s) { return seek_cur(s, 1, 1); }, "seek_cur",
+         "Error seeking 1 octet: Illegal seek"},
     };
     for (const auto &row : rows) {
         testing::internal::CaptureStderr();
@@ -268,8 +263,7 @@ TEST(file_io, failed_seeks_report_octet_with_its_plural_ending)
 #endif
 }
 
-TEST(file_io, seeks_move_the_position)
-{
+TEST(file_io, seeks_move_the_position) {
     temp_dir dir;
     write_all(dir / "ten", std::vector<unsigned char>(10, 0));
     FILE *in = open_read((dir / "ten").c_str());
@@ -282,8 +276,7 @@ TEST(file_io, seeks_move_the_position)
     close_file(in);
 }
 
-TEST(file_io, failed_opens_return_null_and_only_the_shared_library_reports)
-{
+TEST(file_io, failed_opens_return_null_and_only_the_shared_library_reports) {
     temp_dir dir;
     std::string missing = dir / "no/such/file";
     struct {
@@ -299,15 +292,14 @@ TEST(file_io, failed_opens_return_null_and_only_the_shared_library_reports)
         std::string err = testing::internal::GetCapturedStderr();
         if (shared_build)
             EXPECT_REPORT(err, report_pattern(row.operation, "file\\.c",
-                                              std::string("Error opening file '.*' for ") + row.verb +
-                                                  ": No such file or directory"));
+                                              std::string("Error opening file '.*' for ") +
+                                                  row.verb + ": No such file or directory"));
         else
             EXPECT_EQ(err, "");
     }
 }
 
-TEST(file_io, append_adds_to_the_end)
-{
+TEST(file_io, append_adds_to_the_end) {
     temp_dir dir;
     write_all(dir / "a", {1});
     FILE *out = open_append((dir / "a").c_str());

@@ -10,15 +10,13 @@ namespace {
 
 using probe_function = int (*)();
 
-int call(void *address)
-{
+int call(void *address) {
     return reinterpret_cast<probe_function>(address)();
 }
 
 } // namespace
 
-TEST(library, an_empty_list_finds_nothing)
-{
+TEST(library, an_empty_list_finds_nothing) {
     library_list list{7, nullptr};
     EXPECT_EQ(initialise_library_list(&list), 0);
     EXPECT_EQ(list.count, 0u);
@@ -29,8 +27,7 @@ TEST(library, an_empty_list_finds_nothing)
     EXPECT_EQ(alloc_libraries(0), nullptr);
 }
 
-TEST(library, the_first_loaded_library_wins)
-{
+TEST(library, the_first_loaded_library_wins) {
     library_list list;
     initialise_library_list(&list);
     library_handle first = load_library(PROBE_FIRST, &list);
@@ -62,8 +59,7 @@ TEST(library, the_first_loaded_library_wins)
     unload_library(again, &list);
 }
 
-TEST(library, a_missing_library_leaves_the_list_unchanged)
-{
+TEST(library, a_missing_library_leaves_the_list_unchanged) {
     library_list list;
     initialise_library_list(&list);
     library_handle first = load_library(PROBE_FIRST, &list);
@@ -73,8 +69,7 @@ TEST(library, a_missing_library_leaves_the_list_unchanged)
     unload_library(first, &list);
 }
 
-TEST(library, unloading_an_unlisted_library_keeps_the_list)
-{
+TEST(library, unloading_an_unlisted_library_keeps_the_list) {
     library_list list;
     initialise_library_list(&list);
     library_handle listed = load_library(PROBE_FIRST, &list);

@@ -2,8 +2,7 @@
 // The message outlets: where each writes, what it returns, and that nothing stops the program.
 #include "support_test.h"
 
-TEST(messages, meow_writes_to_standard_error_and_counts)
-{
+TEST(messages, meow_writes_to_standard_error_and_counts) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int written = real_meow("%s %d\n", "error", 42);
@@ -14,8 +13,7 @@ TEST(messages, meow_writes_to_standard_error_and_counts)
     EXPECT_EQ(out, "");
 }
 
-TEST(messages, purr_writes_to_standard_output_and_counts)
-{
+TEST(messages, purr_writes_to_standard_output_and_counts) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int written = real_purr("%u octets\n", 7u);
@@ -27,8 +25,7 @@ TEST(messages, purr_writes_to_standard_output_and_counts)
     EXPECT_EQ(err, "");
 }
 
-TEST(messages, fmeow_writes_to_its_stream_and_ignores_null)
-{
+TEST(messages, fmeow_writes_to_its_stream_and_ignores_null) {
     temp_dir dir;
     FILE *stream = std::fopen((dir / "log").c_str(), "w");
     ASSERT_NE(stream, nullptr);
@@ -39,8 +36,7 @@ TEST(messages, fmeow_writes_to_its_stream_and_ignores_null)
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "a=1;");
 }
 
-TEST(messages, hairball_writes_nothing_anywhere)
-{
+TEST(messages, hairball_writes_nothing_anywhere) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     hairball("temp filename: %s\n", "x");
@@ -50,8 +46,7 @@ TEST(messages, hairball_writes_nothing_anywhere)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(messages, report_of_a_null_stream_is_one_prefixed_line)
-{
+TEST(messages, report_of_a_null_stream_is_one_prefixed_line) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(get_file_position(nullptr), -2);
     std::string err = testing::internal::GetCapturedStderr();

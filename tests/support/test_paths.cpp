@@ -8,8 +8,7 @@
 namespace {
 
 // Takes a block returned by get_dirname/get_basename and gives its text, releasing the block.
-std::string take(char *block)
-{
+std::string take(char *block) {
     EXPECT_NE(block, nullptr);
     std::string text = block ? block : "";
     cleanup_one(block);
@@ -19,8 +18,7 @@ std::string take(char *block)
 } // namespace
 
 // The environment as the expansion reads it, on either system.
-void set_variable(const char *name, const char *value)
-{
+void set_variable(const char *name, const char *value) {
 #ifdef _WIN32
     _putenv_s(name, value ? value : "");
 #else
@@ -31,8 +29,7 @@ void set_variable(const char *name, const char *value)
 #endif
 }
 
-TEST(paths, file_extension_points_after_the_last_dot)
-{
+TEST(paths, file_extension_points_after_the_last_dot) {
     const char *model = "model.tkm";
     EXPECT_EQ(file_extension(model), model + 6);
     const char *bare = "model";
@@ -46,8 +43,7 @@ TEST(paths, file_extension_points_after_the_last_dot)
     EXPECT_EQ(file_extension(nullptr), nullptr);
 }
 
-TEST(paths, dirname_keeps_its_final_separator)
-{
+TEST(paths, dirname_keeps_its_final_separator) {
     EXPECT_EQ(take(get_dirname("C:\\meshes\\model.tkm")), "C:\\meshes\\");
     EXPECT_EQ(take(get_dirname("model.tkm")), "");
     EXPECT_EQ(take(get_dirname("/x")), "/");
@@ -61,8 +57,7 @@ TEST(paths, dirname_keeps_its_final_separator)
 #endif
 }
 
-TEST(paths, basename_is_the_part_after_the_last_separator)
-{
+TEST(paths, basename_is_the_part_after_the_last_separator) {
     EXPECT_EQ(take(get_basename("C:\\meshes\\model.tkm")), "model.tkm");
     EXPECT_EQ(take(get_basename("a/b\\c")), "c");
     EXPECT_EQ(take(get_basename("model.tkm")), "model.tkm");
@@ -74,8 +69,7 @@ TEST(paths, basename_is_the_part_after_the_last_separator)
 #endif
 }
 
-TEST(paths, canonical_path_expands_defined_references_only)
-{
+TEST(paths, canonical_path_expands_defined_references_only) {
     set_variable("TARVIK_TEST_ROOT", "/data/swat");
     set_variable("TARVIK_TEST_UNSET", nullptr);
     char out[64];
@@ -92,8 +86,7 @@ TEST(paths, canonical_path_expands_defined_references_only)
     EXPECT_STREQ(out, "");
 }
 
-TEST(paths, canonical_path_that_does_not_fit_leaves_the_destination_alone)
-{
+TEST(paths, canonical_path_that_does_not_fit_leaves_the_destination_alone) {
     set_variable("TARVIK_TEST_ROOT", "/data/swat");
     char out[8];
     std::memset(out, '#', sizeof out);
@@ -104,8 +97,7 @@ TEST(paths, canonical_path_that_does_not_fit_leaves_the_destination_alone)
     EXPECT_STREQ(exact, "/data/swat");
 }
 
-TEST(paths, environment_path_copies_within_its_bound)
-{
+TEST(paths, environment_path_copies_within_its_bound) {
     char out[8];
     EXPECT_EQ(environment_path("abc", out, sizeof out), 3);
     EXPECT_STREQ(out, "abc");
@@ -118,8 +110,7 @@ TEST(paths, environment_path_copies_within_its_bound)
     EXPECT_EQ(out[7], '\0');
 }
 
-TEST(strings, equals_is_exact_and_equiv_ignores_case)
-{
+TEST(strings, equals_is_exact_and_equiv_ignores_case) {
     EXPECT_EQ(str_equiv("MUZZLE", "muzzle"), 1);
     EXPECT_EQ(str_equals("MUZZLE", "muzzle"), 0);
     EXPECT_EQ(str_equals("muzzle", "muzzle"), 1);

@@ -40,8 +40,8 @@ TEST(scratch, temporary_name_lies_beside_the_target_and_stands_only_once_complet
     scratch_file *file = open_scratch_file(target.c_str());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(std::string(file->target_name), target);
-    std::string pattern =
-        "^" + dir.path.generic_string() + "/-?[0-9]+\\." + std::to_string(getpid()) + "\\.model\\.tkm$";
+    std::string pattern = "^" + dir.path.generic_string() + "/-?[0-9]+\\." +
+                          std::to_string(getpid()) + "\\.model\\.tkm$";
     EXPECT_TRUE(std::regex_match(std::string(file->temp_name), std::regex(pattern)))
         << file->temp_name;
     write_text(file, "data");

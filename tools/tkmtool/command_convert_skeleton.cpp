@@ -31,8 +31,7 @@ mesh_ptr read_skeleton(const std::string &path) {
     if (!skeleton) return nullptr;
     if (const int code = read_tkm(skeleton.get(), path.c_str())) {
         std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
-        std::fprintf(stderr, "tkmtool: the skeleton %s is not a readable TKM mesh\n",
-                     path.c_str());
+        std::fprintf(stderr, "tkmtool: the skeleton %s is not a readable TKM mesh\n", path.c_str());
         return nullptr;
     }
     if (check_skeleton(skeleton.get(), path.c_str())) return nullptr;
@@ -91,8 +90,9 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
                 "model size %g)\n",
                 source, skeleton_path.c_str(), report.largest_offset, report.model_size);
     // The image library loads only when an image must change its format on the way out.
-    const bool encoding = std::any_of(scene.images.begin(), scene.images.end(),
-                                      [](const scene_image &i) { return !image_in_named_format(i); });
+    const bool encoding =
+        std::any_of(scene.images.begin(), scene.images.end(),
+                    [](const scene_image &i) { return !image_in_named_format(i); });
     write_scene_images(scene.images, out, encoding ? image_encoder("convert") : nullptr);
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     if (const int code = write_tkm(mesh.get(), out.c_str())) {

@@ -7,8 +7,9 @@
 namespace {
 
 int no_drawing(const char *name) {
-    std::fprintf(stderr, "tkmtool: %s needs a drawing library that this build of tkmtool does not "
-                         "have\n",
+    std::fprintf(stderr,
+                 "tkmtool: %s needs a drawing library that this build of tkmtool does not "
+                 "have\n",
                  name);
     return 1;
 }

@@ -32,8 +32,8 @@ enum gltf_import_code : int {
 
 // What a read found besides the model, and why it failed.
 struct gltf_import_notes {
-    uint32_t num_animations = 0;     // animations in the file
-    std::string error;               // why the read failed, in words; empty on success
+    uint32_t num_animations = 0; // animations in the file
+    std::string error;           // why the read failed, in words; empty on success
 };
 
 // Reads the glTF file at path into the empty neutral model: the mesh name, the skin's joints,

@@ -149,14 +149,14 @@ int apply_sparse(const tinygltf::Model &model, const tinygltf::Accessor &accesso
     const unsigned char *indices = nullptr, *values = nullptr;
     size_t index_stride = 0, value_stride = 0;
     const std::string what = format("the sparse part of accessor %d", index);
-    if (int code =
-            locate(model, sparse.indices.bufferView, tinygltf_compat::sparse_offset(sparse.indices.byteOffset),
-                   count, index_size, true, what, &indices, &index_stride, why))
+    if (int code = locate(model, sparse.indices.bufferView,
+                          tinygltf_compat::sparse_offset(sparse.indices.byteOffset), count,
+                          index_size, true, what, &indices, &index_stride, why))
         return code;
     const size_t element_size = size_t(out->components) * size_t(component_size);
-    if (int code =
-            locate(model, sparse.values.bufferView, tinygltf_compat::sparse_offset(sparse.values.byteOffset),
-                   count, element_size, true, what, &values, &value_stride, why))
+    if (int code = locate(model, sparse.values.bufferView,
+                          tinygltf_compat::sparse_offset(sparse.values.byteOffset), count,
+                          element_size, true, what, &values, &value_stride, why))
         return code;
     for (size_t k = 0; k < count; k++) {
         const double at = component_at(indices + k * index_stride, index_type, false);

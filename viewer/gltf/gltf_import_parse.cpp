@@ -269,7 +269,8 @@ int parse_gltf(tinygltf::Model *model, const uint8_t *data, size_t size, const c
     tinygltf::TinyGLTF loader;
     std::string err, warn;
     if (!tinygltf_compat::set_file_callbacks(
-            &loader, {file_exists, expand_path, read_whole_file, write_whole_file, file_size, &files},
+            &loader,
+            {file_exists, expand_path, read_whole_file, write_whole_file, file_size, &files},
             &err)) {
         *why = "the glTF library refused the file access: " + first_line(err);
         return gltf_bad_document;

@@ -9,13 +9,11 @@
 
 #include "viewer/app/app_state.h"
 
-void prefer_window_framebuffer()
-{
+void prefer_window_framebuffer() {
     setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
 }
 
-SDL_Surface *create_gl_window(int32_t width, int32_t height)
-{
+SDL_Surface *create_gl_window(int32_t width, int32_t height) {
     app_state.window_width = width;
     app_state.window_height = height;
     std::printf("Creating surface: ");
@@ -36,8 +34,7 @@ SDL_Surface *create_gl_window(int32_t width, int32_t height)
     return surface;
 }
 
-int32_t init_gl_state(int32_t width, int32_t height)
-{
+int32_t init_gl_state(int32_t width, int32_t height) {
     std::printf("Initialising %dx%d OpenGL window:\n", width, height);
 
     std::printf("  Shading: flat\n");
@@ -59,7 +56,8 @@ int32_t init_gl_state(int32_t width, int32_t height)
     // The aspect is fixed at 4:3 (as a float), whatever the window's size.
     gluPerspective(60.0, 1.3333333730697632, 1.0, 200.0);
 
-    std::printf("  Depth testing and culling etc: GL_LEQUAL depth testing, GL_CW/GL_BACK culling\n");
+    std::printf(
+        "  Depth testing and culling etc: GL_LEQUAL depth testing, GL_CW/GL_BACK culling\n");
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glFrontFace(GL_CW);

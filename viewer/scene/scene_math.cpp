@@ -64,7 +64,8 @@ std::vector<std::array<float, 16>> scene_joint_worlds(const scene_model &scene) 
     return worlds;
 }
 
-double scene_model_size(const scene_model &scene, const std::vector<std::array<float, 16>> &worlds) {
+double scene_model_size(const scene_model &scene,
+                        const std::vector<std::array<float, 16>> &worlds) {
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
     auto take = [&](const float *p) {
         for (int k = 0; k < 3; k++)

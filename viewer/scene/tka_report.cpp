@@ -159,10 +159,9 @@ float report_dropped_motion(const scene_model &scene, const scene_animation &ani
                                                           : "scales";
     const double size = scene_model_size(scene, bind);
     // A share tells a user whether the loss shows; the bone tells them where to look.
-    const std::string share =
-        size > 0 ? " (" + format_share(largest / size) + " of the model's size, " +
-                       format_number(size) + ")"
-                 : std::string();
+    const std::string share = size > 0 ? " (" + format_share(largest / size) +
+                                             " of the model's size, " + format_number(size) + ")"
+                                       : std::string();
     const std::string bone =
         most > 0 ? ", bone '" + scene.joints[most_moved].name + "' the most" : std::string();
     real_meow("Animation '%s': a TKA holds only rotations, so its bone %s are left out; they would "

@@ -66,8 +66,8 @@ inline std::vector<long> obj_points_of_vertices(const std::string &path, const M
     std::vector<size_t> corners; // the mesh's corners in the order the faces name them
     for (uint32_t r = 0; r < mesh.num_material_runs; ++r)
         for (uint32_t t = mesh.material_runs[r].first_triangle;
-             t < uint32_t{mesh.material_runs[r].first_triangle} +
-                     mesh.material_runs[r].triangle_count;
+             t <
+             uint32_t{mesh.material_runs[r].first_triangle} + mesh.material_runs[r].triangle_count;
              ++t)
             for (uint16_t c : mesh.triangles[t].corners)
                 corners.push_back(c);

@@ -67,7 +67,8 @@ inline std::vector<vec3> corners_of(const std::vector<std::array<rest_corner, 3>
 // The largest distance between a corner of a triangle of before and the nearest corner of the
 // triangle of after at the same index; and whether the nearest corners carry the same hit colour.
 inline double triangle_distance(const std::vector<std::array<rest_corner, 3>> &before,
-                         const std::vector<std::array<rest_corner, 3>> &after, size_t *hit_misses) {
+                                const std::vector<std::array<rest_corner, 3>> &after,
+                                size_t *hit_misses) {
     double largest = before.size() == after.size() ? 0 : std::numeric_limits<double>::infinity();
     for (size_t t = 0; t < std::min(before.size(), after.size()); t++)
         for (const rest_corner &corner : before[t]) {

@@ -55,10 +55,10 @@ mat4 node_matrix(const json &node) {
     const json r = node.value("rotation", json::array({0, 0, 0, 1}));
     const json t = node.value("translation", json::array({0, 0, 0}));
     const double x = r[0], y = r[1], z = r[2], w = r[3];
-    mat4 m = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w), 0,
-              2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
-              2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
-              t[0].get<double>(), t[1].get<double>(), t[2].get<double>(), 1};
+    mat4 m = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
+              2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
+              2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
+              t[0].get<double>(),      t[1].get<double>(),      t[2].get<double>(),      1};
     return m;
 }
 
@@ -81,8 +81,8 @@ void set_node_matrix(json &node, const mat4 &m) {
         z = (at(1, 2) + at(2, 1)) / s;
     } else {
         const double s = std::sqrt(1 + at(2, 2) - at(0, 0) - at(1, 1)) * 2;
-        w = (at(1, 0) - at(0, 1)) / s, x = (at(0, 2) + at(2, 0)) / s,
-        y = (at(1, 2) + at(2, 1)) / s, z = s / 4;
+        w = (at(1, 0) - at(0, 1)) / s, x = (at(0, 2) + at(2, 0)) / s, y = (at(1, 2) + at(2, 1)) / s,
+        z = s / 4;
     }
     node.erase("matrix");
     node["rotation"] = {x, y, z, w};
@@ -97,10 +97,22 @@ vec3 normalized(const vec3 &v) {
 // The rotation by angle (radians) about the unit axis, as a matrix.
 mat4 axis_rotation(const vec3 &a, double angle) {
     const double c = std::cos(angle), s = std::sin(angle), t = 1 - c;
-    return {t * a[0] * a[0] + c,        t * a[0] * a[1] + s * a[2], t * a[0] * a[2] - s * a[1], 0,
-            t * a[0] * a[1] - s * a[2], t * a[1] * a[1] + c,        t * a[1] * a[2] + s * a[0], 0,
-            t * a[0] * a[2] + s * a[1], t * a[1] * a[2] - s * a[0], t * a[2] * a[2] + c,        0,
-            0,                          0,                          0,                          1};
+    return {t * a[0] * a[0] + c,
+            t * a[0] * a[1] + s * a[2],
+            t * a[0] * a[2] - s * a[1],
+            0,
+            t * a[0] * a[1] - s * a[2],
+            t * a[1] * a[1] + c,
+            t * a[1] * a[2] + s * a[0],
+            0,
+            t * a[0] * a[2] + s * a[1],
+            t * a[1] * a[2] - s * a[0],
+            t * a[2] * a[2] + c,
+            0,
+            0,
+            0,
+            0,
+            1};
 }
 
 // The shortest rotation that carries the unit vector from onto the unit vector to.
@@ -180,7 +192,8 @@ void turn_bones_as_blender_does(const std::string &gltf_path) {
             direction = {world[n][4], world[n][5], world[n][6]};
         const vec3 y_axis = {world[n][4], world[n][5], world[n][6]};
         const double roll = 0.3 + 0.07 * joint_of_node[n];
-        mat4 rotation = multiply(axis_rotation(direction, roll), rotation_between(y_axis, direction));
+        mat4 rotation =
+            multiply(axis_rotation(direction, roll), rotation_between(y_axis, direction));
         rotation[12] = rotation[13] = rotation[14] = 0;
         mat4 now = multiply(rotation, world[n]);
         now[12] = world[n][12], now[13] = world[n][13], now[14] = world[n][14];
@@ -189,9 +202,9 @@ void turn_bones_as_blender_does(const std::string &gltf_path) {
     for (size_t n = 0; n < count; n++)
         turn(n);
     for (size_t n = 0; n < count; n++) {
-        const mat4 local = parent[n] < 0 ? turned[n]
-                                         : multiply(rigid_inverse(turned[size_t(parent[n])]),
-                                                    turned[n]);
+        const mat4 local = parent[n] < 0
+                               ? turned[n]
+                               : multiply(rigid_inverse(turned[size_t(parent[n])]), turned[n]);
         set_node_matrix(nodes[n], local);
         nodes[n].erase("extras");
     }
@@ -199,11 +212,12 @@ void turn_bones_as_blender_does(const std::string &gltf_path) {
     // Inverse bind matrices: the new joint's inverse, times what the old one carried.
     const json &accessor = doc["accessors"][skin["inverseBindMatrices"].get<size_t>()];
     const json &view = doc["bufferViews"][accessor["bufferView"].get<size_t>()];
-    const std::string bin_path =
-        (std::filesystem::path(gltf_path).parent_path() / doc["buffers"][0]["uri"].get<std::string>())
-            .string();
+    const std::string bin_path = (std::filesystem::path(gltf_path).parent_path() /
+                                  doc["buffers"][0]["uri"].get<std::string>())
+                                     .string();
     std::vector<unsigned char> bin = read_all(bin_path);
-    const size_t offset = view.value("byteOffset", size_t{0}) + accessor.value("byteOffset", size_t{0});
+    const size_t offset =
+        view.value("byteOffset", size_t{0}) + accessor.value("byteOffset", size_t{0});
     for (size_t j = 0; j < skin["joints"].size(); j++) {
         const size_t n = skin["joints"][j].get<size_t>();
         float stored[16];
@@ -225,13 +239,16 @@ void turn_bones_as_blender_does(const std::string &gltf_path) {
 
 // The bone records of a TKM file as they stand in it (from the bone count to the last rotation).
 std::vector<unsigned char> bone_bytes(const std::vector<unsigned char> &file) {
-    auto u16 = [&](size_t at) { return at + 2 <= file.size() ? size_t(file[at] | file[at + 1] << 8) : 0; };
+    auto u16 = [&](size_t at) {
+        return at + 2 <= file.size() ? size_t(file[at] | file[at + 1] << 8) : 0;
+    };
     const size_t start = 24 + u16(22);
     size_t at = start + 2;
     for (size_t b = 0, count = u16(start); b < count && at < file.size(); b++)
         at += 4 + u16(at + 2) + 2 + 12 + 16;
     at = std::min(at, file.size());
-    return std::vector<unsigned char>(file.begin() + long(std::min(start, at)), file.begin() + long(at));
+    return std::vector<unsigned char>(file.begin() + long(std::min(start, at)),
+                                      file.begin() + long(at));
 }
 
 struct SkeletonConvert : testing::Test {
@@ -312,7 +329,8 @@ struct SkeletonConvert : testing::Test {
                 if (text(other.name, other.name_length) != text(bone.name, bone.name_length))
                     continue;
                 double dot = 0;
-                for (int i = 0; i < 4; i++) dot += double(bone.rotation[i]) * other.rotation[i];
+                for (int i = 0; i < 4; i++)
+                    dot += double(bone.rotation[i]) * other.rotation[i];
                 turn = 2 * std::acos(std::min(1.0, std::fabs(dot)));
             }
             largest = std::max(largest, turn);
@@ -328,10 +346,10 @@ struct SkeletonConvert : testing::Test {
         *size = size_of(corners_of(posed_triangles(officer.get())));
         double largest = 0;
         for (uint32_t f = 0; f < walk->num_frames; f++)
-            largest = std::max(largest,
-                               triangle_distance(posed_triangles(officer.get(), walk.get(), int32_t(f)),
-                                                 posed_triangles(other.get(), again.get(), int32_t(f)),
-                                                 hit_misses));
+            largest = std::max(
+                largest, triangle_distance(posed_triangles(officer.get(), walk.get(), int32_t(f)),
+                                           posed_triangles(other.get(), again.get(), int32_t(f)),
+                                           hit_misses));
         return largest;
     }
 };
@@ -402,17 +420,18 @@ TEST_F(SkeletonConvert, ThroughBlendersOwnGltfImportAndExportTheGameSkeletonCome
 
 TEST_F(SkeletonConvert, AnAnimationOutTakesTheSkeletonAsItsMesh) {
     const std::string officer = samples + "/SWT_Officer.tkm";
-    ASSERT_EQ(run({"export-gltf", "--anim", samples + "/SWT_Walk.tka", officer, dir / "o.glb"}).status,
-              0);
+    ASSERT_EQ(
+        run({"export-gltf", "--anim", samples + "/SWT_Walk.tka", officer, dir / "o.glb"}).status,
+        0);
     tool_result a = run({"convert", "--skeleton", officer, dir / "o.glb", dir / "a.tka"});
     ASSERT_EQ(a.status, 0) << a.err;
     tool_result b = run({"convert", "--mesh", officer, dir / "o.glb", dir / "b.tka"});
     ASSERT_EQ(b.status, 0) << b.err;
     EXPECT_EQ(read_all(dir / "a.tka"), read_all(dir / "b.tka"));
-    EXPECT_EQ(run({"convert", "--mesh", officer, "--skeleton", officer, dir / "o.glb",
-                   dir / "c.tka"})
-                  .status,
-              1);
+    EXPECT_EQ(
+        run({"convert", "--mesh", officer, "--skeleton", officer, dir / "o.glb", dir / "c.tka"})
+            .status,
+        1);
 }
 
 // ---- small models built in code
@@ -465,8 +484,8 @@ void SkeletonConvert::expect_chain_on_skeleton(const std::string &model) {
     write_all(dir / "chain.glb", chain_glb({"j0", "j1", "j2"}));
     write_all(dir / "chain.ms3d", chain_ms3d({"j0", "j1", "j2"}));
     write_all(dir / "skeleton.tkm", chain_skeleton({"j0", "j1", "j2"}));
-    tool_result r = run({"convert", "--skeleton", dir / "skeleton.tkm", dir / model,
-                         dir / "out.tkm"});
+    tool_result r =
+        run({"convert", "--skeleton", dir / "skeleton.tkm", dir / model, dir / "out.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Warning"), std::string::npos) << r.err;
     EXPECT_EQ(bone_bytes(read_all(dir / "out.tkm")), bone_bytes(read_all(dir / "skeleton.tkm")));
@@ -502,8 +521,8 @@ void SkeletonConvert::expect_chain_on_skeleton(const std::string &model) {
 TEST_F(SkeletonConvert, AJointAwayFromItsBoneIsReportedWithItsDistanceAndTheConversionGoesOn) {
     write_all(dir / "chain.glb", chain_glb({"j0", "j1", "j2"}));
     write_all(dir / "skeleton.tkm", chain_skeleton({"j0", "j1", "j2"}, 1.5f));
-    tool_result r = run({"convert", "--skeleton", dir / "skeleton.tkm", dir / "chain.glb",
-                         dir / "out.tkm"});
+    tool_result r =
+        run({"convert", "--skeleton", dir / "skeleton.tkm", dir / "chain.glb", dir / "out.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Warning: joint 'j2' stands 0.5 units"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("'j1'"), std::string::npos) << r.err;
@@ -549,8 +568,8 @@ TEST_F(SkeletonConvert, BadInputIsRefusedByNameAndTheTargetIsLeftAlone) {
         write_all(dir / c.model_name, c.model);
         const std::vector<unsigned char> kept = {'k', 'e', 'p', 't'};
         write_all(dir / "out.tkm", kept);
-        tool_result r = run({"convert", "--skeleton", dir / "skeleton.tkm", dir / c.model_name,
-                             dir / "out.tkm"});
+        tool_result r = run(
+            {"convert", "--skeleton", dir / "skeleton.tkm", dir / c.model_name, dir / "out.tkm"});
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(read_all(dir / "out.tkm"), kept);

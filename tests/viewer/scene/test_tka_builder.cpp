@@ -187,13 +187,16 @@ TEST(build_tka, what_is_left_out_is_named_and_measured) {
         std::vector<scene_track> tracks;
         const char *note; // after "Animation 'wave': a TKA holds only rotations, so its bone "
     } cases[] = {
-        {"a translation", {moved},
+        {"a translation",
+         {moved},
          "translations are left out; they would have moved a vertex by up to 0.5 (25% of the "
          "model's size, 2), bone 'j2' the most\n"},
-        {"a scale", {grown},
+        {"a scale",
+         {grown},
          "scales are left out; they would have moved a vertex by up to 1 (50% of the model's "
          "size, 2), bone 'j2' the most\n"},
-        {"both", {moved, grown},
+        {"both",
+         {moved, grown},
          // j2 stands at 1 + 2 x 1.5 instead of 2.
          "translations and scales are left out; they would have moved a vertex by up to 2 (100% "
          "of the model's size, 2), bone 'j2' the most\n"},

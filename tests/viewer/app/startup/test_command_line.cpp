@@ -9,8 +9,7 @@
 namespace {
 
 // Parses args as a command line whose first word is the program name, from fresh start values.
-void parse(std::vector<const char *> args)
-{
+void parse(std::vector<const char *> args) {
     app_state = app_state_record{};
     args.insert(args.begin(), "tarvik");
     parse_command_line(static_cast<int>(args.size()), const_cast<char **>(args.data()));
@@ -18,8 +17,7 @@ void parse(std::vector<const char *> args)
 
 } // namespace
 
-TEST(command_line, no_arguments_keeps_the_start_values)
-{
+TEST(command_line, no_arguments_keeps_the_start_values) {
     parse({});
     EXPECT_EQ(app_state.show_bones, 0);
     EXPECT_EQ(app_state.show_mesh, 1);
@@ -37,8 +35,7 @@ TEST(command_line, no_arguments_keeps_the_start_values)
     EXPECT_EQ(app_state.mesh_filter_index, 1u);
 }
 
-TEST(command_line, each_option_sets_its_flags)
-{
+TEST(command_line, each_option_sets_its_flags) {
     parse({"--bones", "--nomesh"});
     EXPECT_EQ(app_state.show_bones, 1);
     EXPECT_EQ(app_state.show_mesh, 0);
@@ -53,8 +50,7 @@ TEST(command_line, each_option_sets_its_flags)
     EXPECT_EQ(app_state.joystick_enabled, 0);
 }
 
-TEST(command_line, case_matters_and_unknown_words_are_ignored)
-{
+TEST(command_line, case_matters_and_unknown_words_are_ignored) {
     parse({"--NOTEXTURES", "model.tkm", "--bone", "-bones", "--bones=1", ""});
     EXPECT_EQ(app_state.show_textures, 1);
     EXPECT_EQ(app_state.white_materials, 1);
@@ -62,8 +58,7 @@ TEST(command_line, case_matters_and_unknown_words_are_ignored)
     EXPECT_EQ(app_state.mesh, nullptr);
 }
 
-TEST(command_line, repeated_options_and_the_program_name_itself)
-{
+TEST(command_line, repeated_options_and_the_program_name_itself) {
     parse({"--bones", "--bones"});
     EXPECT_EQ(app_state.show_bones, 1);
     // The first word is the program's name, never an option.

@@ -10,8 +10,7 @@ namespace {
 
 class gl_state : public testing::Test {
   protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         prefer_window_framebuffer();
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
@@ -30,8 +29,7 @@ class gl_state : public testing::Test {
 SDL_Surface *gl_state::surface = nullptr;
 std::string gl_state::output;
 
-GLint integer(GLenum name)
-{
+GLint integer(GLenum name) {
     GLint value[4] = {};
     glGetIntegerv(name, value);
     return value[0];
@@ -39,18 +37,17 @@ GLint integer(GLenum name)
 
 } // namespace
 
-TEST_F(gl_state, window_creation_prints_its_steps)
-{
+TEST_F(gl_state, window_creation_prints_its_steps) {
     EXPECT_EQ(app_state.window_width, 640);
     EXPECT_EQ(app_state.window_height, 480);
     EXPECT_EQ(output.rfind("Creating surface: ", 0), 0u) << output;
     EXPECT_NE(output.find(" bpp window with handle 0x"), std::string::npos);
-    EXPECT_NE(output.find("Initialising 640x480 OpenGL window:\n  Shading: flat\n"), std::string::npos);
+    EXPECT_NE(output.find("Initialising 640x480 OpenGL window:\n  Shading: flat\n"),
+              std::string::npos);
     EXPECT_NE(output.find("  Texturing: decal\nOpenGL is ready.\n"), std::string::npos);
 }
 
-TEST_F(gl_state, fixed_state_reads_back)
-{
+TEST_F(gl_state, fixed_state_reads_back) {
     EXPECT_EQ(integer(GL_SHADE_MODEL), GL_FLAT);
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
@@ -84,9 +81,11 @@ TEST_F(gl_state, fixed_state_reads_back)
     EXPECT_EQ(integer(GL_LIGHT_MODEL_LOCAL_VIEWER), 1);
     GLfloat ambient[4];
     glGetFloatv(GL_LIGHT_MODEL_AMBIENT, ambient);
-    for (float c : ambient) EXPECT_EQ(c, 1.0f);
+    for (float c : ambient)
+        EXPECT_EQ(c, 1.0f);
     glGetLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    for (float c : ambient) EXPECT_EQ(c, 1.0f);
+    for (float c : ambient)
+        EXPECT_EQ(c, 1.0f);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 640);
@@ -95,8 +94,7 @@ TEST_F(gl_state, fixed_state_reads_back)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(gl_state, projection_is_sixty_degrees_at_four_to_three_whatever_the_size)
-{
+TEST_F(gl_state, projection_is_sixty_degrees_at_four_to_three_whatever_the_size) {
     // gluPerspective(60, 4/3, 1, 200): f = 1 / tan(30 degrees).
     GLfloat projection[16];
     EXPECT_EQ(init_gl_state(300, 300), 0);
