@@ -4,7 +4,7 @@
 // Index: readers | the table | find_model_format | build_options
 #include "viewer/formats/model_formats.h"
 
-#include "support/memory.h"
+#include "support/paths.h"
 #include "viewer/files/path_names.h"
 #include "viewer/formats/model_load.h"
 #include "viewer/gltf/gltf_import.h"

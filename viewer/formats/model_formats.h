@@ -39,7 +39,7 @@ using model_animation_loader = int (*)(const char *path, const tkm_mesh *mesh,
 
 // One format of the table.
 struct model_format {
-    const char *name;          // in messages: "Milkshape model", "Converted glTF model!"
+    const char *name;          // the format's own name: "Milkshape", "glTF", "TarvikMesh"
     const char *extensions[2]; // lower case, without the dot; null past the last
     // Null for TKM, which is read straight into a mesh; the others are read into the neutral
     // model and built.

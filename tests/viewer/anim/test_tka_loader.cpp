@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/mesh_loading.h"
+#include "viewer/anim/tka_format.h"
 #include "viewer/anim/tka_loader.h"
 
 namespace {
@@ -136,7 +137,7 @@ TEST_F(TkaLoader, FilesWithoutFramesAreRefused) {
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
         animation_ptr a = load_animation_bytes(dir, c.file, c.mesh, &code);
-        EXPECT_EQ(code, 17);
+        EXPECT_EQ(code, tka_code_no_frames);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tka" + " has no frames\n");
         EXPECT_EQ(a->num_frames, 0);
         EXPECT_EQ(a->frames, nullptr);
@@ -153,13 +154,13 @@ TEST_F(TkaLoader, EmptyAndShortFilesAreNotATkm) {
         testing::internal::CaptureStderr();
         load_animation_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + long(size)),
                              mesh.get(), &code);
-        EXPECT_EQ(code, 1) << size << " octets";
+        EXPECT_EQ(code, tka_code_not_usable) << size << " octets";
         EXPECT_EQ(testing::internal::GetCapturedStderr(), dir / "fixture.tka" + " is not a TKM\n")
             << size << " octets";
     }
     load_animation_bytes(dir, std::vector<uint8_t>(whole.begin(), whole.begin() + 16), mesh.get(),
                          &code);
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(code, tka_code_header_word);
 }
 
 TEST_F(TkaLoader, MagicAndBoneCountAreChecked) {
@@ -214,11 +215,11 @@ TEST_F(TkaLoader, FramesClaimedBeyondTheFileAreNotAllocated) {
     // The frame count is the last field labelled 9 (bone parents carry that code too).
     size_t count_at = 0;
     for (size_t i = 0; i < file.codes.size(); ++i)
-        if (file.codes[i] == 9) count_at = i - 1;
+        if (file.codes[i] == tka_code_frame_count) count_at = i - 1;
     file.bytes[count_at] = 0xFF;
     file.bytes[count_at + 1] = 0xFF;
     load_animation_bytes(dir, file.bytes, mesh.get(), &code);
-    EXPECT_EQ(code, 10); // the third frame's first field is where the file ends
+    EXPECT_EQ(code, tka_code_aux_vector1); // the third frame's first field is where the file ends
 }
 
 } // namespace

@@ -88,30 +88,30 @@ TEST(ms3d_reader, magic_and_version) {
     for (uint32_t version : {5u, 0x80000000u, 0xFFFFFFFFu}) {
         m.version = version;
         read_bytes(fx::bytes(m), &code);
-        EXPECT_EQ(code, -2) << version;
+        EXPECT_EQ(code, ms3d_code_unknown_version) << version;
     }
     m.version = 4;
     m.magic[9] = '1';
     read_bytes(fx::bytes(m), &code);
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(code, ms3d_code_wrong_magic);
     m.magic[9] = '0';
     m.magic[0] = 'm'; // the comparison is exact
     read_bytes(fx::bytes(m), &code);
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(code, ms3d_code_wrong_magic);
 }
 
 TEST(ms3d_reader, short_files_and_missing_files) {
     int code = 0;
     read_bytes({}, &code);
-    EXPECT_EQ(code, -1) << "an empty file is not a Milkshape file";
+    EXPECT_EQ(code, ms3d_code_wrong_magic) << "an empty file is not a Milkshape file";
     read_bytes({'M', 'S', '3', 'D'}, &code);
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(code, ms3d_code_wrong_magic);
     std::vector<uint8_t> header = {'M', 'S', '3', 'D', '0', '0', '0', '0', '0', '0', 4, 0};
     read_bytes(header, &code);
-    EXPECT_EQ(code, 3) << "the version ends early";
+    EXPECT_EQ(code, ms3d_code_version) << "the version ends early";
     std::vector<uint8_t> wrong = {'X', 'S', '3', 'D', '0', '0', '0', '0', '0', '0', 4, 0};
     read_bytes(wrong, &code);
-    EXPECT_EQ(code, -1) << "a wrong magic wins over a short version";
+    EXPECT_EQ(code, ms3d_code_wrong_magic) << "a wrong magic wins over a short version";
 
     model_ptr model(create_ms3d());
     EXPECT_EQ(read_ms3d(model.get(), "/nonexistent/dir/model.ms3d"), 1);
@@ -170,11 +170,11 @@ TEST(ms3d_reader, a_failure_keeps_what_was_read_for_release) {
     // Cut in the second joint's second position key: the first joint and keys are all there.
     size_t offset = 0;
     for (const fx::field &f : w.fields)
-        if (f.code == 56) offset = f.offset;
+        if (f.code == ms3d_code_position_key_value) offset = f.offset;
     std::vector<uint8_t> cut(w.bytes.begin(), w.bytes.begin() + long(offset + 4));
     int code = 0;
     model_ptr m = read_bytes(cut, &code);
-    EXPECT_EQ(code, 56);
+    EXPECT_EQ(code, ms3d_code_position_key_value);
     ASSERT_EQ(m->num_joints, 2);
     EXPECT_STREQ(m->joints[0].name, "root");
     EXPECT_EQ(m->joints[1].num_position_keys, 2);
