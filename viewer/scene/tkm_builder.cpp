@@ -15,16 +15,17 @@ int build_tkm_bones(tkm_mesh *mesh, const scene_model &scene, const tkm_build_op
     if (scene.name.empty() || scene.name.size() > tkm_most_elements) {
         real_meow("The model's name is empty or longer than a TKM can hold.  Can't use this "
                   "model!\n");
-        return 1;
+        return tkm_build_failed_bones;
     }
     mesh->header_word = 1029;
     const uint16_t length = static_cast<uint16_t>(scene.name.size());
     mesh->name = alloc_counted_string(scene.name.data(), length);
-    if (!mesh->name) return 1;
+    if (!mesh->name) return tkm_build_failed_bones;
     mesh->name_length = length;
     mesh->num_blends = 0;
     mesh->blends = nullptr;
-    return convert_bones(mesh, &scene, options.reference_skeletons) ? 1 : 0;
+    return convert_bones(mesh, &scene, options.reference_skeletons) ? tkm_build_failed_bones
+                                                                    : tkm_build_done;
 }
 
 // ---- the rest of the build
@@ -34,11 +35,12 @@ namespace {
 // Vertices, triangles and materials of a merged scene onto the mesh's bones, then the class.
 int build_tkm_geometry(tkm_mesh *mesh, const scene_model &scene, const tkm_build_options &options) {
     std::vector<uint32_t> tkm_index;
-    if (assign_vertices(mesh, &scene, &tkm_index)) return 2;
-    if (convert_triangles(mesh, &scene, tkm_index, options.method, options.source)) return 3;
-    if (convert_materials(mesh, &scene)) return 4;
+    if (assign_vertices(mesh, &scene, &tkm_index)) return tkm_build_failed_vertices;
+    if (convert_triangles(mesh, &scene, tkm_index, options.method, options.source))
+        return tkm_build_failed_triangles;
+    if (convert_materials(mesh, &scene)) return tkm_build_failed_materials;
     mesh->class_name = model_class_name(mesh);
-    return 0;
+    return tkm_build_done;
 }
 
 } // namespace
@@ -48,7 +50,8 @@ int build_tkm_geometry(tkm_mesh *mesh, const scene_model &scene, const tkm_build
 int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options) {
     // The merge runs after the bones so that their notes come first, as the user has seen them.
     if (int code = build_tkm_bones(mesh, *scene, options)) return code;
-    if (merge_scene_vertices(scene, options.method, options.source)) return 2;
+    if (merge_scene_vertices(scene, options.method, options.source))
+        return tkm_build_failed_vertices;
     return build_tkm_geometry(mesh, *scene, options);
 }
 

@@ -31,10 +31,19 @@ inline constexpr uint32_t tkm_most_triangles = 21845;
 
 // The steps of a conversion, in order: the mesh's name and bones (build_tkm_bones), the merge of
 // the scene's coincident vertices (merge_scene_vertices, the only step that changes the scene),
-// then vertices, triangles and materials. Each returns 0, or the failed step: 1 bones, 2
-// vertices, 3 triangles, 4 materials; each failing step prints why. Nothing is printed on success
-// but the bone step's notes (the caller says what it converted). A failed mesh is only fit for
-// release.
+// then vertices, triangles and materials. Each returns 0, or the failed step (tkm_build_step): 1
+// bones, 2 vertices, 3 triangles, 4 materials; each failing step prints why. Nothing is printed on
+// success but the bone step's notes (the caller says what it converted). A failed mesh is only fit
+// for release.
+
+// What a conversion returns: 0, or the step that failed.
+enum tkm_build_step : int {
+    tkm_build_done = 0,
+    tkm_build_failed_bones = 1,
+    tkm_build_failed_vertices = 2,
+    tkm_build_failed_triangles = 3,
+    tkm_build_failed_materials = 4,
+};
 
 // Every step on the scene: what a conversion calls. The scene comes out merged.
 int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options = {});

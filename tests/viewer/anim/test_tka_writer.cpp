@@ -138,7 +138,8 @@ TEST(write_tka, a_refused_write_gives_the_reason_and_leaves_the_target_alone) {
             code = write_tka(animation.get(), target.c_str());
             const int said = errno;
             set_scratch_faults(nullptr);
-            EXPECT_EQ(code, tka_code_no_frames); // buffered: the refusal comes as the file is completed
+            EXPECT_EQ(code,
+                      tka_code_no_frames); // buffered: the refusal comes as the file is completed
             EXPECT_EQ(said, reason);
             EXPECT_EQ(read_all(target), old);
             EXPECT_EQ(names_in(dir.path), before);

@@ -13,6 +13,7 @@
 #include "viewer/ms3d/ms3d_model.h"
 #include "viewer/ms3d/ms3d_reader.h"
 #include "viewer/scene/scene.h"
+#include "viewer/scene/tkm_builder.h"
 
 struct model_deleter {
     void operator()(ms3d_model *model) const { release_ms3d(model); }

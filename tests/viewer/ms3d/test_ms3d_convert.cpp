@@ -133,13 +133,13 @@ TEST(convert_triangles, triangles_left_out_by_the_groups) {
     fx::model m = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2), tri(0, 1, 2), tri(0, 1, 2)});
     m.groups[0].triangles = {0, 1, 2};
     conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.out.find("PANIC: Only used 9 of 12 vertices\n"), std::string::npos);
     EXPECT_EQ(c.out.find("triangles\n"), std::string::npos);
 
     m.groups[0].triangles = {0, 1};
     c = convert_fixture(m);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.out.find("PANIC: Only used 6 of 12 vertices\nPANIC: Only used 2 of 4 triangles\n"),
               std::string::npos);
 }
@@ -148,7 +148,7 @@ TEST(convert_triangles, a_triangle_listed_twice_cannot_hide_one_left_out) {
     fx::model m = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2), tri(0, 1, 2)});
     m.groups[0].triangles = {0, 2, 0};
     conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Triangle 1 is in no group.  Can't use this model!\n"), std::string::npos)
         << c.err;
     EXPECT_EQ(c.out.find("PANIC: Only used"), std::string::npos);
@@ -158,7 +158,7 @@ TEST(convert_triangles, groups_without_material) {
     fx::model m = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2)});
     m.groups = {{"good", {0}, 0}, {"bad", {1}, -1}};
     conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Group 'bad' has no material assigned.  Can't use this model!\n"),
               std::string::npos);
 }
@@ -167,26 +167,26 @@ TEST(convert_triangles, refuses_what_would_overrun_the_mesh) {
     fx::model material = flat_model(3, {tri(0, 1, 2)});
     material.groups[0].material = 1;
     conversion c = convert_fixture(material);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Group 'body' uses material 1, but the model has only 1 materials."),
               std::string::npos);
 
     fx::model listed = flat_model(3, {tri(0, 1, 2), tri(0, 1, 2)});
     listed.groups.push_back({"more", {0}, 0});
     c = convert_fixture(listed);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Milkshape groups list 3 triangles, but the model has only 2."),
               std::string::npos);
 
     fx::model name = flat_model(3, {tri(0, 1, 2)});
     name.groups[0].name = std::string(32, 'g');
     c = convert_fixture(name);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Group 0 has a name longer than its field."), std::string::npos);
 
     fx::model many = flat_model(3, std::vector<fx::triangle>(21846, tri(0, 1, 2)));
     c = convert_fixture(many);
-    EXPECT_EQ(c.result, 3);
+    EXPECT_EQ(c.result, tkm_build_failed_triangles);
     EXPECT_NE(c.err.find("Milkshape model has 21846 triangles, more than the 21845"),
               std::string::npos);
     many.triangles.pop_back();
@@ -299,7 +299,7 @@ TEST(convert_materials, none_and_unterminated) {
     fx::model long_name = flat_model(3, {tri(0, 1, 2)});
     long_name.materials[0].texture = std::string(128, 't');
     c = convert_fixture(long_name);
-    EXPECT_EQ(c.result, 4);
+    EXPECT_EQ(c.result, tkm_build_failed_materials);
     EXPECT_NE(c.err.find("Material 0 has a name longer than its field."), std::string::npos);
 
     // A TKM file cannot hold an empty material name: such a model could never be saved.
@@ -307,7 +307,7 @@ TEST(convert_materials, none_and_unterminated) {
     unnamed.materials.push_back(unnamed.materials[0]);
     unnamed.materials[1].name = "";
     c = convert_fixture(unnamed);
-    EXPECT_EQ(c.result, 4);
+    EXPECT_EQ(c.result, tkm_build_failed_materials);
     EXPECT_NE(c.err.find("Material 1 has no name.  Can't use this model!\n"), std::string::npos)
         << c.err;
 }
@@ -461,7 +461,7 @@ TEST(converted_model, empty_groups_get_no_run_and_save) {
     EXPECT_EQ(c.mesh->num_material_runs, 0);
     expect_round_trip(bare, 0.0f);
     bare.groups[0].material = -1;
-    EXPECT_EQ(convert_fixture(bare).result, 3);
+    EXPECT_EQ(convert_fixture(bare).result, tkm_build_failed_triangles);
 }
 
 TEST(converted_model, odd_bone_count_saved_and_read_back) {

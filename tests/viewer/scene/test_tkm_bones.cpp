@@ -257,11 +257,11 @@ TEST(convert_bones, unknown_counts_warn_once_per_bone_and_keep_their_pose) {
 
 TEST(convert_bones, refuses_parents_that_are_not_earlier_joints) {
     conversion self = convert_fixture(joints_model({make_joint("a", ""), make_joint("b", "b")}));
-    EXPECT_EQ(self.result, 1);
+    EXPECT_EQ(self.result, tkm_build_failed_bones);
     EXPECT_NE(self.err.find("Joint 'b' has itself or a later joint as its parent."),
               std::string::npos);
     conversion later = convert_fixture(joints_model({make_joint("a", "b"), make_joint("b", "")}));
-    EXPECT_EQ(later.result, 1);
+    EXPECT_EQ(later.result, tkm_build_failed_bones);
     EXPECT_NE(later.err.find("Joint 'a' has itself or a later joint as its parent."),
               std::string::npos);
 }
@@ -269,16 +269,16 @@ TEST(convert_bones, refuses_parents_that_are_not_earlier_joints) {
 TEST(convert_bones, refuses_names_without_an_end) {
     const std::string full(32, 'x');
     conversion name = convert_fixture(joints_model({make_joint(full, "")}));
-    EXPECT_EQ(name.result, 1);
+    EXPECT_EQ(name.result, tkm_build_failed_bones);
     EXPECT_NE(name.err.find("Joint 0 has a name longer than its field."), std::string::npos);
     conversion parent = convert_fixture(joints_model({make_joint("a", ""), make_joint("b", full)}));
-    EXPECT_EQ(parent.result, 1);
+    EXPECT_EQ(parent.result, tkm_build_failed_bones);
 }
 
 // A TKM file cannot hold an empty bone name: such a model could be shown but never saved.
 TEST(convert_bones, refuses_joints_without_a_name) {
     conversion c = convert_fixture(joints_model({make_joint("a", ""), make_joint("", "a")}));
-    EXPECT_EQ(c.result, 1);
+    EXPECT_EQ(c.result, tkm_build_failed_bones);
     EXPECT_NE(c.err.find("Joint 1 has no name.  Can't use this model!\n"), std::string::npos)
         << c.err;
 }

@@ -9,6 +9,7 @@
 #include "viewer/math/math3d.h"
 #include "viewer/scene/point_merge.h"
 #include "viewer/ms3d/ms3d_scene.h"
+#include "viewer/scene/tkm_builder.h"
 
 namespace fx = ms3d_fixture;
 
@@ -139,7 +140,7 @@ TEST(assign_vertices, bone_assignment_messages) {
     some.vertices = {{0, 0, 0, 0}, {1, 0, 0, -1}, {2, 0, 0, 0}};
     add_triangle(some, 0, 1, 2);
     conversion c = convert_fixture(some);
-    EXPECT_EQ(c.result, 2);
+    EXPECT_EQ(c.result, tkm_build_failed_vertices);
     EXPECT_EQ(c.err, "Not all vertices are assigned to a bone.  Can't use this model!\n");
 
     fx::model none = skeleton_model(2);
@@ -158,68 +159,69 @@ TEST(assign_vertices, bone_assignment_messages) {
     fx::model no_joints = none;
     no_joints.joints.clear();
     c = convert_fixture(no_joints);
-    EXPECT_EQ(c.result, 2);
+    EXPECT_EQ(c.result, tkm_build_failed_vertices);
     EXPECT_EQ(c.err, "Milkshape model has no vertices assigned to bones.\nCan't use this model!\n");
 }
 
-TEST(assign_vertices, more_bone_values_than_joints) {
-    fx::model m = skeleton_model(3);
-    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 1}, {2, 0, 0, 2}, {3, 0, 0, 3}};
-    add_triangle(m, 0, 1, 2);
-    add_triangle(m, 1, 2, 3);
-    conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 2);
-    EXPECT_NE(c.err.find("PANIC: Assignment ID out of range!\n"), std::string::npos);
+// Models the vertex step refuses: the step the conversion stops at and what it says.
+struct vertex_refusal {
+    const char *what;
+    fx::model model;
+    int step;
+    const char *says;
+};
+
+std::vector<vertex_refusal> vertex_refusals() {
+    std::vector<vertex_refusal> rows;
+    fx::model more_values = skeleton_model(3);
+    more_values.vertices = {{0, 0, 0, 0}, {1, 0, 0, 1}, {2, 0, 0, 2}, {3, 0, 0, 3}};
+    add_triangle(more_values, 0, 1, 2);
+    add_triangle(more_values, 1, 2, 3);
+    rows.push_back({"more bone values than joints", more_values, tkm_build_failed_vertices,
+                    "PANIC: Assignment ID out of range!\n"});
 
     fx::model no_joints;
     no_joints.materials = {fx::material{}};
     no_joints.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
     add_triangle(no_joints, 0, 1, 2);
-    c = convert_fixture(no_joints);
-    EXPECT_EQ(c.result, 2);
-    EXPECT_NE(c.err.find("PANIC: Assignment ID out of range!\n"), std::string::npos);
-}
+    rows.push_back({"a bone value with no joints at all", no_joints, tkm_build_failed_vertices,
+                    "PANIC: Assignment ID out of range!\n"});
 
-TEST(assign_vertices, refuses_bones_that_do_not_exist) {
-    fx::model m = skeleton_model(3);
-    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 100}};
-    add_triangle(m, 0, 1, 2);
-    conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 2);
-    EXPECT_NE(c.err.find("Vertex 2 is assigned to bone 100, but the model has only 3 bones."),
-              std::string::npos)
-        << c.err;
-}
+    fx::model missing_bone = skeleton_model(3);
+    missing_bone.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 100}};
+    add_triangle(missing_bone, 0, 1, 2);
+    rows.push_back({"a bone that does not exist", missing_bone, tkm_build_failed_vertices,
+                    "Vertex 2 is assigned to bone 100, but the model has only 3 bones."});
 
-TEST(assign_vertices, refuses_triangles_naming_missing_vertices) {
-    fx::model m = skeleton_model(1);
-    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
-    add_triangle(m, 0, 1, 2);
-    add_triangle(m, 0, 7, 2);
-    conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 2);
-    EXPECT_NE(c.err.find("\nPANIC: g0/1 t1/2 v1: 7 > 3\n"), std::string::npos) << c.err;
+    fx::model missing_vertex = skeleton_model(1);
+    missing_vertex.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
+    add_triangle(missing_vertex, 0, 1, 2);
+    add_triangle(missing_vertex, 0, 7, 2);
+    rows.push_back({"a triangle naming a missing vertex", missing_vertex, tkm_build_failed_vertices,
+                    "\nPANIC: g0/1 t1/2 v1: 7 > 3\n"});
 
     // Without vertices the step does nothing, and the triangle step refuses the corners.
     fx::model empty = skeleton_model(1);
     add_triangle(empty, 0, 1, 2);
-    c = convert_fixture(empty);
-    EXPECT_EQ(c.result, 3);
-    EXPECT_NE(c.err.find("Triangle 0 uses vertex 0, but the model has only 0 vertices."),
-              std::string::npos)
-        << c.err;
+    rows.push_back({"a triangle in a model without vertices", empty, tkm_build_failed_triangles,
+                    "Triangle 0 uses vertex 0, but the model has only 0 vertices."});
+
+    fx::model missing_triangle = skeleton_model(1);
+    missing_triangle.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
+    add_triangle(missing_triangle, 0, 1, 2);
+    missing_triangle.groups[0].triangles.push_back(5);
+    rows.push_back({"a group listing a missing triangle", missing_triangle,
+                    tkm_build_failed_vertices,
+                    "Group 'body' lists triangle 5, but the model has only 1 triangles."});
+    return rows;
 }
 
-TEST(assign_vertices, refuses_groups_listing_missing_triangles) {
-    fx::model m = skeleton_model(1);
-    m.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}};
-    add_triangle(m, 0, 1, 2);
-    m.groups[0].triangles.push_back(5);
-    conversion c = convert_fixture(m);
-    EXPECT_EQ(c.result, 2);
-    EXPECT_NE(c.err.find("Group 'body' lists triangle 5, but the model has only 1 triangles."),
-              std::string::npos)
-        << c.err;
+TEST(assign_vertices, refuses_what_it_cannot_assign) {
+    for (const vertex_refusal &row : vertex_refusals()) {
+        conversion c = convert_fixture(row.model);
+        EXPECT_EQ(c.result, row.step) << row.what;
+        EXPECT_NE(c.err.find(row.says), std::string::npos) << row.what << ": " << c.err;
+    }
 }
 
 // The conversion refuses such a model later (a listed-twice triangle leaves another out or
