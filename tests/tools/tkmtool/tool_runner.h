@@ -58,10 +58,12 @@ inline std::wstring command_line_quoted(const std::wstring &arg) {
     return out + L"\"";
 }
 
-// A file the child writes its output to, inherited by it.
+// A file the child writes its output to, inherited by it. Shared for writing too: Wine may
+// still hold the last child's copy of the handle when the next run opens the file again.
 inline HANDLE inherited_output(const std::string &path) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    return CreateFileW(wide_text(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+    return CreateFileW(wide_text(path).c_str(), GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -83,19 +85,31 @@ inline tool_result run_tool(const temp_dir &dir, const std::string &program,
     startup.hStdError = err;
     PROCESS_INFORMATION process = {};
     std::wstring directory = wide_text(cwd);
-    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-        CreateProcessW(wide_text(program).c_str(), command.data(), nullptr, nullptr, TRUE, 0,
-                       nullptr, cwd.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+    // Which call failed, when the program did not run: a status of -1 alone tells nothing.
+    std::string failure;
+    auto failed = [&failure](const char *call) {
+        failure = std::string(call) + " failed with error " + std::to_string(GetLastError()) + "\n";
+    };
+    if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
+        failed("CreateFileW");
+    } else if (!CreateProcessW(wide_text(program).c_str(), command.data(), nullptr, nullptr, TRUE,
+                               0, nullptr, cwd.empty() ? nullptr : directory.c_str(), &startup,
+                               &process)) {
+        failed("CreateProcessW");
+    } else {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
-        if (GetExitCodeProcess(process.hProcess, &code)) result.status = static_cast<int>(code);
+        if (GetExitCodeProcess(process.hProcess, &code))
+            result.status = static_cast<int>(code);
+        else
+            failed("GetExitCodeProcess");
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
     result.out = text_of_file(dir / "stdout");
-    result.err = text_of_file(dir / "stderr");
+    result.err = failure + text_of_file(dir / "stderr");
     return result;
 }
 #else
