@@ -9,11 +9,33 @@
 #include "support/memory.h"
 #include "support/scratch_write.h"
 #include "tool_common.h"
+#include "viewer/formats/model_formats.h"
 #include "viewer/mesh/tkm_writer.h"
+#include "viewer/scene/class_skeleton_checks.h"
+
+namespace {
+
+// A game mesh edited in Blender and converted on its own bones keeps Blender's bone axes: it looks
+// right at rest and twists under every animation made for the game's. The bones built from the
+// class's reference pose (a Milkshape model) are the game's axes, so only a mesh on its own bones
+// can carry Blender's.
+void note_blender_axes(const std::string &in, const std::string &out, const tkm_mesh &mesh) {
+    if (!bones_carry_blender_axes(mesh)) return;
+    std::fprintf(stderr,
+                 "Warning: the %u bones of %s are those of the %s class, but they lie along their "
+                 "own y axes, as Blender turns them, not on the game's axes: the game's "
+                 "animations will twist this model.  To keep the game's bones, convert it onto "
+                 "the mesh it was made from:\n"
+                 "  tkmtool convert --skeleton GAME.tkm %s %s\n",
+                 unsigned{mesh.num_bones}, in.c_str(), model_class_name(&mesh), in.c_str(),
+                 out.c_str());
+}
+
+} // namespace
 
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
-    if (parse_args(arguments, {"--weights"},
+    if (parse_args(arguments, {"--weights", "--own-skeleton"},
                    {{"--mesh", "a file"}, {"--skeleton", "a file"}, {"--animation", "a name"}},
                    &parsed) != 0)
         return 1;
@@ -21,13 +43,20 @@ int command_convert(const std::vector<std::string> &arguments) {
     if (args.size() != 2) return usage_error("convert takes IN and OUT");
     if (parsed.has("--mesh") && parsed.has("--skeleton"))
         return usage_error("--mesh and --skeleton both name the skeleton: give one");
+    const bool own_skeleton = parsed.has("--own-skeleton");
+    if (own_skeleton && (parsed.has("--mesh") || parsed.has("--skeleton")))
+        return usage_error("--own-skeleton keeps the model's joints: it takes no other skeleton");
+    // Only a format whose known skeletons take the class's pose has joints to keep.
+    if (own_skeleton && !find_model_format(args[0].c_str()).reference_skeletons)
+        return usage_error("--own-skeleton is for a Milkshape model (IN.ms3d): other formats "
+                           "keep their own joints anyway");
     const bool animation_out = str_equiv(file_extension(args[1].c_str()), "tka");
     if (animation_out && parsed.has("--weights"))
         return usage_error("--weights is for a mesh (OUT.tkm): an animation has no vertices");
     if (animation_out)
         return convert_animation(args[0], args[1],
                                  parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
-                                 parsed.value("--animation"));
+                                 parsed.value("--animation"), own_skeleton);
     if (parsed.has("--mesh") || parsed.has("--animation"))
         return usage_error("--mesh and --animation are for an animation (OUT.tka)");
     const bool weights = parsed.has("--weights");
@@ -40,9 +69,11 @@ int command_convert(const std::vector<std::string> &arguments) {
     load_context context;
     context.output_path = args[1];
     context.weights = weights;
+    context.own_skeleton = own_skeleton;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     note_dropped_weights(args[0], context);
+    note_blender_axes(args[0], args[1], *mesh);
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     int code = write_tkm(mesh.get(), args[1].c_str());
     if (code != 0) {

@@ -34,11 +34,13 @@ long pick_animation(const scene_model &scene, const std::string &path, const std
 // The skeleton the animation is built for: the mesh at mesh_path, or the model's own bones as
 // the TKM builder makes them (an animation needs no more of a mesh).
 mesh_ptr skeleton_mesh(const std::string &mesh_path, const scene_model &scene,
-                       const model_format &format) {
+                       const model_format &format, bool own_skeleton) {
     failure failed;
     if (!mesh_path.empty()) return load_mesh(mesh_path, &failed);
+    model_read_notes notes;
+    notes.own_skeleton = own_skeleton;
     mesh_ptr mesh(create_mesh());
-    if (!mesh || build_tkm_bones(mesh.get(), scene, build_options(format)) != 0) {
+    if (!mesh || build_tkm_bones(mesh.get(), scene, build_options(format, notes)) != 0) {
         std::fprintf(stderr, "tkmtool: the model's own skeleton cannot be built\n");
         return nullptr;
     }
@@ -48,14 +50,14 @@ mesh_ptr skeleton_mesh(const std::string &mesh_path, const scene_model &scene,
 } // namespace
 
 int convert_animation(const std::string &in, const std::string &out, const std::string &mesh_path,
-                      const std::string &name) {
+                      const std::string &name, bool own_skeleton) {
     scene_model scene;
     failure failed;
     const model_format *format = nullptr;
     if (!load_scene(in, &scene, &failed, &format)) return 1;
     const long index = pick_animation(scene, in, name);
     if (index < 0) return 1;
-    mesh_ptr mesh = skeleton_mesh(mesh_path, scene, *format);
+    mesh_ptr mesh = skeleton_mesh(mesh_path, scene, *format, own_skeleton);
     if (!mesh) return 1;
     animation_ptr animation(create_animation());
     if (!animation) return 1;

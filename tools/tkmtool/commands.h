@@ -9,9 +9,10 @@
 int command_info(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
 // convert's TKA branch: animation name (empty: the first) of the model in, for the skeleton of the
-// mesh at mesh_path (empty: the model's own), written to out.
+// mesh at mesh_path (empty: the model's own, its own joints kept with own_skeleton), written to
+// out.
 int convert_animation(const std::string &in, const std::string &out, const std::string &mesh_path,
-                      const std::string &name);
+                      const std::string &name, bool own_skeleton = false);
 // convert's --skeleton branch for a mesh: the glTF or Milkshape model in, on the bones of the TKM
 // at skeleton_path (matched by name, kept byte for byte), written to out; with weights, a
 // Milkshape model's extra bone weights are kept.

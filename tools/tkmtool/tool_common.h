@@ -39,6 +39,8 @@ struct load_context {
     // A Milkshape model's vertices keep the bones of their Milkshape 1.8 extras (--weights).
     bool weights = false;
     uint32_t num_weighted = 0; // out: Milkshape vertices whose extras weight other bones
+    // A Milkshape model keeps its own joints where a class skeleton would replace them.
+    bool own_skeleton = false;
 };
 
 // When a Milkshape conversion left out extra bone weights (context.num_weighted without

@@ -7,6 +7,7 @@
 
 #include "support/messages.h"
 #include "viewer/mesh/mesh.h"
+#include "viewer/scene/class_skeleton_checks.h"
 #include "viewer/scene/scene.h"
 
 // ---- build_tkm_bones
@@ -24,8 +25,13 @@ int build_tkm_bones(tkm_mesh *mesh, const scene_model &scene, const tkm_build_op
     mesh->name_length = length;
     mesh->num_blends = 0;
     mesh->blends = nullptr;
-    return convert_bones(mesh, &scene, options.reference_skeletons) ? tkm_build_failed_bones
-                                                                    : tkm_build_done;
+    if (convert_bones(mesh, &scene, options.reference_skeletons)) return tkm_build_failed_bones;
+    // A rig made elsewhere can share a class's bone count and nothing else: its joints must not
+    // vanish without a word.
+    class_skeleton_change change;
+    if (options.reference_skeletons && compare_with_class_skeleton(scene, *mesh, &change))
+        note_replaced_skeleton(options.source, model_class_name(mesh), change);
+    return tkm_build_done;
 }
 
 // ---- the rest of the build

@@ -363,9 +363,18 @@ TEST_F(SkeletonConvert, TurnedBonesGoBackOntoTheGameSkeletonAndTheWalkPosesTheMe
     ASSERT_EQ(r.status, 0) << r.err;
     turn_bones_as_blender_does(turned);
 
-    // The fault this mends: the turned axes taken as the mesh's, the game's walk twists it.
+    // The fault this mends: the turned axes taken as the mesh's, the game's walk twists it, and
+    // the conversion says so with the command that keeps the game's bones.
     r = run({"convert", turned, dir / "plain.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Warning: the 52 bones of " + turned + " are those of the officer class"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("the game's animations will twist this model"), std::string::npos);
+    EXPECT_NE(r.err.find("tkmtool convert --skeleton GAME.tkm " + turned + " " +
+                         std::string(dir / "plain.tkm") + "\n"),
+              std::string::npos)
+        << r.err;
     double size = 0;
     size_t plain_misses = 0;
     const double plain = walk_distance(dir / "plain.tkm", &size, &plain_misses);
@@ -374,6 +383,14 @@ TEST_F(SkeletonConvert, TurnedBonesGoBackOntoTheGameSkeletonAndTheWalkPosesTheMe
     r = run({"convert", "--skeleton", officer, turned, dir / "back.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Warning"), std::string::npos) << r.err;
+
+    // The officer's own axes through glTF and back: nothing to warn of.
+    const std::string untouched = dir / "untouched.gltf";
+    ASSERT_EQ(run({"export-gltf", officer, untouched}).status, 0);
+    r = run({"convert", untouched, dir / "untouched.tkm"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("as Blender turns them"), std::string::npos) << r.err;
+
     const on_skeleton measured = expect_on_officer_skeleton(dir / "back.tkm");
     std::printf("[ measured ] turned bones: the walk poses the mesh converted onto the officer's "
                 "skeleton within %g of the officer in every frame (model size %g; %g without "
@@ -403,10 +420,15 @@ TEST_F(SkeletonConvert, ThroughBlendersOwnGltfImportAndExportTheGameSkeletonCome
     double size = 0;
     size_t plain_misses = 0;
     const double plain = walk_distance(dir / "plain.tkm", &size, &plain_misses);
-    if (turn > 1e-3)
+    // The warning goes with the twist: said where Blender turned the bones, not otherwise.
+    const bool warned = r.err.find("as Blender turns them") != std::string::npos;
+    if (turn > 1e-3) {
         EXPECT_GT(plain, 1e-2 * size) << "bones turned by up to " << turn << " rad";
-    else
+        EXPECT_TRUE(warned) << r.err;
+    } else {
         EXPECT_LT(plain, 1e-3 * size) << "bones turned by up to " << turn << " rad";
+        EXPECT_FALSE(warned) << r.err;
+    }
     r = run({"convert", "--skeleton", officer, dir / "blender.glb", dir / "back.tkm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Warning"), std::string::npos) << r.err;
