@@ -44,6 +44,10 @@ for script in officer офицер 警官; do
     name=$(basename "$file")
     if ! cmp -s "$file" "$work/windows/$name"; then
       echo "differs: $name"
+      # What differs, so that a one-off (Wine failing to start a program) tells itself apart.
+      cmp "$file" "$work/windows/$name" 2>&1 | head -n 1 || true
+      echo "  sizes: linux $(wc -c <"$file"), windows $(wc -c <"$work/windows/$name" 2>/dev/null || echo none); windows ends:"
+      tail -c 160 "$work/windows/$name" 2>/dev/null | sed 's/^/    /' || true
       failed=1
     fi
   done
