@@ -38,7 +38,8 @@ mesh_ptr skeleton_mesh(const std::string &mesh_path, const scene_model &scene,
     failure failed;
     if (!mesh_path.empty()) return load_mesh(mesh_path, &failed);
     mesh_ptr mesh(create_mesh());
-    if (!mesh || build_tkm_bones(mesh.get(), scene, build_options(format)) != 0) {
+    if (!mesh ||
+        build_tkm_bones(mesh.get(), scene, build_options(format, model_read_notes{})) != 0) {
         std::fprintf(stderr, "tkmtool: the model's own skeleton cannot be built\n");
         return nullptr;
     }

@@ -27,15 +27,19 @@ constexpr command commands[] = {
      "  info [--json] --mesh MESH ANIM     the TKA animation ANIM loaded against MESH\n",
      command_info},
     {"convert",
-     "  convert [--weights] IN OUT         IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
+     "  convert [--weights] [--bind-unbound nearest] IN OUT\n"
+     "                                     IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
      "                                     file OUT; a glTF model's textures are written\n"
      "                                     beside OUT; --weights keeps a Milkshape model's\n"
      "                                     extra bone weights (Milkshape 1.8) as blend\n"
-     "                                     vertices\n"
+     "                                     vertices; --bind-unbound nearest binds each vertex\n"
+     "                                     without a bone to its nearest joint (a model\n"
+     "                                     without joints gets a root joint for them all)\n"
      "  convert --skeleton GAME IN OUT     the glTF or Milkshape model IN as the TKM file OUT\n"
      "                                     on the bones of the TKM mesh GAME, byte for byte\n"
      "                                     (joints matched by name), so that GAME's own\n"
-     "                                     animations play on it\n"
+     "                                     animations play on it; takes --weights and\n"
+     "                                     --bind-unbound as above\n"
      "  convert [--mesh|--skeleton MESH] [--animation NAME] IN OUT.tka\n"
      "                                     the animation NAME (default: the first) of the\n"
      "                                     Milkshape or glTF model IN as the TKA file OUT, for\n"

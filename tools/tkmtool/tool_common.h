@@ -9,6 +9,7 @@
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/read_failure.h"
+#include "viewer/scene/tkm_builder.h"
 
 struct mesh_releaser {
     void operator()(tkm_mesh *mesh) const { release_mesh(mesh); }
@@ -39,6 +40,9 @@ struct load_context {
     // A Milkshape model's vertices keep the bones of their Milkshape 1.8 extras (--weights).
     bool weights = false;
     uint32_t num_weighted = 0; // out: Milkshape vertices whose extras weight other bones
+    // Vertices without a bone are bound to their nearest joints rather than refused
+    // (--bind-unbound nearest).
+    unbound_binding bind_unbound = unbound_binding::refuse;
 };
 
 // When a Milkshape conversion left out extra bone weights (context.num_weighted without

@@ -71,9 +71,10 @@ bool reads_scene(const model_format &format) {
 
 // ---- build_options
 
-tkm_build_options build_options(const model_format &format) {
+tkm_build_options build_options(const model_format &format, const model_read_notes &notes) {
     tkm_build_options options;
     options.source = format.name;
     options.reference_skeletons = format.reference_skeletons;
+    options.bind_unbound = notes.bind_unbound;
     return options;
 }

@@ -22,6 +22,8 @@ struct model_read_notes {
     // empty: the stem of the file read
     std::string image_prefix;
     bool weights = false; // in: a Milkshape model keeps the extra bone weights of version 1.8
+    // in: what the build does with vertices the file left without a joint (tkm_build_options)
+    unbound_binding bind_unbound = unbound_binding::refuse;
     // out: the stage the result belongs to, a static string ("read_ms3d", "convert_ms3d", ...)
     const char *stage = nullptr;
     uint32_t num_weighted = 0;   // out: Milkshape vertices whose extra weights were left out
@@ -61,5 +63,5 @@ extern const size_t num_model_formats;
 const model_format &find_model_format(const char *path);
 // Whether format is read into the neutral model (and so can carry animations and images).
 bool reads_scene(const model_format &format);
-// The builder's options for a model of format.
-tkm_build_options build_options(const model_format &format);
+// The builder's options for a model of format, with what the reader was told (notes' in fields).
+tkm_build_options build_options(const model_format &format, const model_read_notes &notes);

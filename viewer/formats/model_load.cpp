@@ -33,7 +33,7 @@ int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_
         return code;
     }
     notes->stage = format.build_stage;
-    code = convert_scene_to_tkm(mesh, scene, build_options(format));
+    code = convert_scene_to_tkm(mesh, scene, build_options(format, *notes));
     if (code) {
         real_meow("Can't convert %s model: %d\n", format.name, code);
         return code;
