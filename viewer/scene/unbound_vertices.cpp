@@ -55,12 +55,13 @@ unbound_binding_report bind_unbound_vertices(scene_model *scene) {
         vertex.weights[0] = {nearest_joint(vertex.position, worlds), 1.0f};
         report.num_bound++;
     }
+    const unsigned count = report.num_bound;
+    const char *vertices = count == 1 ? "vertex" : "vertices";
     if (report.made_root)
         real_meow("The model has no joints: made the root joint '%s' at the origin and bound the "
-                  "%u vertices without a bone to it.\n",
-                  made_root_joint_name, unsigned{report.num_bound});
+                  "%u %s without a bone to it.\n",
+                  made_root_joint_name, count, vertices);
     else
-        real_meow("Bound the %u vertices without a bone to their nearest joints.\n",
-                  unsigned{report.num_bound});
+        real_meow("Bound %u %s without a bone to the nearest joint of each.\n", count, vertices);
     return report;
 }

@@ -68,7 +68,7 @@ TEST(bind_unbound_vertices, each_goes_onto_its_nearest_joint_and_ties_take_the_f
     EXPECT_EQ(report.num_bound, places.size());
     EXPECT_FALSE(report.made_root);
     EXPECT_EQ(m.joints.size(), 5u);
-    EXPECT_EQ(err, "Bound the 10 vertices without a bone to their nearest joints.\n");
+    EXPECT_EQ(err, "Bound 10 vertices without a bone to the nearest joint of each.\n");
     for (size_t i = 0; i < places.size(); i++) {
         ASSERT_EQ(m.vertices[i].num_weights, 1) << i;
         EXPECT_EQ(m.vertices[i].weights[0].joint, expected_nearest(places[i].data())) << i;
@@ -162,7 +162,7 @@ TEST(bind_unbound_vertices, a_milkshape_model_with_some_unbound_converts_onto_th
     m.vertices[3].x = 0.9f;
     conversion c = convert_binding(m, unbound_binding::nearest);
     ASSERT_EQ(c.result, 0) << c.err;
-    EXPECT_NE(c.err.find("Bound the 2 vertices without a bone to their nearest joints.\n"),
+    EXPECT_NE(c.err.find("Bound 2 vertices without a bone to the nearest joint of each.\n"),
               std::string::npos)
         << c.err;
     // Each triangle's corners stay on their own bone: triangle t belongs to joint t.
