@@ -36,7 +36,10 @@ void note_blender_axes(const std::string &in, const std::string &out, const tkm_
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
     if (parse_args(arguments, {"--weights", "--own-skeleton"},
-                   {{"--mesh", "a file"}, {"--skeleton", "a file"}, {"--animation", "a name"}},
+                   {{"--mesh", "a file"},
+                    {"--skeleton", "a file"},
+                    {"--animation", "a name"},
+                    {"--bind-unbound", "a way to bind (nearest)"}},
                    &parsed) != 0)
         return 1;
     const std::vector<std::string> &args = parsed.files;
@@ -51,8 +54,10 @@ int command_convert(const std::vector<std::string> &arguments) {
         return usage_error("--own-skeleton is for a Milkshape model (IN.ms3d): other formats "
                            "keep their own joints anyway");
     const bool animation_out = str_equiv(file_extension(args[1].c_str()), "tka");
-    if (animation_out && parsed.has("--weights"))
-        return usage_error("--weights is for a mesh (OUT.tkm): an animation has no vertices");
+    for (const char *vertex_option : {"--weights", "--bind-unbound"})
+        if (animation_out && parsed.has(vertex_option))
+            return usage_error(std::string(vertex_option) +
+                               " is for a mesh (OUT.tkm): an animation has no vertices");
     if (animation_out)
         return convert_animation(args[0], args[1],
                                  parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
@@ -63,13 +68,24 @@ int command_convert(const std::vector<std::string> &arguments) {
     // Every other format keeps its weights anyway: a flag that changes nothing is refused.
     if (weights && !str_equiv(file_extension(args[0].c_str()), "ms3d"))
         return usage_error("--weights is for a Milkshape model (IN.ms3d)");
+    unbound_binding bind_unbound = unbound_binding::refuse;
+    if (parsed.has("--bind-unbound")) {
+        const std::string way = parsed.value("--bind-unbound");
+        if (way != "nearest") return usage_error("--bind-unbound takes nearest, not '" + way + "'");
+        // A TKM is read as it is: there is no conversion for the binding to be a step of.
+        if (!reads_scene(find_model_format(args[0].c_str())))
+            return usage_error("--bind-unbound is for a model to convert (IN.ms3d, .gltf or .glb)");
+        bind_unbound = unbound_binding::nearest;
+    }
     if (parsed.has("--skeleton"))
-        return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights);
+        return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights,
+                                     bind_unbound);
     failure failed;
     load_context context;
     context.output_path = args[1];
     context.weights = weights;
     context.own_skeleton = own_skeleton;
+    context.bind_unbound = bind_unbound;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     note_dropped_weights(args[0], context);

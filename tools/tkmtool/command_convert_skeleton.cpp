@@ -62,7 +62,7 @@ const model_format *read_model(const std::string &in, const std::string &out, sc
 } // namespace
 
 int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
-                          const std::string &out, bool weights) {
+                          const std::string &out, bool weights, unbound_binding bind_unbound) {
     mesh_ptr skeleton = read_skeleton(skeleton_path);
     if (!skeleton) return 1;
     scene_model scene;
@@ -76,7 +76,9 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
     if (fit_scene_to_skeleton(&scene, skeleton.get(), in.c_str(), &report)) return 1;
     mesh_ptr mesh(create_mesh());
     if (!mesh) return 1;
-    tkm_build_options options = build_options(*format);
+    model_read_notes notes;
+    notes.bind_unbound = bind_unbound;
+    tkm_build_options options = build_options(*format, notes);
     options.reference_skeletons = false; // the bones are the skeleton's, not the reference's
     if (const int code = convert_scene_to_tkm(mesh.get(), &scene, options)) {
         std::fprintf(stderr, "Can't convert %s model: %d\n", source, code);

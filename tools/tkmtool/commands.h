@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "viewer/scene/tkm_builder.h"
+
 int command_info(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
 // convert's TKA branch: animation name (empty: the first) of the model in, for the skeleton of the
@@ -15,9 +17,9 @@ int convert_animation(const std::string &in, const std::string &out, const std::
                       const std::string &name, bool own_skeleton = false);
 // convert's --skeleton branch for a mesh: the glTF or Milkshape model in, on the bones of the TKM
 // at skeleton_path (matched by name, kept byte for byte), written to out; with weights, a
-// Milkshape model's extra bone weights are kept.
+// Milkshape model's extra bone weights are kept; bind_unbound as for a plain convert.
 int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
-                          const std::string &out, bool weights);
+                          const std::string &out, bool weights, unbound_binding bind_unbound);
 int command_export_obj(const std::vector<std::string> &args);
 int command_export_gltf(const std::vector<std::string> &args);
 int command_render(const std::vector<std::string> &args);

@@ -48,6 +48,7 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
     model_read_notes notes;
     notes.weights = context->weights;
     notes.own_skeleton = context->own_skeleton;
+    notes.bind_unbound = context->bind_unbound;
     if (!context->output_path.empty()) notes.image_prefix = stem_of(context->output_path);
     const int code = load_model_mesh(path.c_str(), mesh.get(), &scene, &notes);
     context->num_weighted = notes.num_weighted;

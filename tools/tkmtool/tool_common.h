@@ -9,6 +9,7 @@
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/read_failure.h"
+#include "viewer/scene/tkm_builder.h"
 
 struct mesh_releaser {
     void operator()(tkm_mesh *mesh) const { release_mesh(mesh); }
@@ -41,6 +42,9 @@ struct load_context {
     uint32_t num_weighted = 0; // out: Milkshape vertices whose extras weight other bones
     // A Milkshape model keeps its own joints where a class skeleton would replace them.
     bool own_skeleton = false;
+    // Vertices without a bone are bound to their nearest joints rather than refused
+    // (--bind-unbound nearest).
+    unbound_binding bind_unbound = unbound_binding::refuse;
 };
 
 // When a Milkshape conversion left out extra bone weights (context.num_weighted without

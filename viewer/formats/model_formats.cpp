@@ -75,5 +75,6 @@ tkm_build_options build_options(const model_format &format, const model_read_not
     tkm_build_options options;
     options.source = format.name;
     options.reference_skeletons = format.reference_skeletons && !notes.own_skeleton;
+    options.bind_unbound = notes.bind_unbound;
     return options;
 }

@@ -25,6 +25,8 @@ struct model_read_notes {
     // in: a model of a format whose known skeletons take the class's reference pose keeps its own
     // joints instead (a rig made elsewhere that only shares a class's bone count)
     bool own_skeleton = false;
+    // in: what the build does with vertices the file left without a joint (tkm_build_options)
+    unbound_binding bind_unbound = unbound_binding::refuse;
     // out: the stage the result belongs to, a static string ("read_ms3d", "convert_ms3d", ...)
     const char *stage = nullptr;
     uint32_t num_weighted = 0;   // out: Milkshape vertices whose extra weights were left out

@@ -192,6 +192,13 @@ void fill_geometry(const ms3d_model *model, scene_model *scene, bool weights) {
         const ms3d_material &source = model->materials[i];
         scene_material material;
         material.name = source.name;
+        // Milkshape lets a material go without a name, which a TKM cannot store: it is named
+        // after its number, as the glTF reader names its unnamed ones.
+        if (material.name.empty()) {
+            material.name = "material" + std::to_string(i);
+            real_meow("Material %u has no name; it is named %s.\n", unsigned{i},
+                      material.name.c_str());
+        }
         std::memcpy(material.ambient, source.ambient, sizeof material.ambient);
         std::memcpy(material.diffuse, source.diffuse, sizeof material.diffuse);
         std::memcpy(material.specular, source.specular, sizeof material.specular);

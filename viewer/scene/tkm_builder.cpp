@@ -9,6 +9,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/scene/class_skeleton_checks.h"
 #include "viewer/scene/scene.h"
+#include "viewer/scene/unbound_vertices.h"
 
 // ---- build_tkm_bones
 
@@ -54,6 +55,8 @@ int build_tkm_geometry(tkm_mesh *mesh, const scene_model &scene, const tkm_build
 // ---- convert_scene_to_tkm
 
 int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options) {
+    // Before the bones: the root joint made for a model without joints becomes a bone.
+    if (options.bind_unbound == unbound_binding::nearest) bind_unbound_vertices(scene);
     // The merge runs after the bones so that their notes come first, as the user has seen them.
     if (int code = build_tkm_bones(mesh, *scene, options)) return code;
     if (merge_scene_vertices(scene, options.method, options.source))

@@ -15,6 +15,10 @@ struct scene_model;
 // check the grid against and to measure it).
 enum class merge_method { grid, scan };
 
+// What a conversion does with vertices the source left without a joint: refuse the model (the
+// rule), or bind each to its nearest joint first (bind_unbound_vertices).
+enum class unbound_binding { refuse, nearest };
+
 // What a build needs to know about its source.
 struct tkm_build_options {
     merge_method method = merge_method::grid;
@@ -23,6 +27,7 @@ struct tkm_build_options {
     // model's own: right for Milkshape files, whose joint placements the game does not use, wrong
     // for a format that carries a true bind pose (glTF), whose bones must come back as they were.
     bool reference_skeletons = false;
+    unbound_binding bind_unbound = unbound_binding::refuse; // convert_scene_to_tkm only
 };
 
 // The limits of a TKM file: 16-bit counts and indices, three corners per triangle.
@@ -45,7 +50,8 @@ enum tkm_build_step : int {
     tkm_build_failed_materials = 4,
 };
 
-// Every step on the scene: what a conversion calls. The scene comes out merged.
+// Every step on the scene: what a conversion calls. The scene comes out merged (and, when the
+// options ask, with its unbound vertices bound).
 int convert_scene_to_tkm(tkm_mesh *mesh, scene_model *scene, const tkm_build_options &options = {});
 // Fills the empty mesh from a scene whose vertices are merged already (merge_scene_vertices),
 // leaving the scene as it was, so that one scene serves any number of builds.

@@ -7,6 +7,7 @@
 // merge_scene_vertices and assign_vertices.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -21,6 +22,38 @@ namespace {
 
 // ---- checks
 
+// How many unbound vertices a refusal lists, to show where they are without flooding the screen.
+constexpr size_t most_unbound_listed = 5;
+
+const char *plural(size_t count) {
+    return count == 1 ? "" : "s";
+}
+
+// What the user has to change: which vertices have no joint, where they are and how much of the
+// model hangs on them, and the option that binds them.
+void explain_unbound(const scene_model *scene, size_t num_unbound, const char *source) {
+    std::vector<uint32_t> listed;
+    for (uint32_t i = 0; i < scene->vertices.size() && listed.size() < most_unbound_listed; i++)
+        if (scene->vertices[i].num_weights == 0) listed.push_back(i);
+    std::vector<size_t> uses(listed.size(), 0);
+    for (const scene_triangle &triangle : scene->triangles)
+        for (size_t k = 0; k < listed.size(); k++)
+            if (std::any_of(std::begin(triangle.corners), std::end(triangle.corners),
+                            [&](const scene_corner &c) { return c.vertex == listed[k]; }))
+                uses[k]++;
+    real_meow("%zu of %zu vertices %s no bone:\n", num_unbound, scene->vertices.size(),
+              num_unbound == 1 ? "has" : "have");
+    for (size_t k = 0; k < listed.size(); k++) {
+        const float *p = scene->vertices[listed[k]].position;
+        real_meow("  vertex %u at (%g, %g, %g), used by %zu triangle%s\n", unsigned{listed[k]},
+                  double{p[0]}, double{p[1]}, double{p[2]}, uses[k], plural(uses[k]));
+    }
+    if (num_unbound > listed.size()) real_meow("  and %zu more\n", num_unbound - listed.size());
+    real_meow("Give them a bone in %s, or convert with 'tkmtool convert --bind-unbound nearest', "
+              "which binds each to its nearest joint.\n",
+              source);
+}
+
 // Every vertex needs a joint; a model without any gets them all on the root, when it has one.
 int check_joint_assignment(scene_model *scene, const char *source) {
     size_t assigned = 0;
@@ -29,11 +62,14 @@ int check_joint_assignment(scene_model *scene, const char *source) {
     if (assigned == scene->vertices.size()) return 0;
     if (assigned != 0) {
         real_meow("Not all vertices are assigned to a bone.  Can't use this model!\n");
+        explain_unbound(scene, scene->vertices.size() - assigned, source);
         return 1;
     }
     real_meow("%s model has no vertices assigned to bones.\n", source);
     if (scene->joints.empty()) {
         real_meow("Can't use this model!\n");
+        real_meow("The model has no joints: converting with 'tkmtool convert --bind-unbound "
+                  "nearest' gives it a root joint at the origin that carries every vertex.\n");
         return 1;
     }
     real_meow("Assuming all vertices assigned to root.\n");

@@ -472,3 +472,86 @@ TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
 }
 
 } // namespace
+
+namespace {
+
+// A Milkshape chain of two joints (j1 one unit along x) in which vertex 4, at (1, 1, 0), has lost
+// its bone.
+std::string loose_model(const temp_dir &dir) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(2);
+    m.vertices[4].bone = -1;
+    std::string path = dir / "loose.ms3d";
+    write_fixture(path, ms3d_fixture::bytes(m));
+    return path;
+}
+
+// A one-triangle prop without joints, none of its vertices bound.
+std::string jointless_model(const temp_dir &dir) {
+    ms3d_fixture::model m = ms3d_fixture::triangle_model();
+    m.joints.clear();
+    for (ms3d_fixture::vertex &v : m.vertices)
+        v.bone = -1;
+    std::string path = dir / "prop.ms3d";
+    write_fixture(path, ms3d_fixture::bytes(m));
+    return path;
+}
+
+TEST_F(Tkmtool, UnboundVerticesAreRefusedNamingTheOptionThatBindsThem) {
+    const std::string loose = loose_model(dir), prop = jointless_model(dir);
+    const std::string chain = dir / "chain.ms3d", skeleton = dir / "chain.tkm";
+    ASSERT_TRUE(write_fixture(chain, ms3d_fixture::bytes(ms3d_fixture::chain_model(2))));
+    ASSERT_EQ(run({"convert", chain, skeleton}).status, 0);
+    const std::string target = dir / "old.tkm";
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    ASSERT_TRUE(write_fixture(target, old));
+    const std::vector<failing> cases = {
+        {{"convert", loose, target},
+         "Not all vertices are assigned to a bone.  Can't use this model!\n"
+         "1 of 6 vertices has no bone:\n"
+         "  vertex 4 at (1, 1, 0), used by 1 triangle\n"
+         "Give them a bone in Milkshape, or convert with 'tkmtool convert --bind-unbound "
+         "nearest', which binds each to its nearest joint.\n"},
+        {{"convert", prop, target},
+         "Can't use this model!\nThe model has no joints: converting with 'tkmtool convert "
+         "--bind-unbound nearest' gives it a root joint at the origin"},
+        {{"convert", "--skeleton", skeleton, loose, target}, "--bind-unbound nearest"},
+        {{"convert", "--bind-unbound", "sideways", loose, target},
+         "tkmtool: --bind-unbound takes nearest, not 'sideways'\n"},
+        {{"convert", "--bind-unbound", "", loose, target},
+         "tkmtool: --bind-unbound takes nearest, not ''\n"},
+        {{"convert", loose, target, "--bind-unbound"},
+         "tkmtool: --bind-unbound needs a way to bind (nearest)\n"},
+        {{"convert", "--bind-unbound", "nearest", gun, target},
+         "tkmtool: --bind-unbound is for a model to convert (IN.ms3d, .gltf or .glb)\n"},
+        {{"convert", "--bind-unbound", "nearest", loose, dir / "loose.tka"},
+         "tkmtool: --bind-unbound is for a mesh (OUT.tkm): an animation has no vertices\n"},
+    };
+    expect_each_fails_leaving(cases, target, old, [&](const auto &args) { return run(args); });
+
+    const std::string bound = dir / "bound.tkm";
+    run_result r = run({"convert", "--bind-unbound", "nearest", loose, bound});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Bound 1 vertex without a bone to the nearest joint of each.\n"),
+              std::string::npos)
+        << r.err;
+    // Vertex 4 joins its triangle's other corners on j1, nearer to it than j0: j1 carries all
+    // three vertices of its triangle again, and the file reads back.
+    r = run({"info", "--json", bound});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"runs\":[[0,0,3],[1,3,3]]"), std::string::npos) << r.out;
+
+    r = run({"convert", "--bind-unbound", "nearest", prop, bound});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("made the root joint 'root' at the origin and bound the 3 vertices"),
+              std::string::npos)
+        << r.err;
+    r = run({"info", bound});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("bones: 1\n"), std::string::npos) << r.out;
+
+    r = run({"convert", "--bind-unbound", "nearest", "--skeleton", skeleton, loose, bound});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Bound 1 vertex"), std::string::npos) << r.err;
+}
+
+} // namespace

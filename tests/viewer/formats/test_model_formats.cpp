@@ -63,10 +63,15 @@ TEST(ModelFormats, EachEntryCarriesItsBuilderRules) {
         EXPECT_EQ(format.load_animation != nullptr, c.loads_animations) << c.path;
         EXPECT_STREQ(format.read_stage, c.read_stage) << c.path;
         if (!c.reads_scene) continue;
-        const tkm_build_options options = build_options(format);
+        model_read_notes notes;
+        const tkm_build_options options = build_options(format, notes);
         EXPECT_EQ(options.reference_skeletons, c.reference_skeletons) << c.path;
         EXPECT_STREQ(options.source, format.name) << c.path;
         EXPECT_EQ(options.method, merge_method::grid) << c.path;
+        EXPECT_EQ(options.bind_unbound, unbound_binding::refuse) << c.path;
+        // What the caller asked of the read reaches the build.
+        notes.bind_unbound = unbound_binding::nearest;
+        EXPECT_EQ(build_options(format, notes).bind_unbound, unbound_binding::nearest) << c.path;
     }
 }
 

@@ -301,15 +301,31 @@ TEST(convert_materials, none_and_unterminated) {
     c = convert_fixture(long_name);
     EXPECT_EQ(c.result, tkm_build_failed_materials);
     EXPECT_NE(c.err.find("Material 0 has a name longer than its field."), std::string::npos);
+}
 
-    // A TKM file cannot hold an empty material name: such a model could never be saved.
+// A TKM file cannot hold an empty material name (its reader refuses one), so an unnamed material
+// is named after its number; no group needs to use it, as in the files found in the wild.
+TEST(convert_materials, unnamed_ones_are_named_after_their_number_and_read_back) {
     fx::model unnamed = flat_model(3, {tri(0, 1, 2)});
-    unnamed.materials.push_back(unnamed.materials[0]);
+    unnamed.materials.resize(3, unnamed.materials[0]);
     unnamed.materials[1].name = "";
-    c = convert_fixture(unnamed);
-    EXPECT_EQ(c.result, tkm_build_failed_materials);
-    EXPECT_NE(c.err.find("Material 1 has no name.  Can't use this model!\n"), std::string::npos)
+    unnamed.materials[2].name = "";
+    conversion c = convert_fixture(unnamed);
+    ASSERT_EQ(c.result, 0) << c.err;
+    // One note each, before the bone step's warning of the model's single joint.
+    EXPECT_EQ(c.err.rfind("Material 1 has no name; it is named material1.\n"
+                          "Material 2 has no name; it is named material2.\nUnknown number",
+                          0),
+              0u)
         << c.err;
+    fx::temp_file file({}, ".tkm");
+    ASSERT_EQ(write_tkm(c.mesh.get(), file.path.c_str()), 0);
+    mesh_ptr read(create_mesh());
+    ASSERT_EQ(read_tkm(read.get(), file.path.c_str()), 0);
+    ASSERT_EQ(read->num_materials, 3);
+    const char *names[] = {"material", "material1", "material2"};
+    for (uint16_t i = 0; i < 3; i++)
+        EXPECT_STREQ(read->materials[i].name, names[i]) << i;
 }
 
 TEST(load_ms3d_mesh, reports_each_stage) {

@@ -141,7 +141,9 @@ TEST(assign_vertices, bone_assignment_messages) {
     add_triangle(some, 0, 1, 2);
     conversion c = convert_fixture(some);
     EXPECT_EQ(c.result, tkm_build_failed_vertices);
-    EXPECT_EQ(c.err, "Not all vertices are assigned to a bone.  Can't use this model!\n");
+    EXPECT_EQ(c.err.rfind("Not all vertices are assigned to a bone.  Can't use this model!\n", 0),
+              0u)
+        << c.err;
 
     fx::model none = skeleton_model(2);
     none.vertices = {{0, 0, 0, -1}, {1, 0, 0, -1}, {2, 0, 0, -1}};
@@ -160,7 +162,73 @@ TEST(assign_vertices, bone_assignment_messages) {
     no_joints.joints.clear();
     c = convert_fixture(no_joints);
     EXPECT_EQ(c.result, tkm_build_failed_vertices);
-    EXPECT_EQ(c.err, "Milkshape model has no vertices assigned to bones.\nCan't use this model!\n");
+    EXPECT_EQ(c.err, "Milkshape model has no vertices assigned to bones.\nCan't use this model!\n"
+                     "The model has no joints: converting with 'tkmtool convert --bind-unbound "
+                     "nearest' gives it a root joint at the origin that carries every vertex.\n");
+}
+
+// A refusal of some unbound vertices: what the fixture leaves unbound and what the user reads.
+struct unbound_refusal {
+    const char *what;
+    fx::model model;
+    const char *says; // everything after the first line
+};
+
+std::vector<unbound_refusal> unbound_refusals() {
+    std::vector<unbound_refusal> rows;
+    // Vertices 3 and 7 have no bone; 3 is in two triangles, 7 in one.
+    fx::model two = skeleton_model(2);
+    for (uint16_t i = 0; i < 9; i++)
+        two.vertices.push_back({float(i), float(i % 2), 0, int8_t(i % 2)});
+    two.vertices[3] = {1.5f, -2, 0.25f, -1};
+    two.vertices[7] = {4, 0, -8, -1};
+    add_triangle(two, 0, 1, 3);
+    add_triangle(two, 3, 4, 5);
+    add_triangle(two, 6, 7, 8);
+    add_triangle(two, 0, 1, 2);
+    rows.push_back({"two unbound vertices", two,
+                    "2 of 9 vertices have no bone:\n"
+                    "  vertex 3 at (1.5, -2, 0.25), used by 2 triangles\n"
+                    "  vertex 7 at (4, 0, -8), used by 1 triangle\n"});
+
+    // Seven of ten unbound: the first five are listed, one of them in no triangle, and a triangle
+    // naming a vertex twice counts once.
+    fx::model seven = skeleton_model(2); // two joints: a count that draws no warning
+    for (uint16_t i = 0; i < 10; i++)
+        seven.vertices.push_back({0, float(i), 0, -1});
+    for (uint16_t bound : {0, 3, 7})
+        seven.vertices[bound].bone = 0;
+    add_triangle(seven, 0, 1, 2);
+    add_triangle(seven, 1, 1, 3);
+    add_triangle(seven, 5, 6, 7);
+    add_triangle(seven, 7, 8, 9);
+    rows.push_back({"more unbound vertices than are listed", seven,
+                    "7 of 10 vertices have no bone:\n"
+                    "  vertex 1 at (0, 1, 0), used by 2 triangles\n"
+                    "  vertex 2 at (0, 2, 0), used by 1 triangle\n"
+                    "  vertex 4 at (0, 4, 0), used by 0 triangles\n"
+                    "  vertex 5 at (0, 5, 0), used by 1 triangle\n"
+                    "  vertex 6 at (0, 6, 0), used by 1 triangle\n"
+                    "  and 2 more\n"});
+
+    fx::model one = skeleton_model(2);
+    one.vertices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, -1}};
+    add_triangle(one, 0, 1, 2);
+    rows.push_back({"one unbound vertex", one,
+                    "1 of 3 vertices has no bone:\n"
+                    "  vertex 2 at (2, 0, 0), used by 1 triangle\n"});
+    return rows;
+}
+
+TEST(assign_vertices, a_refusal_of_unbound_vertices_names_them_and_the_way_through) {
+    const std::string first = "Not all vertices are assigned to a bone.  Can't use this model!\n";
+    const std::string way = "Give them a bone in Milkshape, or convert with 'tkmtool convert "
+                            "--bind-unbound nearest', which binds each to its nearest joint.\n";
+    for (const unbound_refusal &row : unbound_refusals()) {
+        conversion c = convert_fixture(row.model);
+        EXPECT_EQ(c.result, tkm_build_failed_vertices) << row.what;
+        EXPECT_EQ(c.err, first + row.says + way) << row.what;
+    }
 }
 
 // Models the vertex step refuses: the step the conversion stops at and what it says.
