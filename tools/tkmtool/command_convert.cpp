@@ -13,7 +13,7 @@
 
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
-    if (parse_args(arguments, {"--weights"},
+    if (parse_args(arguments, {"--weights", "--overwrite-textures"},
                    {{"--mesh", "a file"}, {"--skeleton", "a file"}, {"--animation", "a name"}},
                    &parsed) != 0)
         return 1;
@@ -24,6 +24,10 @@ int command_convert(const std::vector<std::string> &arguments) {
     const bool animation_out = str_equiv(file_extension(args[1].c_str()), "tka");
     if (animation_out && parsed.has("--weights"))
         return usage_error("--weights is for a mesh (OUT.tkm): an animation has no vertices");
+    const bool overwrite_textures = parsed.has("--overwrite-textures");
+    if (animation_out && overwrite_textures)
+        return usage_error("--overwrite-textures is for a mesh (OUT.tkm): an animation writes no "
+                           "images");
     if (animation_out)
         return convert_animation(args[0], args[1],
                                  parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
@@ -35,11 +39,13 @@ int command_convert(const std::vector<std::string> &arguments) {
     if (weights && !str_equiv(file_extension(args[0].c_str()), "ms3d"))
         return usage_error("--weights is for a Milkshape model (IN.ms3d)");
     if (parsed.has("--skeleton"))
-        return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights);
+        return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights,
+                                     overwrite_textures);
     failure failed;
     load_context context;
     context.output_path = args[1];
     context.weights = weights;
+    context.overwrite_textures = overwrite_textures;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     note_dropped_weights(args[0], context);

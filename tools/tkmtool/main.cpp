@@ -27,10 +27,13 @@ constexpr command commands[] = {
      "  info [--json] --mesh MESH ANIM     the TKA animation ANIM loaded against MESH\n",
      command_info},
     {"convert",
-     "  convert [--weights] IN OUT         IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
+     "  convert [--weights] [--overwrite-textures] IN OUT\n"
+     "                                     IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
      "                                     file OUT; a glTF model's textures are written\n"
-     "                                     beside OUT; --weights keeps a Milkshape model's\n"
-     "                                     extra bone weights (Milkshape 1.8) as blend\n"
+     "                                     beside OUT, a texture that would replace a\n"
+     "                                     different file as NAME_2.EXT (or _3, ...) unless\n"
+     "                                     --overwrite-textures; --weights keeps a Milkshape\n"
+     "                                     model's extra bone weights (Milkshape 1.8) as blend\n"
      "                                     vertices\n"
      "  convert --skeleton GAME IN OUT     the glTF or Milkshape model IN as the TKM file OUT\n"
      "                                     on the bones of the TKM mesh GAME, byte for byte\n"
