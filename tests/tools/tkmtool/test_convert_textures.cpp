@@ -58,6 +58,7 @@ TEST_F(Tkmtool, ConvertKeepsADifferentFileUnderAnImagesNameAndNamesTheNewOne) {
         std::string named;                   // the texture the TKM names
         std::string kept;                    // the user's file the note names; "" for no note
         bool written;                        // "Wrote texture" for the named file
+        bool onto_skeleton = false; // convert --skeleton, onto the model's own bones as a TKM
     };
     const texture_case cases[] = {
         {"a free name", "skin.png", {}, false, "skin.png", "", true},
@@ -103,6 +104,22 @@ TEST_F(Tkmtool, ConvertKeepsADifferentFileUnderAnImagesNameAndNamesTheNewOne) {
          "swat_uniform_2.bmp",
          "swat_uniform.bmp",
          true},
+        {"a different file, onto a skeleton",
+         "skin.png",
+         {{"skin.png", held::other}},
+         false,
+         "skin_2.png",
+         "skin.png",
+         true,
+         true},
+        {"--overwrite-textures, onto a skeleton",
+         "skin.png",
+         {{"skin.png", held::other}},
+         true,
+         "skin.png",
+         "",
+         true,
+         true},
         {"a name made from the output's",
          "skin",
          {{"back_skin.png", held::other}},
@@ -121,6 +138,12 @@ TEST_F(Tkmtool, ConvertKeepsADifferentFileUnderAnImagesNameAndNamesTheNewOne) {
             ASSERT_TRUE(
                 write_fixture(work / file.name, file.content == held::image ? png : users_file));
         std::vector<std::string> args = {"convert"};
+        if (c.onto_skeleton) {
+            // The game's mesh elsewhere, so that its images stay out of the way.
+            std::filesystem::create_directory(work / "game");
+            ASSERT_EQ(run({"convert", model, work / "game/game.tkm"}).status, 0);
+            args.insert(args.end(), {"--skeleton", work / "game/game.tkm"});
+        }
         if (c.overwrite) args.push_back("--overwrite-textures");
         args.insert(args.end(), {model, work / "back.tkm"});
         const run_result r = run(args);
