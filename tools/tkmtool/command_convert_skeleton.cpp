@@ -4,7 +4,6 @@
 //
 // A model that went through Blender comes back with every bone turned to point along its own y
 // axis; a TKA rotation is relative to the bone's bind axes, so the mesh must keep the game's.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
