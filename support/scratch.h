@@ -18,7 +18,9 @@ typedef struct scratch_file {
 } scratch_file;
 
 /* Opens a temporary file beside target, keeping the target's permissions; null (errno says why,
-   the shared library also reports it) on failure, also for a target that is a directory. */
+   the shared library also reports it) on failure, also for a target that is a directory or a
+   write-protected file (one the process may not write, or with no write bit for anyone: EACCES),
+   which stays as it was. */
 LARKSPUR_API scratch_file *open_scratch_file(const char *target);
 /* Closes the stream and, when every write reached the disk, renames the temporary file over the
    target: 0 on success; 1 null record, a failed write or a failed rename (reported, and the new

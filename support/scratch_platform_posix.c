@@ -152,6 +152,13 @@ int create_scratch(scratch_state *state) {
         state->direct = state->fd >= 0;
         return state->direct ? 0 : -1;
     }
+    /* A write-protected target is not replaced behind the user's back, as Windows refuses a
+       read-only one: the rename would replace it whatever its mode. A file with no write bit for
+       anyone counts as protected for root too, whom access() lets write anything. */
+    if (replacing && ((old.st_mode & 0222) == 0 || access(state->file.target_name, W_OK) != 0)) {
+        if ((old.st_mode & 0222) == 0) errno = EACCES;
+        return -1;
+    }
     state->fd = -1;
     if (!scratch_faults_in_effect()->named_only) {
         char *directory = get_dirname(state->file.target_name);

@@ -221,8 +221,8 @@ int create_scratch(scratch_state *state) {
         errno = EISDIR;
         return -1;
     }
-    /* A read-only target is not replaced behind the user's back, as on POSIX a directory that
-       forbids writing keeps its files. */
+    /* A read-only target is not replaced behind the user's back, as on POSIX a file without
+       write permission is not. */
     if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY)) {
         errno = EACCES;
         return -1;

@@ -35,7 +35,7 @@ void note_blender_axes(const std::string &in, const std::string &out, const tkm_
 
 int command_convert(const std::vector<std::string> &arguments) {
     parsed_args parsed;
-    if (parse_args(arguments, {"--weights", "--own-skeleton"},
+    if (parse_args(arguments, {"--weights", "--own-skeleton", "--overwrite-textures"},
                    {{"--mesh", "a file"},
                     {"--skeleton", "a file"},
                     {"--animation", "a name"},
@@ -58,6 +58,10 @@ int command_convert(const std::vector<std::string> &arguments) {
         if (animation_out && parsed.has(vertex_option))
             return usage_error(std::string(vertex_option) +
                                " is for a mesh (OUT.tkm): an animation has no vertices");
+    const bool overwrite_textures = parsed.has("--overwrite-textures");
+    if (animation_out && overwrite_textures)
+        return usage_error("--overwrite-textures is for a mesh (OUT.tkm): an animation writes no "
+                           "images");
     if (animation_out)
         return convert_animation(args[0], args[1],
                                  parsed.value(parsed.has("--mesh") ? "--mesh" : "--skeleton"),
@@ -79,13 +83,14 @@ int command_convert(const std::vector<std::string> &arguments) {
     }
     if (parsed.has("--skeleton"))
         return convert_onto_skeleton(parsed.value("--skeleton"), args[0], args[1], weights,
-                                     bind_unbound);
+                                     bind_unbound, overwrite_textures);
     failure failed;
     load_context context;
     context.output_path = args[1];
     context.weights = weights;
     context.own_skeleton = own_skeleton;
     context.bind_unbound = bind_unbound;
+    context.overwrite_textures = overwrite_textures;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     note_dropped_weights(args[0], context);

@@ -4,7 +4,6 @@
 //
 // A model that went through Blender comes back with every bone turned to point along its own y
 // axis; a TKA rotation is relative to the bone's bind axes, so the mesh must keep the game's.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -62,7 +61,8 @@ const model_format *read_model(const std::string &in, const std::string &out, sc
 } // namespace
 
 int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
-                          const std::string &out, bool weights, unbound_binding bind_unbound) {
+                          const std::string &out, bool weights, unbound_binding bind_unbound,
+                          bool overwrite_textures) {
     mesh_ptr skeleton = read_skeleton(skeleton_path);
     if (!skeleton) return 1;
     scene_model scene;
@@ -72,6 +72,8 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
     if (!format) return 1;
     const char *source = format->name;
     note_dropped_weights(in, context);
+    scene_image_placing images = texture_placing(out, overwrite_textures);
+    place_scene_images(&scene, &images);
     skeleton_fit_report report;
     if (fit_scene_to_skeleton(&scene, skeleton.get(), in.c_str(), &report)) return 1;
     mesh_ptr mesh(create_mesh());
@@ -91,11 +93,7 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
     std::printf("Converted %s model onto the skeleton of %s (joints within %g of its bones, "
                 "model size %g)\n",
                 source, skeleton_path.c_str(), report.largest_offset, report.model_size);
-    // The image library loads only when an image must change its format on the way out.
-    const bool encoding =
-        std::any_of(scene.images.begin(), scene.images.end(),
-                    [](const scene_image &i) { return !image_in_named_format(i); });
-    write_scene_images(scene.images, out, encoding ? image_encoder("convert") : nullptr);
+    write_placed_images(images);
     // The target is replaced only by a complete file; a failed write leaves it as it was.
     if (const int code = write_tkm(mesh.get(), out.c_str())) {
         const int reason = errno;

@@ -17,9 +17,11 @@ int convert_animation(const std::string &in, const std::string &out, const std::
                       const std::string &name, bool own_skeleton = false);
 // convert's --skeleton branch for a mesh: the glTF or Milkshape model in, on the bones of the TKM
 // at skeleton_path (matched by name, kept byte for byte), written to out; with weights, a
-// Milkshape model's extra bone weights are kept; bind_unbound as for a plain convert.
+// Milkshape model's extra bone weights are kept; bind_unbound as for a plain convert; with
+// overwrite_textures, its images replace different files under their names.
 int convert_onto_skeleton(const std::string &skeleton_path, const std::string &in,
-                          const std::string &out, bool weights, unbound_binding bind_unbound);
+                          const std::string &out, bool weights, unbound_binding bind_unbound,
+                          bool overwrite_textures);
 int command_export_obj(const std::vector<std::string> &args);
 int command_export_gltf(const std::vector<std::string> &args);
 int command_render(const std::vector<std::string> &args);

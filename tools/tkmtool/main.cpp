@@ -27,11 +27,14 @@ constexpr command commands[] = {
      "  info [--json] --mesh MESH ANIM     the TKA animation ANIM loaded against MESH\n",
      command_info},
     {"convert",
-     "  convert [--weights] [--own-skeleton] [--bind-unbound nearest] IN OUT\n"
+     "  convert [--weights] [--own-skeleton] [--bind-unbound nearest]\n"
+     "          [--overwrite-textures] IN OUT\n"
      "                                     IN (TKM, .ms3d, .gltf or .glb) written as the TKM\n"
      "                                     file OUT; a glTF model's textures are written\n"
-     "                                     beside OUT; --weights keeps a Milkshape model's\n"
-     "                                     extra bone weights (Milkshape 1.8) as blend\n"
+     "                                     beside OUT, a texture that would replace a\n"
+     "                                     different file as NAME_2.EXT (or _3, ...) unless\n"
+     "                                     --overwrite-textures; --weights keeps a Milkshape\n"
+     "                                     model's extra bone weights (Milkshape 1.8) as blend\n"
      "                                     vertices; --own-skeleton keeps a Milkshape model's\n"
      "                                     own joints where a class skeleton would replace\n"
      "                                     them; --bind-unbound nearest binds each vertex\n"

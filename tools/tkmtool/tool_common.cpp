@@ -23,19 +23,6 @@ int usage_error(const std::string &message) {
     return 1;
 }
 
-namespace {
-
-// The images of a converted model, written beside the output; DevIL is loaded only when an
-// image must change its format on the way out.
-void write_images(const scene_model &scene, const std::string &output_path) {
-    const bool encoding =
-        std::any_of(scene.images.begin(), scene.images.end(),
-                    [](const scene_image &i) { return !image_in_named_format(i); });
-    write_scene_images(scene.images, output_path, encoding ? image_encoder("convert") : nullptr);
-}
-
-} // namespace
-
 mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *context) {
     load_context own_context;
     if (!context) context = &own_context;
@@ -49,7 +36,11 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
     notes.weights = context->weights;
     notes.own_skeleton = context->own_skeleton;
     notes.bind_unbound = context->bind_unbound;
-    if (!context->output_path.empty()) notes.image_prefix = stem_of(context->output_path);
+    scene_image_placing images = texture_placing(context->output_path, context->overwrite_textures);
+    if (!context->output_path.empty()) {
+        notes.image_prefix = stem_of(context->output_path);
+        notes.images = &images;
+    }
     const int code = load_model_mesh(path.c_str(), mesh.get(), &scene, &notes);
     context->num_weighted = notes.num_weighted;
     context->num_animations = notes.num_animations;
@@ -57,8 +48,16 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
         *failed = {notes.stage, code, notes.failure};
         return nullptr;
     }
-    if (!context->output_path.empty()) write_images(scene, context->output_path);
+    write_placed_images(images);
     return mesh;
+}
+
+scene_image_placing texture_placing(const std::string &output_path, bool overwrite) {
+    scene_image_placing placing;
+    placing.beside = output_path;
+    placing.encode = image_encoder("convert");
+    placing.overwrite = overwrite;
+    return placing;
 }
 
 void note_dropped_weights(const std::string &path, const load_context &context) {

@@ -10,6 +10,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/read_failure.h"
 #include "viewer/scene/tkm_builder.h"
+#include "viewer/scene/image_files.h"
 
 struct mesh_releaser {
     void operator()(tkm_mesh *mesh) const { release_mesh(mesh); }
@@ -36,6 +37,9 @@ struct load_context {
     // A converted model's texture images are written beside this file, named after its stem;
     // empty: they are named in the mesh but not written.
     std::string output_path;
+    // A texture image replaces a different file under its name instead of taking a new name
+    // (convert --overwrite-textures).
+    bool overwrite_textures = false;
     uint32_t num_animations = 0; // how many animations the file held
     // A Milkshape model's vertices keep the bones of their Milkshape 1.8 extras (--weights).
     bool weights = false;
@@ -51,6 +55,10 @@ struct load_context {
 // context.weights), says once on standard error how many vertices of path had them and that
 // --weights keeps them.
 void note_dropped_weights(const std::string &path, const load_context &context);
+
+// How a converted model's images are put beside output_path: encoded as their names ask, a
+// different file under an image's name kept (the image renamed) unless overwrite.
+scene_image_placing texture_placing(const std::string &output_path, bool overwrite);
 
 // Reads a TKM mesh, or converts a model of another format chosen by the file name's extension.
 // Null on failure, with the reader's message printed and *failed filled in.

@@ -78,13 +78,17 @@ void show_save_notice(const char *text, const char *caption) {
 }
 
 // Reads the file into the new mesh by its format; a converted model's images are written beside
-// the file, where the mesh's textures are looked for. 0 on success (failures are reported).
+// the file, where the mesh's textures are looked for, under names that replace no other file.
+// 0 on success (failures are reported).
 int read_mesh_file(tkm_mesh *mesh, const char *path) {
     scene_model scene;
+    scene_image_placing images;
+    images.beside = path;
+    images.encode = encode_scene_image;
     model_read_notes notes;
+    notes.images = &images;
     const int code = load_model_mesh(path, mesh, &scene, &notes);
-    if (code == 0 && !scene.images.empty())
-        write_scene_images(scene.images, path, encode_scene_image);
+    if (code == 0) write_placed_images(images);
     return code;
 }
 

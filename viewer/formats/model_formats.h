@@ -12,6 +12,7 @@
 #include "viewer/mesh/read_failure.h"
 #include "viewer/scene/tkm_builder.h"
 
+struct scene_image_placing;
 struct scene_model;
 struct tka_animation;
 struct tkm_mesh;
@@ -27,6 +28,9 @@ struct model_read_notes {
     bool own_skeleton = false;
     // in: what the build does with vertices the file left without a joint (tkm_build_options)
     unbound_binding bind_unbound = unbound_binding::refuse;
+    // in and out: where a converted model's images are to be written; they get their files
+    // before the build, so that the mesh names what will be written. Null: named as read.
+    scene_image_placing *images = nullptr;
     // out: the stage the result belongs to, a static string ("read_ms3d", "convert_ms3d", ...)
     const char *stage = nullptr;
     uint32_t num_weighted = 0;   // out: Milkshape vertices whose extra weights were left out

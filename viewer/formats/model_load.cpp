@@ -9,6 +9,7 @@
 #include "viewer/files/path_names.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/tkm_reader.h"
+#include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/tka_builder.h"
 #include "viewer/scene/tkm_builder.h"
@@ -32,6 +33,7 @@ int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_
             real_meow("Error loading %s model: %s\n", format.name, notes->error.c_str());
         return code;
     }
+    if (notes->images) place_scene_images(scene, notes->images);
     notes->stage = format.build_stage;
     code = convert_scene_to_tkm(mesh, scene, build_options(format, *notes));
     if (code) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Every tkmtool output meeting the faults of a real machine while it is written: writes refused
 // after N octets (through the scratch files' seam), a kill, a file-size limit, a read-only
-// directory, a directory as the target and a full filesystem. Each must end in exit status 1 with
-// the system's reason in words, the targets as they were and no other file in their directory.
+// directory, a write-protected target, a directory as the target and a full filesystem. Each must
+// end in exit status 1 with the system's reason in words, the targets as they were and no other
+// file in their directory.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -276,6 +277,28 @@ TEST_F(WriteFaults, AReadOnlyDirectoryIsRefused) {
     ASSERT_EQ(mount(nullptr, work.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
         << std::strerror(errno);
     expect_each_refused("", EROFS);
+}
+
+// A file with no write bit for anyone is refused as Windows refuses a read-only one, root
+// included (permission bits do not bind root, so the tool must look at them itself); one
+// protected file of several keeps the others from being replaced too.
+TEST_F(WriteFaults, AWriteProtectedTargetIsRefused) {
+    for (const output_case &output : outputs) {
+        std::vector<std::string> protected_sets = {output.target};
+        for (const std::string &name : output.also)
+            protected_sets.push_back(name);
+        for (const std::string &locked : protected_sets) {
+            SCOPED_TRACE(std::string(output.label) + ", " + locked + " write-protected");
+            clear_work();
+            const names before = old_targets(output);
+            ASSERT_EQ(chmod(in_work(locked).c_str(), 0444), 0);
+            expect_refused(output, "", EACCES, before);
+            struct stat info {};
+            ASSERT_EQ(stat(in_work(locked).c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0444u);
+            chmod(in_work(locked).c_str(), 0644);
+        }
+    }
 }
 
 TEST_F(WriteFaults, AFullFilesystemIsRefused) {

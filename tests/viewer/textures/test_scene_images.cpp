@@ -98,6 +98,19 @@ TEST(scene_images, cannot_be_encoded_from_bytes_that_are_no_picture_or_into_othe
     EXPECT_FALSE(encode_scene_image(image("skin", png_quarters()), &bytes));
 }
 
+// Places images (as a model of those alone) beside the file beside and writes them, as a
+// conversion does.
+int write_scene_images(const std::vector<scene_image> &images, const std::string &beside,
+                       scene_image_encoder encode) {
+    scene_model scene;
+    scene.images = images;
+    scene_image_placing placing;
+    placing.beside = beside;
+    placing.encode = encode;
+    place_scene_images(&scene, &placing);
+    return write_placed_images(placing);
+}
+
 TEST(scene_images, are_written_beside_the_model_once_and_failures_are_counted) {
     temp_dir dir;
     const std::vector<scene_image> images = {image("skin.bmp", png_quarters()),

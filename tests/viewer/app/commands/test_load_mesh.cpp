@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The mesh load command: chooser request, TKM and Milkshape branches, the weapon rule, the
-// animation kept or replaced by bone count, and textures switched off when all fail.
+// animation kept or replaced by bone count, textures switched off when all fail, and a glTF
+// model's images written beside it without replacing a file of the user's.
 #include "command_fixture.h"
 
 #include <filesystem>
+
+#include "tests/fixtures/gltf_import_builder.h"
 
 namespace {
 
@@ -227,4 +230,52 @@ TEST_F(command_test, a_file_in_the_root_directory_keeps_the_root_as_its_director
     EXPECT_EQ(app_state.mesh, nullptr);
     EXPECT_NE(err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << err;
     EXPECT_EQ(app_state.mesh_directory, "/");
+}
+
+// The images a glTF model carries go beside it, as tkmtool convert puts them: a different file
+// under an image's name is kept, and the image takes the first free numbered name, which the
+// loaded mesh names; a file that holds the image already is used as it is.
+TEST_F(command_test, a_gltf_models_images_replace_no_other_file_beside_it) {
+    namespace gf = gltf_fixture;
+    const std::vector<uint8_t> png = gf::png(2, 1, {40, 50, 60});
+    const std::vector<uint8_t> users = {'m', 'i', 'n', 'e'};
+    struct image_case {
+        const char *label;
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> existing;
+        std::string named; // the texture the mesh names
+        bool note;         // the kept file is named on standard error
+    };
+    const image_case cases[] = {
+        {"a free name", {}, "skin.png", false},
+        {"a different file", {{"skin.png", users}}, "skin_2.png", true},
+        {"a file holding the image", {{"skin.png", png}}, "skin.png", false},
+        {"a numbered file holding the image",
+         {{"skin.png", users}, {"skin_2.png", png}},
+         "skin_2.png",
+         true},
+    };
+    for (const image_case &c : cases) {
+        SCOPED_TRACE(c.label);
+        std::filesystem::remove_all(dir.path / "gltf");
+        std::filesystem::create_directory(dir.path / "gltf");
+        gf::model m = gf::chain_model(2);
+        m.images = {{"skin.png", png, "", "image/png"}};
+        m.materials[0].image = 0;
+        const std::string model = write_file("gltf/officer.glb", gf::glb(gf::build(m)));
+        for (const auto &[name, bytes] : c.existing)
+            write_file("gltf/" + name, bytes);
+        auto [out, err] = load_mesh(model);
+        // Two bones make no character: the model may come in as the weapon.
+        const tkm_mesh *loaded = app_state.mesh ? app_state.mesh : app_state.weapon_mesh;
+        ASSERT_NE(loaded, nullptr) << err;
+        ASSERT_EQ(loaded->num_texture_names, 1u);
+        EXPECT_STREQ(loaded->texture_names[0].base, c.named.c_str());
+        EXPECT_EQ(read_all(dir / ("gltf/" + c.named)), png);
+        for (const auto &[name, bytes] : c.existing)
+            EXPECT_EQ(read_all(dir / ("gltf/" + name)), name == c.named ? png : bytes) << name;
+        const std::string note = "Kept " + dir / "gltf/skin.png" +
+                                 ", a different file: the model's image is written as " +
+                                 dir / ("gltf/" + c.named) + "\n";
+        EXPECT_EQ(err.find(note) != std::string::npos, c.note) << err;
+    }
 }

@@ -52,13 +52,19 @@ inline loaded load_file(const temp_dir &dir, const std::string &name,
     loaded result;
     result.mesh.reset(create_mesh());
     const std::string output_path = output.empty() ? std::string() : dir / output;
-    if (!output.empty()) result.notes.image_prefix = stem_of(output_path);
+    scene_image_placing images;
+    images.beside = output_path;
+    images.encode = encode_image_with_stb;
+    if (!output.empty()) {
+        result.notes.image_prefix = stem_of(output_path);
+        result.notes.images = &images;
+    }
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     result.code =
         load_model_mesh((dir / name).c_str(), result.mesh.get(), &result.scene, &result.notes);
-    if (result.code == 0 && !output.empty())
-        write_scene_images(result.scene.images, output_path, encode_image_with_stb);
+    if (result.code == 0) write_placed_images(images);
+    result.notes.images = nullptr;
     result.out = testing::internal::GetCapturedStdout();
     result.err = testing::internal::GetCapturedStderr();
     result.stage = result.notes.stage ? result.notes.stage : "";

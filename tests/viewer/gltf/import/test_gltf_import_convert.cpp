@@ -88,16 +88,34 @@ TEST(gltf_import_convert, images_are_named_but_not_written_without_an_output) {
     EXPECT_EQ(got.out.find("Wrote texture"), std::string::npos);
 }
 
-TEST(gltf_import_convert, an_unchanged_image_is_not_rewritten_and_a_changed_one_is_replaced) {
+// A changed image never replaces the file an earlier load wrote: it takes the next free name,
+// which the mesh names, and a load of the same image again finds that file and writes nothing.
+TEST(gltf_import_convert, an_unchanged_image_is_not_rewritten_and_a_changed_one_gets_a_new_name) {
     temp_dir dir;
     const std::vector<uint8_t> red = gf::png(1, 1, {255, 0, 0}), blue = gf::png(1, 1, {0, 0, 255});
     loaded first = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(red))), "a.glb");
     ASSERT_TRUE(first.mesh) << first.err;
     loaded again = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(red))), "a.glb");
     EXPECT_EQ(again.out.find("Wrote texture"), std::string::npos) << again.out;
-    loaded changed = load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(blue))), "a.glb");
-    EXPECT_NE(changed.out.find("Wrote texture"), std::string::npos) << changed.out;
-    EXPECT_EQ(read_all(dir / "a_skin.png"), blue);
+    EXPECT_EQ(again.err.find("Kept"), std::string::npos) << again.err;
+    for (int load = 0; load < 2; load++) {
+        SCOPED_TRACE(load ? "the changed image again" : "a changed image");
+        loaded changed =
+            load_file(dir, "a.glb", gf::glb(gf::build(textured_weapon(blue))), "a.glb");
+        ASSERT_TRUE(changed.mesh) << changed.err;
+        EXPECT_STREQ(changed.mesh->texture_names[0].path, "a_skin_2.png");
+        EXPECT_EQ(changed.out.find("Wrote texture " + (dir / "a_skin_2.png") + "\n") !=
+                      std::string::npos,
+                  load == 0)
+            << changed.out;
+        EXPECT_NE(changed.err.find("Kept " + (dir / "a_skin.png") +
+                                   ", a different file: the model's image is written as " +
+                                   (dir / "a_skin_2.png") + "\n"),
+                  std::string::npos)
+            << changed.err;
+        EXPECT_EQ(read_all(dir / "a_skin.png"), red);
+        EXPECT_EQ(read_all(dir / "a_skin_2.png"), blue);
+    }
 }
 
 TEST(gltf_import_convert, an_image_that_cannot_be_written_says_why_and_keeps_the_old_one) {
@@ -116,7 +134,8 @@ TEST(gltf_import_convert, an_image_that_cannot_be_written_says_why_and_keeps_the
         set_scratch_faults(&faults);
         loaded got = load_file(dir, "a.glb", model, "a.glb");
         set_scratch_faults(nullptr);
-        EXPECT_NE(got.err.find("Can't write texture " + (dir / "a_skin.png") + ": " +
+        // The old file is kept in any case: the image would have gone beside it.
+        EXPECT_NE(got.err.find("Can't write texture " + (dir / "a_skin_2.png") + ": " +
                                std::strerror(reason) + "\n"),
                   std::string::npos)
             << got.err;
