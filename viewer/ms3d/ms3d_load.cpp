@@ -13,15 +13,36 @@
 
 namespace {
 
-// Reads path into model; a failure is reported, with the optional block it lies in when it does,
-// else with where the read stopped, and kept in options when given.
+void report_bad_block(int code, const char *block) {
+    real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
+              code, block);
+}
+
+// Reads path into model, its optional blocks leniently: the conversion needs none of them, and
+// real files whose trailer was edited or damaged are whole models. A bad block is told in one
+// line; only the weights, which need the vertex extras, fail on one that hides them. A failure
+// is reported, with the optional block it lies in when it does, else with where the read
+// stopped, and kept in options when given.
 int read_reported(ms3d_model *model, const char *path, ms3d_load_options *options) {
     read_failure failure;
-    const int result = read_ms3d_explained(model, path, &failure);
+    const int result = read_ms3d_explained(model, path, &failure, ms3d_extras_lenient);
+    const ms3d_extras &extras = model->extras;
+    if (!result && extras.stopped_block) {
+        const char *block = ms3d_extras_block(extras.stopped_block);
+        if (!(options && options->weights && ms3d_vertex_extras_lost(extras))) {
+            real_meow("Milkshape model %s: its %s block is truncated or inconsistent at octet "
+                      "%lld; it and the rest of the file are ignored\n",
+                      path, block, static_cast<long long>(extras.stopped_at));
+            return 0;
+        }
+        report_bad_block(extras.stopped_block, block);
+        options->failure.code = extras.stopped_block;
+        options->failure.offset = extras.stopped_at;
+        return extras.stopped_block;
+    }
     if (!result) return 0;
     if (const char *block = ms3d_extras_block(result)) {
-        real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
-                  result, block);
+        report_bad_block(result, block);
     } else {
         real_meow("Error loading Milkshape model: %d\n", result);
         print_failure_explanation(failure);
