@@ -4,7 +4,8 @@
 //
 // Sections: block reads, weights, entry points.
 //
-// Layout, each block optional (a file may end where any block would start, never inside one):
+// Layout, each block optional (a file may end where any block would start; read strictly, never
+// inside one, while a lenient read leaves out a bad block and those after it):
 //
 // | Block         | Content                                                                     |
 // |---------------|-----------------------------------------------------------------------------|
@@ -197,7 +198,6 @@ int read_ms3d_extras(ms3d_model *model, FILE *stream, ms3d_extras_reading readin
 }
 
 bool ms3d_vertex_extras_lost(const ms3d_extras &extras) {
-    // The codes are in file order: the comments block comes before the vertex extras.
     return extras.stopped_block == ms3d_bad_comments ||
            extras.stopped_block == ms3d_bad_vertex_extras;
 }
