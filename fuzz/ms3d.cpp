@@ -3,7 +3,7 @@
 // Small models are converted twice, with the grid merges and with the plain scans, and must give
 // the same mesh; every converted mesh must save as a TKM file that reads back. A model that reads
 // is also converted with its Milkshape 1.8 weights, and its keyframes built into a TKA for its
-// mesh.
+// mesh. Its optional blocks are read both strictly and leniently, and the readings must agree.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,14 +40,49 @@ FILE *open_bytes(const uint8_t *data, size_t size) {
     return std::fopen(input.c_str(), "rb");
 }
 
-// Reads and converts; null when the read failed. *result gets the conversion's result.
-tkm_mesh *read_and_convert(const uint8_t *data, size_t size, merge_method method, int *result,
-                           uint16_t *vertices) {
+// Reads the bytes with the optional blocks read as asked; the model (to release) or null.
+ms3d_model *read_model(const uint8_t *data, size_t size, ms3d_extras_reading reading, int *read) {
     FILE *stream = open_bytes(data, size);
     if (!stream) return nullptr;
     ms3d_model *model = create_ms3d();
-    const int read = read_ms3d_stream(model, stream);
+    *read = read_ms3d_stream(model, stream, reading);
     std::fclose(stream);
+    return model;
+}
+
+bool is_bad_block(int code) {
+    return code >= ms3d_bad_comments && code <= ms3d_bad_model_extras;
+}
+
+// Both readings of the optional blocks must agree: the same core fields, and a lenient read that
+// succeeds where the strict one found a bad block, stopped at that block and left nothing of it.
+void compare_readings(const uint8_t *data, size_t size) {
+    int strict = 0, lenient = 0;
+    ms3d_model *a = read_model(data, size, ms3d_extras_strict, &strict);
+    ms3d_model *b = read_model(data, size, ms3d_extras_lenient, &lenient);
+    if (a && b) {
+        const ms3d_extras &x = b->extras;
+        const int expected = is_bad_block(strict) ? 0 : strict;
+        const int stopped = is_bad_block(strict) ? strict : 0;
+        if (lenient != expected || (lenient == 0 && x.stopped_block != stopped)) std::abort();
+        const bool vertices_dropped = ms3d_vertex_extras_lost(x);
+        const bool joints_dropped = x.stopped_block && x.stopped_block <= ms3d_bad_joint_extras;
+        if ((vertices_dropped && (x.vertices || x.vertex_sub_version)) ||
+            (joints_dropped && (x.joint_colors || x.joint_sub_version)) ||
+            (x.stopped_block && x.model_sub_version))
+            std::abort();
+    }
+    release_ms3d(a);
+    release_ms3d(b);
+}
+
+// Reads (as the viewer and tkmtool do, the optional blocks leniently) and converts; null when the
+// read failed. *result gets the conversion's result.
+tkm_mesh *read_and_convert(const uint8_t *data, size_t size, merge_method method, int *result,
+                           uint16_t *vertices) {
+    int read = 0;
+    ms3d_model *model = read_model(data, size, ms3d_extras_lenient, &read);
+    if (!model) return nullptr;
     *vertices = model->num_vertices;
     tkm_mesh *mesh = nullptr;
     if (read == 0) {
@@ -60,13 +95,12 @@ tkm_mesh *read_and_convert(const uint8_t *data, size_t size, merge_method method
 
 // The model with its extra weights, and its animation built for the mesh so made.
 void convert_weights_and_animation(const uint8_t *data, size_t size) {
-    FILE *stream = open_bytes(data, size);
-    if (!stream) return;
-    ms3d_model *model = create_ms3d();
-    const int read = read_ms3d_stream(model, stream);
-    std::fclose(stream);
+    int read = 0;
+    ms3d_model *model = read_model(data, size, ms3d_extras_lenient, &read);
+    if (!model) return;
     scene_model scene;
-    if (read == 0 && ms3d_to_scene(model, &scene, true) == 0) {
+    if (read == 0 && !ms3d_vertex_extras_lost(model->extras) &&
+        ms3d_to_scene(model, &scene, true) == 0) {
         ms3d_weighted_vertices(model);
         tkm_mesh *mesh = create_mesh();
         scene_model copy = scene;
@@ -96,6 +130,7 @@ bool same_mesh(const tkm_mesh &a, const tkm_mesh &b) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    compare_readings(data, size);
     int grid_result = -100;
     uint16_t vertices = 0;
     tkm_mesh *grid = read_and_convert(data, size, merge_method::grid, &grid_result, &vertices);
@@ -140,8 +175,12 @@ std::vector<std::vector<uint8_t>> fuzz_seeds() {
     weighted.extra.vertices.resize(weighted.vertices.size());
     weighted.extra.vertices[1] = {{2, -1, -1}, {60, 0, 0}, {0, 0}};
     weighted.extra.vertices[4] = {{0, 2, -1}, {30, 30, 0}, {0, 0}};
+    // A trailer cut inside the vertex extras: read leniently, only the comments are kept.
+    std::vector<uint8_t> cut_trailer = fx::bytes(weighted);
+    cut_trailer.resize(cut_trailer.size() - 30);
     return {fx::bytes(fx::triangle_model()),
             fx::bytes(weighted),
+            cut_trailer,
             fx::bytes(keyed),
             fx::bytes(weapon),
             fx::bytes(unassigned),

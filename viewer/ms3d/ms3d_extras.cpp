@@ -4,7 +4,8 @@
 //
 // Sections: block reads, weights, entry points.
 //
-// Layout, each block optional (a file may end where any block would start, never inside one):
+// Layout, each block optional (a file may end where any block would start; read strictly, never
+// inside one, while a lenient read leaves out a bad block and those after it):
 //
 // | Block         | Content                                                                     |
 // |---------------|-----------------------------------------------------------------------------|
@@ -26,16 +27,33 @@ namespace {
 
 // ---- block reads
 
+// The stream and the octets read from it, so that a bad block can say where it stopped making
+// sense: value_at is where the value read last (or being read) starts.
+struct cursor {
+    FILE *stream;
+    int64_t offset;
+    int64_t value_at;
+};
+
+// try_read's result; *count gets the octets that arrived.
+int transfer(cursor &in, void *field, uint32_t size, uint32_t *count) {
+    in.value_at = in.offset;
+    *count = 0;
+    const int failed = try_read(in.stream, field, size, count);
+    in.offset += *count;
+    return failed;
+}
+
 // 0 when all size bytes arrived, 1 otherwise.
-int take(FILE *stream, void *field, uint32_t size) {
+int take(cursor &in, void *field, uint32_t size) {
     uint32_t count = 0;
-    return try_read(stream, field, size, &count) == 0 && count == size ? 0 : 1;
+    return transfer(in, field, size, &count) == 0 && count == size ? 0 : 1;
 }
 
 // A block's sub-version: 1 read, 0 when the file ends cleanly before it, -1 when it ends inside.
-int start_block(FILE *stream, int32_t *sub_version) {
+int start_block(cursor &in, int32_t *sub_version) {
     uint32_t count = 0;
-    if (try_read(stream, sub_version, 4, &count) != 0) return -1;
+    if (transfer(in, sub_version, 4, &count) != 0) return -1;
     if (count == 0) {
         *sub_version = 0;
         return 0;
@@ -43,63 +61,67 @@ int start_block(FILE *stream, int32_t *sub_version) {
     return count == 4 ? 1 : -1;
 }
 
-// Skips length bytes of comment text; 1 when the file ends first.
-int skip_text(FILE *stream, int32_t length) {
+// Skips length bytes of comment text; 1 when the file ends first. A cut text stops making sense
+// where it starts.
+int skip_text(cursor &in, int32_t length) {
+    const int64_t text_at = in.offset;
     char buffer[256];
     while (length > 0) {
         const uint32_t part = length < 256 ? uint32_t(length) : 256u;
-        if (take(stream, buffer, part)) return 1;
+        const int cut = take(in, buffer, part);
+        in.value_at = text_at;
+        if (cut) return 1;
         length -= int32_t(part);
     }
     return 0;
 }
 
 // One list of comments about count things (groups, materials or joints); *num gets its length.
-int read_comment_list(FILE *stream, uint32_t things, uint32_t *num) {
+int read_comment_list(cursor &in, uint32_t things, uint32_t *num) {
     int32_t count = 0;
-    if (take(stream, &count, 4) || count < 0) return 1;
+    if (take(in, &count, 4) || count < 0) return 1;
     *num = uint32_t(count);
     for (int32_t i = 0; i < count; i++) {
         int32_t index = 0, length = 0;
-        if (take(stream, &index, 4) || take(stream, &length, 4)) return 1;
-        if (index < 0 || uint32_t(index) >= things || length < 0) return 1;
-        if (skip_text(stream, length)) return 1;
+        if (take(in, &index, 4) || index < 0 || uint32_t(index) >= things) return 1;
+        if (take(in, &length, 4) || length < 0) return 1;
+        if (skip_text(in, length)) return 1;
     }
     return 0;
 }
 
-int read_comments(ms3d_model *model, FILE *stream) {
+int read_comments(ms3d_model *model, cursor &in) {
     ms3d_extras &x = model->extras;
     if (x.comments_sub_version != 1) return 1;
-    if (read_comment_list(stream, model->num_groups, &x.num_group_comments) ||
-        read_comment_list(stream, model->num_materials, &x.num_material_comments) ||
-        read_comment_list(stream, model->num_joints, &x.num_joint_comments))
+    if (read_comment_list(in, model->num_groups, &x.num_group_comments) ||
+        read_comment_list(in, model->num_materials, &x.num_material_comments) ||
+        read_comment_list(in, model->num_joints, &x.num_joint_comments))
         return 1;
-    if (take(stream, &x.has_model_comment, 4) || x.has_model_comment > 1) return 1;
+    if (take(in, &x.has_model_comment, 4) || x.has_model_comment > 1) return 1;
     int32_t length = 0;
-    if (x.has_model_comment &&
-        (take(stream, &length, 4) || length < 0 || skip_text(stream, length)))
+    if (x.has_model_comment && (take(in, &length, 4) || length < 0 || skip_text(in, length)))
         return 1;
     return 0;
 }
 
-int read_vertex_extras(ms3d_model *model, FILE *stream) {
+int read_vertex_extras(ms3d_model *model, cursor &in) {
     ms3d_extras &x = model->extras;
     if (x.vertex_sub_version < 1 || x.vertex_sub_version > 3) return 1;
     if (model->num_vertices == 0) return 0;
     const uint32_t bytes = uint32_t{model->num_vertices} * sizeof(ms3d_vertex_extra);
     x.vertices = static_cast<ms3d_vertex_extra *>(alloc_one(bytes));
     if (!x.vertices) return 1;
-    const uint32_t num_extra = uint32_t(x.vertex_sub_version - 1);
+    const int num_extra = x.vertex_sub_version - 1;
     for (uint16_t i = 0; i < model->num_vertices; i++) {
         ms3d_vertex_extra &v = x.vertices[i];
-        if (take(stream, v.bone_ids, 3) || take(stream, v.weights, 3)) return 1;
-        if (num_extra && take(stream, v.extra, 4 * num_extra)) return 1;
+        if (take(in, v.bone_ids, 3) || take(in, v.weights, 3)) return 1;
+        for (int k = 0; k < num_extra; k++)
+            if (take(in, &v.extra[k], 4)) return 1;
     }
     return 0;
 }
 
-int read_joint_extras(ms3d_model *model, FILE *stream) {
+int read_joint_extras(ms3d_model *model, cursor &in) {
     ms3d_extras &x = model->extras;
     if (x.joint_sub_version < 1 || x.joint_sub_version > 2) return 1;
     if (model->num_joints == 0) return 0;
@@ -107,22 +129,22 @@ int read_joint_extras(ms3d_model *model, FILE *stream) {
         static_cast<float(*)[3]>(alloc_one(uint32_t{model->num_joints} * sizeof(float[3])));
     if (!x.joint_colors) return 1;
     for (uint16_t i = 0; i < model->num_joints; i++)
-        if (take(stream, x.joint_colors[i], 12)) return 1;
+        if (take(in, x.joint_colors[i], 12)) return 1;
     return 0;
 }
 
-int read_model_extras(ms3d_model *model, FILE *stream) {
+int read_model_extras(ms3d_model *model, cursor &in) {
     ms3d_extras &x = model->extras;
     if (x.model_sub_version < 1 || x.model_sub_version > 2) return 1;
-    return take(stream, &x.joint_size, 4) || take(stream, &x.transparency_mode, 4) ||
-           take(stream, &x.alpha_ref, 4);
+    return take(in, &x.joint_size, 4) || take(in, &x.transparency_mode, 4) ||
+           take(in, &x.alpha_ref, 4);
 }
 
 struct block {
     int code;
     const char *name;
     int32_t ms3d_extras::*sub_version;
-    int (*read)(ms3d_model *, FILE *);
+    int (*read)(ms3d_model *, cursor &);
 };
 
 constexpr block blocks[] = {
@@ -131,6 +153,14 @@ constexpr block blocks[] = {
     {ms3d_bad_joint_extras, "joint extras", &ms3d_extras::joint_sub_version, read_joint_extras},
     {ms3d_bad_model_extras, "model extras", &ms3d_extras::model_sub_version, read_model_extras},
 };
+
+// Leaves a bad block out as if the file had ended before it: the extras as they were before the
+// block, its own arrays freed, so that no half-filled block is left for anyone to use.
+void drop_block(ms3d_extras &x, const ms3d_extras &before) {
+    if (x.vertices != before.vertices) cleanup_one(x.vertices);
+    if (x.joint_colors != before.joint_colors) cleanup_one(x.joint_colors);
+    x = before;
+}
 
 // ---- weights
 
@@ -149,14 +179,27 @@ const char *ms3d_extras_block(int code) {
     return nullptr;
 }
 
-int read_ms3d_extras(ms3d_model *model, FILE *stream) {
+int read_ms3d_extras(ms3d_model *model, FILE *stream, ms3d_extras_reading reading) {
+    const int32_t position = get_file_position(stream);
+    cursor in{stream, position < 0 ? 0 : position, 0};
+    ms3d_extras &x = model->extras;
     for (const block &b : blocks) {
-        const int started = start_block(stream, &(model->extras.*b.sub_version));
-        if (started < 0) return b.code;
+        const ms3d_extras before = x;
+        const int started = start_block(in, &(x.*b.sub_version));
         if (started == 0) return 0;
-        if (b.read(model, stream)) return b.code;
+        if (started > 0 && b.read(model, in) == 0) continue;
+        if (reading == ms3d_extras_strict) return b.code;
+        drop_block(x, before);
+        x.stopped_block = b.code;
+        x.stopped_at = in.value_at;
+        return 0;
     }
     return 0;
+}
+
+bool ms3d_vertex_extras_lost(const ms3d_extras &extras) {
+    return extras.stopped_block == ms3d_bad_comments ||
+           extras.stopped_block == ms3d_bad_vertex_extras;
 }
 
 uint32_t ms3d_weighted_vertices(const ms3d_model *model) {
@@ -165,7 +208,8 @@ uint32_t ms3d_weighted_vertices(const ms3d_model *model) {
     uint32_t count = 0;
     for (uint16_t i = 0; i < model->num_vertices; i++) {
         ms3d_vertex_weights w;
-        if (ms3d_vertex_weights_of(model, i, &w) == 0 && w.num > 1) count++;
+        if (ms3d_vertex_weights_of(model, i, &w) != 0 || w.num == 0) continue;
+        if (w.num > 1 || w.bones[0] != model->vertices[i].bone) count++;
     }
     return count;
 }
@@ -176,10 +220,12 @@ int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weig
     if (vertex.bone < 0) return 0;
     const ms3d_vertex_extra *extra = model->extras.vertices ? &model->extras.vertices[i] : nullptr;
     const int maximum = weight_maximum(model);
-    if (!extra || (extra->weights[0] == 0 && extra->weights[1] == 0 && extra->weights[2] == 0)) {
+    const auto own_bone_alone = [&]() {
         out->bones[0] = vertex.bone, out->weights[0] = maximum, out->num = 1;
         return 0;
-    }
+    };
+    if (!extra || (extra->weights[0] == 0 && extra->weights[1] == 0 && extra->weights[2] == 0))
+        return own_bone_alone();
     const int8_t bones[4] = {vertex.bone, extra->bone_ids[0], extra->bone_ids[1],
                              extra->bone_ids[2]};
     const int sum = extra->weights[0] + extra->weights[1] + extra->weights[2];
@@ -188,10 +234,15 @@ int ms3d_vertex_weights_of(const ms3d_model *model, uint16_t i, ms3d_vertex_weig
     for (int k = 0; k < 4; k++) {
         if (bones[k] < 0 || weights[k] == 0) continue;
         if (bones[k] >= model->num_joints) return 1;
-        out->bones[out->num] = bones[k];
-        out->weights[out->num] = weights[k];
-        out->num++;
+        // An id may repeat the own bone or another id: its shares add up on one joint.
+        int at = 0;
+        while (at < out->num && out->bones[at] != bones[k])
+            at++;
+        if (at == out->num) out->bones[out->num++] = bones[k], out->weights[at] = 0;
+        out->weights[at] += weights[k];
     }
+    // Weights only on ids of no joint: Milkshape keeps such a vertex wholly on its own bone.
+    if (out->num == 0) return own_bone_alone();
     return 0;
 }
 

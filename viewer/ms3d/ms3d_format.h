@@ -25,7 +25,8 @@
 //                                       rotation key (time 4, value 12), then each position key
 //
 // After the last joint: optional blocks (comments, vertex extras, joint extras, model extras),
-// read by ms3d_extras.cpp; a file that ends where a block would start is complete.
+// read by ms3d_extras.cpp, strictly or leniently; a file that ends where a block would start is
+// complete.
 //
 // Limits: 16-bit counts; names 32 octets and texture paths 128, zero-padded; version at most 4.
 #pragma once

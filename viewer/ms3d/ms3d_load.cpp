@@ -2,6 +2,8 @@
 // The Milkshape reader of the table of model formats: the file read into the neutral model.
 #include "viewer/ms3d/ms3d_load.h"
 
+#include <string>
+
 #include "support/messages.h"
 #include "viewer/files/path_names.h"
 #include "viewer/ms3d/ms3d_convert.h"
@@ -13,21 +15,33 @@
 
 namespace {
 
-// Reads path into model; a failure is reported, with the optional block it lies in when it does,
-// else with where the read stopped, and kept in options when given.
+// Reads path into model, its optional blocks leniently: the conversion needs none of them, and
+// real files whose trailer was edited or damaged are whole models. A bad block is told in one
+// line; only the weights, which need the vertex extras, fail on one that hides them. A failed
+// read is reported with where it stopped, and kept in options when given.
 int read_reported(ms3d_model *model, const char *path, ms3d_load_options *options) {
     read_failure failure;
-    const int result = read_ms3d_explained(model, path, &failure);
-    if (!result) return 0;
-    if (const char *block = ms3d_extras_block(result)) {
-        real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
-                  result, block);
-    } else {
+    const int result = read_ms3d_explained(model, path, &failure, ms3d_extras_lenient);
+    if (result) {
         real_meow("Error loading Milkshape model: %d\n", result);
         print_failure_explanation(failure);
+        if (options) options->failure = failure;
+        return result;
     }
-    if (options) options->failure = failure;
-    return result;
+    const ms3d_extras &extras = model->extras;
+    if (!extras.stopped_block) return 0;
+    const char *block = ms3d_extras_block(extras.stopped_block);
+    if (options && options->weights && ms3d_vertex_extras_lost(extras)) {
+        real_meow("Error loading Milkshape model: %d (its %s block is truncated or inconsistent)\n",
+                  extras.stopped_block, block);
+        options->failure.code = extras.stopped_block;
+        options->failure.offset = extras.stopped_at;
+        return extras.stopped_block;
+    }
+    real_meow("Milkshape model %s: its %s block is truncated or inconsistent at octet %s; it and "
+              "the rest of the file are ignored\n",
+              path, block, std::to_string(extras.stopped_at).c_str());
+    return 0;
 }
 
 } // namespace

@@ -78,7 +78,8 @@ struct ms3d_joint {
 // Milkshape 1.8's extra bone weights of one vertex: up to three more joints besides the vertex's
 // own bone (-1: none); weights[0] belongs to the own bone, weights[1] and [2] to bone_ids[0] and
 // [1], and what is left of the maximum (255 for sub-version 1, else 100) to bone_ids[2]. All three
-// weights zero: the own bone alone.
+// weights zero: the own bone alone. Weights that all fall on ids of no joint (-1) leave nothing to
+// share: the own bone alone as well, as Milkshape itself shows such a vertex.
 struct ms3d_vertex_extra {
     int8_t bone_ids[3];
     uint8_t weights[3];
@@ -86,7 +87,8 @@ struct ms3d_vertex_extra {
 };
 
 // The optional blocks of Milkshape 1.8 after the joints; a sub-version 0 means the file ends before
-// the block. Comment texts are skipped (checked, not kept).
+// the block, or that a lenient read left the block out (stopped_block). Comment texts are skipped
+// (checked, not kept).
 struct ms3d_extras {
     int32_t comments_sub_version;
     uint32_t num_group_comments;
@@ -101,6 +103,8 @@ struct ms3d_extras {
     float joint_size;            // model extras
     int32_t transparency_mode;
     float alpha_ref;
+    int32_t stopped_block; // lenient read: the ms3d_bad_* code of the block it stopped at, else 0
+    int64_t stopped_at;    // lenient read: the octet where that block stopped making sense
 };
 
 // The whole file; every array is owned and holds exactly its count of elements.

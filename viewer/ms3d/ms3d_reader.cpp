@@ -184,24 +184,18 @@ int read_header(ms3d_model *model, FILE *stream, read_place &place) {
 
 // ---- entry points
 
-// Every section in file order; the first failing one's code, with place where it stopped.
-int read_sections(ms3d_model *model, FILE *stream, read_place &place) {
+// Every section in file order, then the optional blocks; the first failing one's code, with
+// place where it stopped.
+int read_sections(ms3d_model *model, FILE *stream, ms3d_extras_reading reading, read_place &place) {
     using section = int (*)(ms3d_model *, FILE *, read_place &);
-    static constexpr section sections[] = {read_header,
-                                           read_vertices,
-                                           read_triangles,
-                                           read_groups,
-                                           read_materials,
-                                           read_joints,
-                                           [](ms3d_model *m, FILE *s, read_place &at) {
-                                               at = {ms3d_in_extras, -1, 0};
-                                               return read_ms3d_extras(m, s);
-                                           }};
+    static constexpr section sections[] = {read_header, read_vertices,  read_triangles,
+                                           read_groups, read_materials, read_joints};
     for (section read_section : sections) {
         const int result = read_section(model, stream, place);
         if (result) return result;
     }
-    return 0;
+    place = {ms3d_in_extras, -1, 0};
+    return read_ms3d_extras(model, stream, reading);
 }
 
 } // namespace
@@ -210,21 +204,22 @@ ms3d_model *create_ms3d() {
     return static_cast<ms3d_model *>(alloc_one(sizeof(ms3d_model)));
 }
 
-int read_ms3d_stream(ms3d_model *model, FILE *stream) {
+int read_ms3d_stream(ms3d_model *model, FILE *stream, ms3d_extras_reading reading) {
     read_place place;
-    return read_sections(model, stream, place);
+    return read_sections(model, stream, reading, place);
 }
 
-int read_ms3d(ms3d_model *model, const char *path) {
-    return read_ms3d_explained(model, path, nullptr);
+int read_ms3d(ms3d_model *model, const char *path, ms3d_extras_reading reading) {
+    return read_ms3d_explained(model, path, nullptr, reading);
 }
 
-int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure) {
+int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure,
+                        ms3d_extras_reading reading) {
     if (failure) *failure = read_failure{};
     FILE *stream = open_read(path);
     if (!stream) return ms3d_code_open;
     read_place place;
-    const int result = read_sections(model, stream, place);
+    const int result = read_sections(model, stream, reading, place);
     if (result && failure) {
         note_stop(stream, failure);
         explain_ms3d_failure(model, path, result, place, failure);

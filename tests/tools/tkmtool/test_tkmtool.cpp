@@ -351,8 +351,7 @@ namespace {
 
 // A Milkshape 1.8 chain of three joints (three vertices on each) in which vertex 1 gives 40 of
 // its 100 to j1 and vertex 4 gives 75 to j2; spoil() may break the extras.
-std::string weighted_model(const temp_dir &dir, const char *name = "weighted.ms3d",
-                           void (*spoil)(ms3d_fixture::model &) = nullptr) {
+ms3d_fixture::model weighted_fixture(void (*spoil)(ms3d_fixture::model &) = nullptr) {
     ms3d_fixture::model m = ms3d_fixture::chain_model(3);
     m.extra.blocks = 4;
     m.extra.vertex_sub_version = 2; // weights out of 100
@@ -361,8 +360,13 @@ std::string weighted_model(const temp_dir &dir, const char *name = "weighted.ms3
     m.extra.vertices[1] = {{-1, -1, 1}, {60, 0, 0}, {0, 0}};
     m.extra.vertices[4] = {{-1, -1, 2}, {25, 0, 0}, {0, 0}};
     if (spoil) spoil(m);
+    return m;
+}
+
+std::string weighted_model(const temp_dir &dir, const char *name = "weighted.ms3d",
+                           void (*spoil)(ms3d_fixture::model &) = nullptr) {
     std::string path = dir / name;
-    write_fixture(path, ms3d_fixture::bytes(m));
+    write_fixture(path, ms3d_fixture::bytes(weighted_fixture(spoil)));
     return path;
 }
 
@@ -436,7 +440,31 @@ TEST_F(Tkmtool, MilkshapeWeightsAreKeptOnlyWithTheFlagAndCountedOtherwise) {
     EXPECT_NE(r.err.find("--weights is for a Milkshape model (IN.ms3d)"), std::string::npos);
 }
 
-TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
+// The note a conversion gives for a Milkshape model whose optional block makes no sense.
+std::string block_note(const std::string &path, const char *block, size_t octet) {
+    return "Milkshape model " + path + ": its " + block +
+           " block is truncated or inconsistent at octet " + std::to_string(octet) +
+           "; it and the rest of the file are ignored\n";
+}
+
+// The note is on standard error, and no other line about a block.
+void expect_noted_once(const std::string &err, const std::string &note) {
+    EXPECT_NE(err.find(note), std::string::npos) << err;
+    int lines = 0;
+    for (size_t at = err.find("block is truncated"); at != std::string::npos;
+         at = err.find("block is truncated", at + 1))
+        lines++;
+    EXPECT_EQ(lines, 1) << err;
+}
+
+// Where the writer's block (or field) marked code starts, the nth time.
+size_t marked(const ms3d_fixture::writer &w, int code, int n = 0) {
+    for (const ms3d_fixture::field &f : w.fields)
+        if (f.code == code && n-- == 0) return f.offset;
+    return 0;
+}
+
+TEST_F(Tkmtool, BadMilkshapeWeightsFailOnlyWithTheFlagAndLeaveTheTarget) {
     const std::string target = dir / "old.tkm";
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
     ASSERT_TRUE(write_fixture(target, old));
@@ -447,12 +475,10 @@ TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
         m.extra.vertices[1].weights[0] = 60;
         m.extra.vertices[1].weights[1] = 41; // 101 of 100
     });
-    const std::string odd_joints = weighted_model(dir, "odd.ms3d", [](ms3d_fixture::model &m) {
-        m.extra.joint_sub_version = 3; // no such sub-version
-    });
     ms3d_fixture::model two_blocks = ms3d_fixture::chain_model(3);
     two_blocks.extra.blocks = 2;
-    std::vector<uint8_t> cut = ms3d_fixture::bytes(two_blocks);
+    const ms3d_fixture::writer w = ms3d_fixture::write(two_blocks);
+    std::vector<uint8_t> cut = w.bytes;
     cut.resize(cut.size() - 1); // inside the last vertex's extra number
     const std::string truncated = dir / "truncated.ms3d";
     ASSERT_TRUE(write_fixture(truncated, cut));
@@ -461,14 +487,92 @@ TEST_F(Tkmtool, BadMilkshapeExtrasFailNamingTheBlockAndLeaveTheTarget) {
          "Milkshape vertex extras: vertex 4 names a bone beyond the 3 joints"},
         {{"convert", "--weights", heavy, target},
          "Milkshape vertex extras: the weights of vertex 1 sum to more than 100"},
-        {{"convert", odd_joints, target}, "(its joint extras block is truncated or inconsistent)"},
-        {{"convert", truncated, target}, "(its vertex extras block is truncated or inconsistent)"},
+        {{"convert", "--weights", truncated, target},
+         "Error loading Milkshape model: 58 (its vertex extras block is truncated or "
+         "inconsistent)\n"},
         {{"convert", "--weights", "--skeleton", gun, heavy, target}, "sum to more than 100"},
     };
     expect_each_fails_leaving(cases, target, old, [&](const auto &args) { return run(args); });
     // Without --weights the extras are not used, so bad weights do not stop the conversion.
     run_result r = run({"convert", beyond, dir / "beyond.tkm"});
     EXPECT_EQ(r.status, 0) << r.err;
+    // A cut block is left out, with one note: the last vertex's extra number starts 4 octets
+    // before the block's (and the file's) end.
+    r = run({"convert", truncated, dir / "truncated.tkm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    expect_noted_once(r.err, block_note(truncated, "vertex extras", w.bytes.size() - 4));
+}
+
+TEST_F(Tkmtool, MilkshapeBlocksAfterTheVertexExtrasDoNotStopTheWeights) {
+    const auto spoil = [](ms3d_fixture::model &m) {
+        m.extra.joint_sub_version = 3; // no such sub-version
+    };
+    const std::string odd = weighted_model(dir, "odd.ms3d", spoil);
+    const ms3d_fixture::writer w = ms3d_fixture::write(weighted_fixture(spoil));
+    const std::string note = block_note(odd, "joint extras", marked(w, ms3d_code_joint_extras));
+    for (bool weights : {false, true}) {
+        std::vector<std::string> args = {"convert", odd, dir / "odd.tkm"};
+        if (weights) args.insert(args.begin() + 1, "--weights");
+        const run_result r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        expect_noted_once(r.err, note);
+    }
+    // The weights of the vertex extras before the bad block are kept.
+    EXPECT_NE(run({"info", dir / "odd.tkm"}).out.find("blend vertices: 2\n"), std::string::npos);
+}
+
+// A Milkshape 1.8 file whose joint count was lowered by one, its trailer left: the last joint's
+// octets are taken for a comments block, which makes no sense from where that joint starts.
+TEST_F(Tkmtool, AMilkshapeJointCountLoweredUnderItsTrailerConvertsWithoutWeights) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(4);
+    m.extra.blocks = 4;
+    m.extra.vertices.resize(m.vertices.size());
+    for (ms3d_fixture::vertex &v : m.vertices)
+        if (v.bone == 3) v.bone = 2;
+    ms3d_fixture::writer w = ms3d_fixture::write(m);
+    const uint16_t three = 3;
+    std::memcpy(&w.bytes[marked(w, ms3d_code_num_joints)], &three, 2);
+    const std::string model = dir / "edited.ms3d", target = dir / "edited.tkm";
+    ASSERT_TRUE(write_fixture(model, w.bytes));
+    run_result r = run({"convert", model, target});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expect_noted_once(r.err, block_note(model, "comments", marked(w, ms3d_code_joint_flags, 3)));
+    r = run({"info", model});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("bones: 3\n"), std::string::npos) << r.out;
+    const std::vector<uint8_t> converted = read_all(target);
+    const std::vector<failing> cases = {
+        {{"convert", "--weights", model, target},
+         "Error loading Milkshape model: 57 (its comments block is truncated or inconsistent)\n"},
+    };
+    expect_each_fails_leaving(cases, target, converted,
+                              [&](const auto &args) { return run(args); });
+}
+
+// Extras whose weights all fall on ids of no joint leave the vertex wholly on its own bone, as
+// Milkshape shows it: --weights takes the file, and info counts only the vertices whose weights
+// differ from that.
+TEST_F(Tkmtool, MilkshapeWeightsOnNoJointKeepTheOwnBone) {
+    ms3d_fixture::model m = ms3d_fixture::chain_model(3);
+    m.extra.blocks = 4;
+    m.extra.vertex_sub_version = 2;
+    m.extra.vertices.resize(m.vertices.size());
+    for (ms3d_fixture::vertex_extra &x : m.extra.vertices)
+        x = {{-1, -1, -1}, {0, 0, 100}, {0, 0}};              // wholly on the own bone
+    m.extra.vertices[4] = {{2, -1, -1}, {0, 100, 0}, {0, 0}}; // wholly on j2 instead of j1
+    m.extra.vertices[7] = {{-1, -1, 0}, {50, 0, 0}, {0, 0}};  // half on j2, half on j0
+    const std::string model = dir / "ids.ms3d", weighted = dir / "ids.tkm";
+    ASSERT_TRUE(write_fixture(model, ms3d_fixture::bytes(m)));
+    run_result r = run({"convert", "--weights", model, weighted});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"info", weighted});
+    EXPECT_NE(r.out.find("blend vertices: 1\n"), std::string::npos) << r.out;
+    r = run({"info", model});
+    EXPECT_NE(r.out.find("vertices with extra bone weights: 2\n"), std::string::npos) << r.out;
+    r = run({"convert", model, dir / "plain.tkm"});
+    EXPECT_NE(r.err.find("tkmtool: 2 vertices of " + model + " have Milkshape 1.8 extra bone"),
+              std::string::npos)
+        << r.err;
 }
 
 } // namespace

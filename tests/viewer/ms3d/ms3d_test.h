@@ -24,11 +24,12 @@ struct mesh_deleter {
 using model_ptr = std::unique_ptr<ms3d_model, model_deleter>;
 using mesh_ptr = std::unique_ptr<tkm_mesh, mesh_deleter>;
 
-// Reads bytes through a real file; *code gets read_ms3d's result.
-inline model_ptr read_bytes(const std::vector<uint8_t> &bytes, int *code) {
+// Reads bytes through a real file, the optional blocks as asked; *code gets read_ms3d's result.
+inline model_ptr read_bytes(const std::vector<uint8_t> &bytes, int *code,
+                            ms3d_extras_reading reading = ms3d_extras_strict) {
     ms3d_fixture::temp_file file(bytes);
     model_ptr model(create_ms3d());
-    *code = read_ms3d(model.get(), file.path.c_str());
+    *code = read_ms3d(model.get(), file.path.c_str(), reading);
     return model;
 }
 
