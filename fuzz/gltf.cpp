@@ -5,6 +5,7 @@
 // save as a TKM or TKA file that reads back the same.
 #include "fuzz_target.h"
 #include "round_trip.h"
+#include "sniff_check.h"
 #include "tests/fixtures/gltf_import_builder.h"
 #include "tests/fixtures/quiet_output.h"
 #include "viewer/gltf/gltf_import.h"
@@ -50,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         quiet_output quiet;
         gltf_import_notes notes;
         if (read_gltf_scene_bytes(&scene, data, size, nullptr, "fuzz", &notes) == 0) {
+            check_sniffed_as(data, size, "glTF");
             tkm_mesh *mesh = create_mesh();
             if (mesh && convert_scene_to_tkm(mesh, &scene) == 0)
                 converted = mesh;

@@ -11,6 +11,7 @@
 
 #include "fuzz_target.h"
 #include "round_trip.h"
+#include "sniff_check.h"
 #include "tests/fixtures/fuzz_files.h"
 #include "tests/fixtures/ms3d_builder.h"
 #include "viewer/anim/animation.h"
@@ -142,7 +143,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             std::abort();
         release_mesh(scan);
     }
-    if (grid && grid_result == 0) check_round_trip(grid);
+    if (grid && grid_result == 0) {
+        check_sniffed_as(data, size, "Milkshape");
+        check_round_trip(grid);
+    }
     if (grid && vertices <= 2000) convert_weights_and_animation(data, size);
     release_mesh(grid);
     return 0;

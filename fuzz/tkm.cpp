@@ -6,6 +6,7 @@
 #include "tests/fixtures/fuzz_files.h"
 #include "fuzz_target.h"
 #include "round_trip.h"
+#include "sniff_check.h"
 #include "tests/fixtures/tkm_builder.h"
 #include "viewer/anim/animation.h"
 #include "viewer/anim/pose.h"
@@ -30,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!fuzz_write_file(input, data, size)) return 0;
     tkm_mesh *mesh = create_mesh();
     if (read_tkm(mesh, input.c_str()) == 0) {
+        check_sniffed_as(data, size, "TarvikMesh");
         use(mesh);
         // What the reader accepts the writer must store, and the stored file must read back.
         check_round_trip(mesh);

@@ -17,8 +17,17 @@
 
 FILE *open_read(const char *path) {
     FILE *stream = open_utf8_path(path, "rb");
-    if (!stream)
-        LK_REPORT_SHARED("Error opening file '%s' for reading: %s\n", path, strerror(errno));
+    /* Refused here, a directory gets the system's own word for it instead of a failed read. */
+    if (stream && is_directory_stream(stream)) {
+        fclose(stream);
+        stream = NULL;
+        errno = EISDIR;
+    }
+    if (!stream) {
+        const int reason = errno;
+        LK_REPORT_SHARED("Error opening file '%s' for reading: %s\n", path, strerror(reason));
+        errno = reason; /* the caller may tell the system's reason as well */
+    }
     return stream;
 }
 

@@ -18,7 +18,8 @@
 
 LARKSPUR_BEGIN_C
 
-/* Opens path in binary mode ("rb", "wb", "ab"); null on failure. The caller closes the stream. */
+/* Opens path in binary mode ("rb", "wb", "ab"); null on failure, with errno the system's reason
+   (EISDIR for a directory, which open_read refuses). The caller closes the stream. */
 LARKSPUR_API FILE *open_read(const char *path);
 LARKSPUR_API FILE *open_write(const char *path);
 LARKSPUR_API FILE *open_append(const char *path);

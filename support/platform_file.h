@@ -4,6 +4,9 @@
 #define LARKSPUR_PLATFORM_FILE_H
 
 #include <stdio.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include "api.h"
 
 LARKSPUR_BEGIN_C
@@ -11,10 +14,20 @@ LARKSPUR_BEGIN_C
 #ifdef _WIN32
 /* fopen with path and mode in UTF-8, through the UTF-16 calls. */
 FILE *open_utf8_path(const char *path, const char *mode);
+/* The system refuses to open a directory as a file. */
+static inline int is_directory_stream(FILE *stream) {
+    (void)stream;
+    return 0;
+}
 #else
 /* The system takes UTF-8 names as they are. */
 static inline FILE *open_utf8_path(const char *path, const char *mode) {
     return fopen(path, mode);
+}
+/* A directory opens for reading here, and fails only at its first read. */
+static inline int is_directory_stream(FILE *stream) {
+    struct stat info;
+    return fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode);
 }
 #endif
 

@@ -10,6 +10,7 @@
 #include "support/scratch_write.h"
 #include "tool_common.h"
 #include "viewer/formats/model_formats.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/scene/class_skeleton_checks.h"
 
@@ -50,7 +51,8 @@ int command_convert(const std::vector<std::string> &arguments) {
     if (own_skeleton && (parsed.has("--mesh") || parsed.has("--skeleton")))
         return usage_error("--own-skeleton keeps the model's joints: it takes no other skeleton");
     // Only a format whose known skeletons take the class's pose has joints to keep.
-    if (own_skeleton && !find_model_format(args[0].c_str()).reference_skeletons)
+    const model_format *in_format = quiet_model_format(args[0].c_str());
+    if (own_skeleton && in_format && !in_format->reference_skeletons)
         return usage_error("--own-skeleton is for a Milkshape model (IN.ms3d): other formats "
                            "keep their own joints anyway");
     const bool animation_out = str_equiv(file_extension(args[1].c_str()), "tka");

@@ -15,6 +15,7 @@
 #include "tool_common.h"
 #include "viewer/files/path_names.h"
 #include "viewer/formats/model_formats.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/scene/image_files.h"
@@ -28,8 +29,10 @@ namespace {
 mesh_ptr read_skeleton(const std::string &path) {
     mesh_ptr skeleton(create_mesh());
     if (!skeleton) return nullptr;
-    if (const int code = read_tkm(skeleton.get(), path.c_str())) {
-        std::fprintf(stderr, "Error loading TarvikMesh: %d\n", code);
+    read_failure failure;
+    if (const int code = read_tkm_explained(skeleton.get(), path.c_str(), &failure)) {
+        std::fprintf(stderr, "Error loading TarvikMesh: %d%s\n", code,
+                     bracketed_reason(failure.reason).c_str());
         std::fprintf(stderr, "tkmtool: the skeleton %s is not a readable TKM mesh\n", path.c_str());
         return nullptr;
     }
@@ -40,7 +43,9 @@ mesh_ptr read_skeleton(const std::string &path) {
 // IN read into the neutral model, a glTF's images named after OUT as a plain convert names them.
 const model_format *read_model(const std::string &in, const std::string &out, scene_model *scene,
                                load_context *context) {
-    const model_format &format = find_model_format(in.c_str());
+    const model_format *chosen = choose_model_format(in.c_str());
+    if (!chosen) return nullptr;
+    const model_format &format = *chosen;
     if (!reads_scene(format)) {
         std::fprintf(stderr, "tkmtool: --skeleton takes a glTF or Milkshape model, not %s\n",
                      in.c_str());

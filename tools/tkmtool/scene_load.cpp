@@ -4,15 +4,22 @@
 
 #include <cstdio>
 
+#include "viewer/formats/model_sniff.h"
 #include "viewer/scene/scene.h"
 
 bool has_scene_reader(const std::string &path) {
-    return reads_scene(find_model_format(path.c_str()));
+    const model_format *format = quiet_model_format(path.c_str());
+    return format && reads_scene(*format);
 }
 
 bool load_scene(const std::string &path, scene_model *scene, failure *failed,
                 const model_format **format, load_context *context, const char *image_prefix) {
-    const model_format &found = find_model_format(path.c_str());
+    const model_format *chosen = choose_model_format(path.c_str());
+    if (!chosen) {
+        *failed = {model_read_stage, model_code_unknown_format};
+        return false;
+    }
+    const model_format &found = *chosen;
     if (!reads_scene(found)) {
         std::fprintf(stderr, "tkmtool: %s is not a model with animations (Milkshape or glTF)\n",
                      path.c_str());

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include "support/file.h"
+#include "support/scratch_write.h"
 #include "viewer/anim/pose.h"
 #include "viewer/files/path_names.h"
 #include "viewer/formats/model_load.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "parts.h"
 #include "viewer/scene/image_files.h"
@@ -70,10 +72,20 @@ void note_dropped_weights(const std::string &path, const load_context &context) 
 
 animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, failure *failed) {
     animation_ptr animation(create_animation());
+    // A glTF file, by its content or its name, gives its first animation (the loader prints).
+    const model_animation_loader load =
+        animation ? choose_animation_loader(path.c_str(), path.c_str()) : nullptr;
+    if (load) {
+        const int code = load(path.c_str(), mesh, animation.get());
+        if (code == 0) return animation;
+        *failed = {"read_gltf", code};
+        return nullptr;
+    }
     read_failure detail;
     int code = animation ? load_tka_explained(animation.get(), mesh, path.c_str(), &detail) : 1;
     if (code != 0) {
-        std::fprintf(stderr, "Error loading TarvikAnimation: %d\n", code);
+        std::fprintf(stderr, "Error loading TarvikAnimation: %d%s\n", code,
+                     bracketed_reason(detail.reason).c_str());
         print_failure_explanation(detail);
         *failed = {"load_tka", code, detail};
         return nullptr;

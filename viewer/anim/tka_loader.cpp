@@ -3,6 +3,7 @@
 // layout and the codes are in tka_format.h.
 #include "viewer/anim/tka_loader.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "support/file.h"
@@ -194,7 +195,10 @@ int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const cha
     if (failure) *failure = read_failure{};
     if (!mesh) return tka_code_not_usable; // an animation is always loaded for a mesh
     FILE *stream = open_read(path);
-    if (!stream) return tka_code_not_usable;
+    if (!stream) {
+        if (failure) failure->reason = errno;
+        return tka_code_not_usable;
+    }
     read_place place;
     int code = read_sections(stream, animation, mesh, path, place);
     if (code && failure) {

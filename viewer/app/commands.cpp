@@ -30,6 +30,7 @@
 #include "viewer/mesh/tkm_writer.h"
 #include "viewer/files/path_names.h"
 #include "viewer/formats/model_load.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
 #include "viewer/textures/scene_images.h"
@@ -40,7 +41,7 @@ namespace {
 // ---- filter lists
 
 constexpr file_filter mesh_load_filters[] = {
-    {"Model files", "*.tkm;*.ms3d"},
+    {"Model files", "*.tkm;*.ms3d;*.gltf;*.glb"},
     {"TarvikMesh files", "*.tkm"},
     {"Officer models", "SWT_*.tkm"},
     {"Kid models", "KID_*.tkm"},
@@ -232,12 +233,13 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
         return 1;
     }
     int code = 0;
-    if (const model_animation_loader load = find_model_format(name.c_str()).load_animation) {
+    if (const model_animation_loader load = choose_animation_loader(path.c_str(), name.c_str())) {
         code = load(path.c_str(), app_state.mesh, animation);
     } else {
         read_failure failure;
         if ((code = load_tka_explained(animation, app_state.mesh, path.c_str(), &failure)) != 0) {
-            real_meow("Error loading TarvikAnimation: %d\n", code);
+            real_meow("Error loading TarvikAnimation: %d%s\n", code,
+                      bracketed_reason(failure.reason).c_str());
             print_failure_explanation(failure);
         }
     }

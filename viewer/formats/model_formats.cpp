@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The table of model formats and the readers it names.
 //
-// Index: readers | the table | find_model_format | build_options
+// Index: readers | the table | find_model_format, named_model_format | build_options
 #include "viewer/formats/model_formats.h"
 
 #include "support/paths.h"
@@ -41,28 +41,40 @@ int read_gltf_entry(const char *path, scene_model *scene, model_read_notes *note
 // ---- the table
 
 const model_format model_formats[] = {
-    {"Milkshape", {"ms3d", nullptr}, read_ms3d_entry, "read_ms3d", "convert_ms3d", true, nullptr},
+    {"Milkshape",
+     "Milkshape",
+     {"ms3d", nullptr},
+     read_ms3d_entry,
+     "read_ms3d",
+     "convert_ms3d",
+     true,
+     nullptr},
     {"glTF",
+     "glTF",
      {"gltf", "glb"},
      read_gltf_entry,
      "read_gltf",
      "build_tkm",
      false,
      load_gltf_animation},
-    {"TarvikMesh", {"tkm", nullptr}, nullptr, "read_tkm", nullptr, false, nullptr},
+    {"TarvikMesh", "TKM", {"tkm", nullptr}, nullptr, "read_tkm", nullptr, false, nullptr},
 };
 const size_t num_model_formats = sizeof model_formats / sizeof model_formats[0];
 
 // ---- find_model_format
 
 const model_format &find_model_format(const char *path) {
-    const model_format &tkm = model_formats[num_model_formats - 1];
+    const model_format *named = named_model_format(path);
+    return named ? *named : model_formats[num_model_formats - 1];
+}
+
+const model_format *named_model_format(const char *path) {
     const char *extension = file_extension(path);
-    if (!extension || extension == path) return tkm; // no dot at all
+    if (!extension || extension == path) return &model_formats[num_model_formats - 1]; // no dot
     for (size_t f = 0; f < num_model_formats; f++)
         for (const char *known : model_formats[f].extensions)
-            if (known && str_equiv(extension, known)) return model_formats[f];
-    return tkm;
+            if (known && str_equiv(extension, known)) return &model_formats[f];
+    return nullptr;
 }
 
 bool reads_scene(const model_format &format) {

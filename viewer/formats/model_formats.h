@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The one table of model formats the viewer and tkmtool read: each format's name, the extensions
-// that choose it, its reader into the neutral model and the builder rules its models take. A name
-// with no extension of the table is read as TKM.
+// that choose it, its reader into the neutral model and the builder rules its models take. What a
+// file is comes first from its content (model_sniff.h); the name is the hint for a content that
+// tells nothing, and a name with no extension of the table is read as TKM then.
 //
 // Index: model_read_notes | model_format | find_model_format | build_options
 #pragma once
@@ -49,6 +50,7 @@ using model_animation_loader = int (*)(const char *path, const tkm_mesh *mesh,
 // One format of the table.
 struct model_format {
     const char *name;          // the format's own name: "Milkshape", "glTF", "TarvikMesh"
+    const char *noun;          // what a warning calls it: "Milkshape", "glTF", "TKM"
     const char *extensions[2]; // lower case, without the dot; null past the last
     // Null for TKM, which is read straight into a mesh; the others are read into the neutral
     // model and built.
@@ -68,6 +70,9 @@ extern const size_t num_model_formats;
 // The format the text after the last '.' of path names, in any mix of capitals; TKM for every
 // other name, one without a dot too.
 const model_format &find_model_format(const char *path);
+// The format the text after the last '.' of path names, in any mix of capitals; TKM for a name
+// without a dot, null for an extension of no format.
+const model_format *named_model_format(const char *path);
 // Whether format is read into the neutral model (and so can carry animations and images).
 bool reads_scene(const model_format &format);
 // The builder's options for a model of format, as the read was told (notes' in fields).

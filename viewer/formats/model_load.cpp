@@ -6,7 +6,9 @@
 #include "viewer/formats/model_load.h"
 
 #include "support/messages.h"
+#include "support/scratch_write.h"
 #include "viewer/files/path_names.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/scene/image_files.h"
@@ -17,12 +19,18 @@
 // ---- load_model_mesh
 
 int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_read_notes *notes) {
-    const model_format &format = find_model_format(path);
+    const model_format *chosen = choose_model_format(path);
+    if (!chosen) {
+        notes->stage = model_read_stage;
+        return model_code_unknown_format;
+    }
+    const model_format &format = *chosen;
     notes->stage = format.read_stage;
     if (!reads_scene(format)) {
         const int code = read_tkm_explained(mesh, path, &notes->failure);
         if (code) {
-            real_meow("Error loading TarvikMesh: %d\n", code);
+            real_meow("Error loading TarvikMesh: %d%s\n", code,
+                      bracketed_reason(notes->failure.reason).c_str());
             print_failure_explanation(notes->failure);
         }
         return code;

@@ -39,12 +39,14 @@ int read_gltf_file(const char *path, std::vector<uint8_t> *bytes, std::string *w
         return gltf_cannot_open;
     }
     if (!S_ISREG(info.st_mode)) {
-        *why = format("cannot open %s: not a regular file", path);
+        // A directory in the system's own words, as the other readers tell it.
+        *why = format("cannot open %s: %s", path,
+                      S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
         return gltf_cannot_open;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        *why = format("cannot open %s", path);
+        *why = format("cannot open %s: %s", path, std::strerror(errno));
         return gltf_cannot_open;
     }
     if (uint64_t(info.st_size) > largest_gltf_file) {

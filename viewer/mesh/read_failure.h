@@ -27,6 +27,7 @@ struct read_failure {
     int64_t offset = -1;         // octet where reading stopped (the file's size when it ended)
     bool at_end = false;         // the file ended inside the field
     std::string message;         // the explanation line, no newline; empty when there is none
+    int reason = 0; // the system's error number when the file could not be opened; 0 otherwise
 };
 
 // The record a failure happened in, as the format's explain step finds it.

@@ -8,6 +8,7 @@
 #include "viewer/mesh/tkm_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "support/file.h"
@@ -465,7 +466,11 @@ int read_tkm_explained(tkm_mesh *mesh, const char *path, read_failure *failure) 
     if (failure) *failure = read_failure{};
     FILE *stream = open_read(path);
     if (!stream) {
-        if (failure) explain_tkm_failure(mesh, path, tkm_code_not_a_tkm, read_place{}, failure);
+        const int reason = errno; // before anything else can change it
+        if (failure) {
+            explain_tkm_failure(mesh, path, tkm_code_not_a_tkm, read_place{}, failure);
+            failure->reason = reason;
+        }
         return tkm_code_not_a_tkm;
     }
     read_place place;

@@ -37,6 +37,9 @@
 
 struct ms3d_model;
 
+// The id a Milkshape file starts with, without a terminating zero.
+inline constexpr char ms3d_magic[10] = {'M', 'S', '3', 'D', '0', '0', '0', '0', '0', '0'};
+
 // read_ms3d's results: 0, or the code of the field it failed in (in file order), or of the
 // optional block that is bad.
 enum ms3d_code : int {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/messages.h"
+#include "support/scratch_write.h"
 #include "viewer/files/path_names.h"
 #include "viewer/ms3d/ms3d_convert.h"
 #include "viewer/ms3d/ms3d_scene.h"
@@ -23,7 +24,8 @@ int read_reported(ms3d_model *model, const char *path, ms3d_load_options *option
     read_failure failure;
     const int result = read_ms3d_explained(model, path, &failure, ms3d_extras_lenient);
     if (result) {
-        real_meow("Error loading Milkshape model: %d\n", result);
+        real_meow("Error loading Milkshape model: %d%s\n", result,
+                  bracketed_reason(failure.reason).c_str());
         print_failure_explanation(failure);
         if (options) options->failure = failure;
         return result;

@@ -9,6 +9,7 @@
 // filled up with zeros that look like real data.
 #include "viewer/ms3d/ms3d_reader.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "support/file.h"
@@ -166,8 +167,6 @@ int read_joints(ms3d_model *model, FILE *stream, read_place &place) {
     return 0;
 }
 
-constexpr char ms3d_magic[10] = {'M', 'S', '3', 'D', '0', '0', '0', '0', '0', '0'};
-
 // The magic and the version; a file too short to hold the magic is simply not a Milkshape file.
 int read_header(ms3d_model *model, FILE *stream, read_place &place) {
     place = {ms3d_in_header, -1, 0};
@@ -217,7 +216,10 @@ int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failu
                         ms3d_extras_reading reading) {
     if (failure) *failure = read_failure{};
     FILE *stream = open_read(path);
-    if (!stream) return ms3d_code_open;
+    if (!stream) {
+        if (failure) failure->reason = errno;
+        return ms3d_code_open;
+    }
     read_place place;
     const int result = read_sections(model, stream, reading, place);
     if (result && failure) {

@@ -208,7 +208,9 @@ TEST_F(ExportGltf, UsageErrorsAndFailuresLeaveNoFiles) {
         << r.err;
     r = run({"export-gltf", dir / "none.tkm", dir / "out.glb"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error loading TarvikMesh: 1 (No such file or directory)\n"),
+              std::string::npos)
+        << r.err;
     r = run({"export-gltf", "--anim", mesh, mesh, dir / "out.glb"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error loading TarvikAnimation: 1\n"), std::string::npos) << r.err;

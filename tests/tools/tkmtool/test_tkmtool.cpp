@@ -659,3 +659,64 @@ TEST_F(Tkmtool, UnboundVerticesAreRefusedNamingTheOptionThatBindsThem) {
 }
 
 } // namespace
+
+namespace {
+
+// A file that cannot be opened: the system's reason after the reader's code, for every reader.
+TEST_F(Tkmtool, AFileThatCannotBeOpenedSaysWhy) {
+    for (const char *folder : {"folder.tkm", "folder.ms3d", "folder.tka", "folder.glb"})
+        std::filesystem::create_directory(dir.path / folder);
+    struct open_case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::string missing = "No such file or directory", folder = "Is a directory";
+    const std::vector<open_case> cases = {
+        {{"info", dir / "missing.tkm"}, "Error loading TarvikMesh: 1 (" + missing + ")\n"},
+        {{"info", dir / "folder.tkm"}, "Error loading TarvikMesh: 1 (" + folder + ")\n"},
+        {{"info", dir / "missing.ms3d"}, "Error loading Milkshape model: 1 (" + missing + ")\n"},
+        {{"info", dir / "folder.ms3d"}, "Error loading Milkshape model: 1 (" + folder + ")\n"},
+        {{"info", "--mesh", gun, dir / "missing.tka"},
+         "Error loading TarvikAnimation: 1 (" + missing + ")\n"},
+        {{"info", "--mesh", gun, dir / "folder.tka"},
+         "Error loading TarvikAnimation: 1 (" + folder + ")\n"},
+        {{"info", dir / "missing.glb"},
+         "Error loading glTF model: cannot open " + dir / "missing.glb" + ": " + missing + "\n"},
+        {{"info", dir / "folder.glb"},
+         "Error loading glTF model: cannot open " + dir / "folder.glb" + ": " + folder + "\n"},
+    };
+    for (const open_case &c : cases) {
+        run_result r = run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.back();
+        EXPECT_EQ(r.err, c.err) << c.args.back();
+    }
+}
+
+// The content, not the name, chooses the reader; a name that says otherwise gets a warning, and
+// a file of no known format is refused before any reader sees it.
+TEST_F(Tkmtool, AModelIsReadAsWhatItsBytesAre) {
+    const std::string renamed = dir / "officer.dat";
+    ASSERT_TRUE(write_fixture(renamed, ms3d_fixture::bytes(ms3d_fixture::chain_model(52))));
+    run_result r = run({"convert", renamed, dir / "officer.tkm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.err.rfind("Warning: " + renamed + " is a Milkshape model; its name does not say so\n", 0),
+        0u)
+        << r.err;
+
+    const std::string tkm_as_glb = dir / "gun.glb";
+    ASSERT_TRUE(write_fixture(tkm_as_glb, tkm_bytes(small_tkm())));
+    r = run({"info", tkm_as_glb});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Warning: " + tkm_as_glb + " is a TKM model, though its name says glTF\n");
+
+    const std::string notes = dir / "notes.txt";
+    write_all(notes, {'s', 'h', 'o', 'p', 'p', 'i', 'n', 'g', ':', ' ', 'm', 'i', 'l', 'k'});
+    r = run({"info", "--json", notes});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error loading model: " + notes + " is not a TKM, Milkshape or glTF model\n");
+    EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_model\", \"code\": 1, \"field\": null, "
+                     "\"offset\": null, \"message\": null}}\n");
+}
+
+} // namespace

@@ -116,8 +116,11 @@ TEST(ms3d_reader, short_files_and_missing_files) {
     model_ptr model(create_ms3d());
     EXPECT_EQ(read_ms3d(model.get(), "/nonexistent/dir/model.ms3d"), 1);
 #ifndef _WIN32
-    // A directory opens but cannot be read: a stream error on the magic. (Windows opens none.)
-    EXPECT_EQ(read_ms3d(model.get(), "/tmp"), 2);
+    // A directory is refused as it is opened, with the system's reason, not read as a file
+    // whose magic is missing. (Windows opens none.)
+    read_failure failure;
+    EXPECT_EQ(read_ms3d_explained(model.get(), "/tmp", &failure), ms3d_code_open);
+    EXPECT_EQ(failure.reason, EISDIR);
 #endif
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/fixtures/gltf_import_builder.h"
+#include "tests/fixtures/ms3d_builder.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST_F(command_test, mesh_chooser_is_asked_with_the_mesh_filters_title_and_direc
     EXPECT_EQ(request.initial_directory, dir.path.string());
     EXPECT_EQ(request.filter_index, 2u);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Model files", "*.tkm;*.ms3d"},
+        {"Model files", "*.tkm;*.ms3d;*.gltf;*.glb"},
         {"TarvikMesh files", "*.tkm"},
         {"Officer models", "SWT_*.tkm"},
         {"Kid models", "KID_*.tkm"},
@@ -84,14 +85,64 @@ TEST_F(command_test, a_name_without_extension_is_read_as_tkm) {
 }
 
 TEST_F(command_test, milkshape_names_in_any_case_go_to_the_milkshape_branch) {
-    // TKM bytes behind a Milkshape name: read as TKM they would load, as Milkshape they cannot.
+    // Bytes that are neither TKM nor Milkshape: the name chooses the reader, whose words show.
     for (const char *name : {"model.ms3d", "model.MS3D", "model.Ms3D"}) {
-        tkm_fixture fixture;
-        fixture.bones = chain_skeleton(3);
-        auto [out, err] = load_mesh(write_file(name, encode_tkm(fixture)));
+        auto [out, err] = load_mesh(write_file(name, std::vector<uint8_t>(20, 'x')));
         EXPECT_EQ(app_state.mesh, nullptr) << name;
         EXPECT_EQ(err.find("Error loading TarvikMesh"), std::string::npos) << err;
-        EXPECT_NE(err, "") << "the Milkshape branch reports its own failure";
+        EXPECT_NE(err.find("Error loading Milkshape model: -1\n"), std::string::npos) << err;
+    }
+}
+
+// A model whose name says another format is read as what its bytes are, with a warning; a
+// Milkshape model renamed to .tkm was once refused as not a TKM.
+TEST_F(command_test, a_model_named_as_another_format_is_read_as_what_it_is) {
+    tkm_fixture fixture;
+    fixture.bones = chain_skeleton(3);
+    const std::string tkm = write_file("model.ms3d", encode_tkm(fixture));
+    auto [out, err] = load_mesh(tkm);
+    ASSERT_NE(app_state.mesh, nullptr) << err;
+    EXPECT_EQ(app_state.mesh->num_bones, 3);
+    EXPECT_EQ(err, "Warning: " + tkm + " is a TKM model, though its name says Milkshape\n");
+
+    const std::string ms3d =
+        write_file("SWT_renamed.tkm", ms3d_fixture::bytes(ms3d_fixture::chain_model(52)));
+    auto [out2, err2] = load_mesh(ms3d);
+    ASSERT_NE(app_state.mesh, nullptr) << err2;
+    EXPECT_STREQ(app_state.mesh->class_name, "officer");
+    EXPECT_NE(out2.find("Converted Milkshape model!\n"), std::string::npos) << out2;
+    EXPECT_EQ(
+        err2.rfind("Warning: " + ms3d + " is a Milkshape model, though its name says TKM\n", 0), 0u)
+        << err2;
+}
+
+TEST_F(command_test, a_file_of_no_known_format_is_refused_in_one_line) {
+    const std::string path = write_file("notes.txt", {'T', 'o', ' ', 'd', 'o', ':', ' ', 'r', 'i',
+                                                      'g', ' ', 't', 'h', 'e', ' ', 'k', 'i', 'd'});
+    auto [out, err] = load_mesh(path);
+    EXPECT_EQ(app_state.mesh, nullptr);
+    EXPECT_EQ(err, "Error loading model: " + path + " is not a TKM, Milkshape or glTF model\n");
+}
+
+// The system's reason after the code, for a model and for an animation; a directory is not read
+// as a file whose header is missing.
+TEST_F(command_test, a_file_that_cannot_be_opened_says_why) {
+    std::filesystem::create_directory(dir.path / "folder.tkm");
+    const std::pair<std::string, std::string> cases[] = {
+        {"missing.tkm", "No such file or directory"},
+        {"folder.tkm", "Is a directory"},
+    };
+    for (const auto &[name, reason] : cases) {
+        auto [out, err] = load_mesh(dir / name);
+        EXPECT_EQ(app_state.mesh, nullptr) << name;
+        EXPECT_EQ(err, "Error loading TarvikMesh: 1 (" + reason + ")\n") << name;
+    }
+    load_mesh(character_file("SWT_a.tkm", 52));
+    std::filesystem::create_directory(dir.path / "folder.tka");
+    for (const char *name : {"missing.tka", "folder.tka"}) {
+        auto [out, err] = load_animation(dir / name);
+        const std::string reason = name[0] == 'm' ? "No such file or directory" : "Is a directory";
+        EXPECT_EQ(err, "Error loading TarvikAnimation: 1 (" + reason + ")\n") << name;
     }
 }
 
@@ -228,7 +279,9 @@ TEST_F(command_test, a_file_in_the_root_directory_keeps_the_root_as_its_director
     // No such file: the read fails, but the directory is remembered for the next chooser.
     auto [out, err] = load_mesh("/tarvik-no-such-model.tkm");
     EXPECT_EQ(app_state.mesh, nullptr);
-    EXPECT_NE(err.find("Error loading TarvikMesh: 1\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("Error loading TarvikMesh: 1 (No such file or directory)\n"),
+              std::string::npos)
+        << err;
     EXPECT_EQ(app_state.mesh_directory, "/");
 }
 

@@ -85,4 +85,31 @@ TEST_F(command_test, gltf_animations_load_onto_the_character) {
     }
 }
 
+// The animation Load picks its reader by content too: a glTF under a TKA's name is read as glTF,
+// a TKA under a glTF's name as TKA, each with a warning.
+TEST_F(command_test, an_animation_named_as_another_format_is_read_as_what_it_is) {
+    gf::model m = gf::chain_model(3);
+    const float s = std::sqrt(0.5f);
+    m.clips = {{"bend", {{1, "rotation", "LINEAR", {0, 1}, {0, 0, 0, 1, 0, 0, s, s}}}}};
+    load_mesh(write_file("char.glb", gf::glb(gf::build(m))));
+    ASSERT_NE(app_state.mesh, nullptr);
+    const std::string glb = write_file("bend.tka", gf::glb(gf::build(m)));
+    auto [out, err] = load_animation(glb);
+    ASSERT_NE(app_state.animation, nullptr) << err;
+    EXPECT_NE(out.find("Converted glTF animation bend!\n"), std::string::npos) << out;
+    EXPECT_EQ(err, "Warning: " + glb + " is a glTF model, though its name says TKA\n");
+
+    const std::string tka =
+        write_file("walk.glb", encode_tka(turning_animation(chain_skeleton(3), 4)));
+    tka_animation *bend = app_state.animation;
+    auto [tka_out, tka_err] = load_animation(tka);
+    EXPECT_EQ(
+        tka_err.rfind("Warning: " + tka + " is a TKA animation, though its name says glTF\n", 0),
+        0u)
+        << tka_err;
+    EXPECT_EQ(tka_err.find("glTF animation"), std::string::npos) << tka_err;
+    ASSERT_NE(app_state.animation, bend) << tka_err;
+    EXPECT_EQ(app_state.animation->num_frames, 4u);
+}
+
 } // namespace
