@@ -93,6 +93,7 @@ int command_convert(const std::vector<std::string> &arguments) {
     context.own_skeleton = own_skeleton;
     context.bind_unbound = bind_unbound;
     context.overwrite_textures = overwrite_textures;
+    context.images_later = true;
     mesh_ptr mesh = load_mesh(args[0], &failed, &context);
     if (!mesh) return 1;
     note_dropped_weights(args[0], context);
@@ -106,5 +107,7 @@ int command_convert(const std::vector<std::string> &arguments) {
         return 1;
     }
     std::printf("Wrote TKM %s\n", args[1].c_str());
+    // The mesh names its images: they follow it, and only once it was written.
+    write_placed_images(context.placed_images);
     return 0;
 }

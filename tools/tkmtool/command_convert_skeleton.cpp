@@ -98,8 +98,8 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
     std::printf("Converted %s model onto the skeleton of %s (joints within %g of its bones, "
                 "model size %g)\n",
                 source, skeleton_path.c_str(), report.largest_offset, report.model_size);
-    write_placed_images(images);
-    // The target is replaced only by a complete file; a failed write leaves it as it was.
+    // The target is replaced only by a complete file; a failed write leaves it as it was, and
+    // writes none of the images it would have named.
     if (const int code = write_tkm(mesh.get(), out.c_str())) {
         const int reason = errno;
         std::fprintf(stderr, "Error writing TarvikMesh: %d%s\n", code,
@@ -107,5 +107,6 @@ int convert_onto_skeleton(const std::string &skeleton_path, const std::string &i
         return 1;
     }
     std::printf("Wrote TKM %s\n", out.c_str());
+    write_placed_images(images);
     return 0;
 }

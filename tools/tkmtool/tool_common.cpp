@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 
 #include "support/file.h"
 #include "support/scratch_write.h"
@@ -50,7 +51,10 @@ mesh_ptr load_mesh(const std::string &path, failure *failed, load_context *conte
         *failed = {notes.stage, code, notes.failure};
         return nullptr;
     }
-    write_placed_images(images);
+    if (context->images_later)
+        context->placed_images = std::move(images);
+    else
+        write_placed_images(images);
     return mesh;
 }
 

@@ -49,6 +49,10 @@ struct load_context {
     // Vertices without a bone are bound to their nearest joints rather than refused
     // (--bind-unbound nearest).
     unbound_binding bind_unbound = unbound_binding::refuse;
+    // The images are left in placed_images for the caller to write once its own output is safe,
+    // so that a conversion that fails at its last step writes nothing at all.
+    bool images_later = false;
+    scene_image_placing placed_images; // out, with images_later: what write_placed_images takes
 };
 
 // When a Milkshape conversion left out extra bone weights (context.num_weighted without
