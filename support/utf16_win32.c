@@ -34,10 +34,18 @@ FILE *open_utf8_path(const char *path, const char *mode) {
     wchar_t *wide_path = wide_from_utf8(path);
     wchar_t *wide_mode = wide_from_utf8(mode);
     FILE *stream = NULL;
-    if (wide_path && wide_mode)
+    if (wide_path && wide_mode) {
         stream = _wfopen(wide_path, wide_mode);
-    else
+        /* The C runtime calls a directory "Permission denied"; POSIX's word for it is the one
+         * that tells the user what is wrong. */
+        if (!stream && errno == EACCES) {
+            const DWORD attributes = GetFileAttributesW(wide_path);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                errno = EISDIR;
+        }
+    } else {
         errno = EINVAL;
+    }
     cleanup_one(wide_path);
     cleanup_one(wide_mode);
     return stream;
