@@ -10,7 +10,7 @@
 #include "support/memory.h"
 #include "viewer/app/commands.h"
 #include "viewer/files/paths.h"
-#include "viewer/app/startup.h"
+#include "viewer/app/command_line.h"
 
 namespace {
 

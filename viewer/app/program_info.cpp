@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "tarvik_version.h"
-#include "viewer/app/startup.h"
+#include "viewer/app/command_line.h"
 
 namespace {
 

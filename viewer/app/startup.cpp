@@ -10,6 +10,7 @@
 #include "viewer/anim/animation.h"
 #include "viewer/app/posing.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/command_line.h"
 #include "viewer/app/input.h"
 #include "viewer/app/layer_wiring.h"
 #include "viewer/app/open_files.h"
@@ -29,22 +30,6 @@ namespace {
 // loop: a frame slower than 100 ms, or a file chooser that blocks the loop, steps the animation
 // by every tick it missed, so playback keeps its speed.
 std::atomic<uint32_t> pending_ticks{0};
-
-struct option_row {
-    const char *text;
-    void (*apply)();
-};
-
-constexpr option_row options[] = {
-    {"--nojoystick", [] { app_state.joystick_enabled = 0; }},
-    {"--notextures",
-     [] {
-         app_state.show_textures = 0;
-         app_state.white_materials = 0;
-     }},
-    {"--bones", [] { app_state.show_bones = 1; }},
-    {"--nomesh", [] { app_state.show_mesh = 0; }},
-};
 
 // The X connection SDL reads the OpenGL window's events from, or -1.
 int sdl_event_connection() {
@@ -87,19 +72,6 @@ void check_joysticks() {
         std::printf(joystick ? "(opened)\n" : "(cannot open!)\n");
         if (joystick) calls.close(joystick);
     }
-}
-
-void parse_command_line(int argc, char **argv) {
-    if (argc < 2) return;
-    for (int i = 1; i < argc; i++)
-        for (const option_row &row : options)
-            if (std::strcmp(argv[i], row.text) == 0) row.apply();
-}
-
-int32_t is_command_line_option(const char *argument) {
-    for (const option_row &row : options)
-        if (std::strcmp(argument, row.text) == 0) return 1;
-    return 0;
 }
 
 int32_t dispatch_event(const SDL_Event *event) {

@@ -5,10 +5,6 @@
 #include <SDL/SDL.h>
 #include <cstdint>
 
-// Sets app_state flags from the four options; anything else is ignored.
-void parse_command_line(int argc, char **argv);
-// 1 when argument is one of the viewer's options (exactly, capitals matter), else 0.
-int32_t is_command_line_option(const char *argument);
 // Handles one SDL event; 1 asks the main loop to end, 0 otherwise.
 int32_t dispatch_event(const SDL_Event *event);
 // Start-up's joystick step: the count, then each joystick's name ("(unknown)" when SDL has

@@ -15,6 +15,7 @@
 #include "viewer/app/posing.h"
 #include "viewer/app/commands.h"
 #include "viewer/app/open_files.h"
+#include "viewer/app/command_line.h"
 #include "viewer/app/startup.h"
 #include "viewer/app/view_commands.h"
 #include "viewer/mesh/mesh.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "viewer/app/app_state.h"
-#include "viewer/app/startup.h"
+#include "viewer/app/command_line.h"
 
 namespace {
 
