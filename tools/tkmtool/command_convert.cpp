@@ -72,14 +72,14 @@ int command_convert(const std::vector<std::string> &arguments) {
         return usage_error("--mesh and --animation are for an animation (OUT.tka)");
     const bool weights = parsed.has("--weights");
     // Every other format keeps its weights anyway: a flag that changes nothing is refused.
-    if (weights && !str_equiv(file_extension(args[0].c_str()), "ms3d"))
+    if (weights && !(in_format && in_format->extra_weights))
         return usage_error("--weights is for a Milkshape model (IN.ms3d)");
     unbound_binding bind_unbound = unbound_binding::refuse;
     if (parsed.has("--bind-unbound")) {
         const std::string way = parsed.value("--bind-unbound");
         if (way != "nearest") return usage_error("--bind-unbound takes nearest, not '" + way + "'");
         // A TKM is read as it is: there is no conversion for the binding to be a step of.
-        if (!reads_scene(find_model_format(args[0].c_str())))
+        if (in_format && !reads_scene(*in_format))
             return usage_error("--bind-unbound is for a model to convert (IN.ms3d, .gltf or .glb)");
         bind_unbound = unbound_binding::nearest;
     }

@@ -8,6 +8,7 @@
 #include "support/memory.h"
 #include "scene_load.h"
 #include "tool_common.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/scene/scene.h"
 #include "viewer/scene/tka_builder.h"
 
@@ -89,7 +90,8 @@ int command_info(const std::vector<std::string> &args) {
             print_mesh_summary(*mesh);
         // A Milkshape file's weights beyond the vertex's own bone are a property of the file,
         // not of the mesh shown above (which leaves them out): told apart, like the animations.
-        if (str_equiv(file_extension(parsed.files[0].c_str()), "ms3d"))
+        const model_format *format = quiet_model_format(parsed.files[0].c_str());
+        if (format && format->extra_weights)
             std::fprintf(json ? stderr : stdout, "vertices with extra bone weights: %u\n",
                          unsigned{context.num_weighted});
         print_animations(parsed.files[0], json);

@@ -10,6 +10,7 @@
 #include "support/memory.h"
 #include "viewer/app/commands.h"
 #include "viewer/files/paths.h"
+#include "viewer/formats/model_sniff.h"
 #include "viewer/app/command_line.h"
 
 namespace {
@@ -55,7 +56,11 @@ std::vector<command_line_file> command_line_files(int argc, char **argv) {
 int32_t open_command_line_files(const std::vector<command_line_file> &files) {
     int32_t failed = 0;
     for (const command_line_file &file : files) {
-        const bool animation = str_equiv(name_extension(file), "tka") != 0;
+        // The content decides, as for every model the viewer opens; a file whose first octets
+        // tell nothing known is loaded as its name says, so that its reader explains why.
+        const model_content content = sniff_model_file(file.path.c_str());
+        const bool animation =
+            content.animation || (!content.format && str_equiv(name_extension(file), "tka") != 0);
         const int code = animation ? load_animation_file(file.path.c_str(), file.name_offset)
                                    : load_mesh_file(file.path.c_str(), file.name_offset);
         if (code != 0) failed++;

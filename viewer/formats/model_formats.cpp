@@ -48,7 +48,8 @@ const model_format model_formats[] = {
      "read_ms3d",
      "convert_ms3d",
      true,
-     nullptr},
+     nullptr,
+     true},
     {"glTF",
      "glTF",
      {"gltf", "glb"},
@@ -56,8 +57,9 @@ const model_format model_formats[] = {
      "read_gltf",
      "build_tkm",
      false,
-     load_gltf_animation},
-    {"TarvikMesh", "TKM", {"tkm", nullptr}, nullptr, "read_tkm", nullptr, false, nullptr},
+     load_gltf_animation,
+     false},
+    {"TarvikMesh", "TKM", {"tkm", nullptr}, nullptr, "read_tkm", nullptr, false, nullptr, false},
 };
 const size_t num_model_formats = sizeof model_formats / sizeof model_formats[0];
 

@@ -61,6 +61,9 @@ struct model_format {
     bool reference_skeletons;
     // The viewer's animation load for a file of this format; null: the file is read as TKA.
     model_animation_loader load_animation;
+    // A conversion may leave out weights the file gives a vertex beyond its own bone
+    // (Milkshape 1.8's extras), and keeps them when asked (model_read_notes::weights).
+    bool extra_weights;
 };
 
 // The formats, TKM last.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 #include "tarvik_version.h"
@@ -717,6 +718,39 @@ TEST_F(Tkmtool, AModelIsReadAsWhatItsBytesAre) {
     EXPECT_EQ(r.err, "Error loading model: " + notes + " is not a TKM, Milkshape or glTF model\n");
     EXPECT_EQ(r.out, "{\"error\": {\"stage\": \"read_model\", \"code\": 1, \"field\": null, "
                      "\"offset\": null, \"message\": null}}\n");
+}
+
+// The options that only a format's own content can use follow the content too, not the name.
+TEST_F(Tkmtool, OptionsForOneFormatFollowTheFilesContent) {
+    const std::string weighted = weighted_model(dir, "weighted.bin");
+    run_result r = run({"info", weighted});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("vertices with extra bone weights: 2\n"), std::string::npos) << r.out;
+    r = run({"convert", "--weights", weighted, dir / "weighted.tkm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("--weights is for"), std::string::npos) << r.err;
+
+    const std::string loose = loose_model(dir), loose_as_tkm = dir / "loose_model.tkm";
+    std::filesystem::rename(loose, loose_as_tkm);
+    r = run({"convert", "--bind-unbound", "nearest", loose_as_tkm, dir / "bound.tkm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Bound 1 vertex without a bone"), std::string::npos) << r.err;
+
+    const std::string tkm_as_ms3d = dir / "gun.ms3d";
+    ASSERT_TRUE(write_fixture(tkm_as_ms3d, tkm_bytes(small_tkm())));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"convert", "--weights", tkm_as_ms3d, dir / "a.tkm"},
+         "tkmtool: --weights is for a Milkshape model (IN.ms3d)\n"},
+        {{"convert", "--bind-unbound", "nearest", tkm_as_ms3d, dir / "b.tkm"},
+         "tkmtool: --bind-unbound is for a model to convert (IN.ms3d, .gltf or .glb)\n"},
+    };
+    for (const auto &[args, words] : refused) {
+        r = run(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(r.err.rfind(words, 0), 0u) << r.err;
+    }
+    r = run({"info", tkm_as_ms3d});
+    EXPECT_EQ(r.out.find("extra bone weights"), std::string::npos) << r.out;
 }
 
 } // namespace

@@ -98,3 +98,21 @@ TEST_F(command_test, command_line_files_load_in_order_through_the_load_commands)
     EXPECT_EQ(app_state.mesh_directory, dir.path.string());
     EXPECT_EQ(app_state.animation_directory, dir.path.string());
 }
+
+// What a named file is comes from its first octets, as for the choosers: an animation under
+// another name is still an animation, and a mesh named .tka still a mesh.
+TEST_F(command_test, command_line_files_are_loaded_as_what_their_bytes_are) {
+    const std::string body = character_file("body.tka", 3);
+    const std::string walk = animation_file("walk.bin", 3, 4);
+    auto file = [](const std::string &path) {
+        return command_line_file{path, file_name_offset(path)};
+    };
+    int32_t failed = -1;
+    auto [out, err] = run([&] { failed = open_command_line_files({file(body), file(walk)}); });
+    EXPECT_EQ(failed, 0) << err;
+    EXPECT_NE(out.find("Loading mesh: " + body + "\n"), std::string::npos) << out;
+    ASSERT_NE(app_state.mesh, nullptr);
+    EXPECT_STREQ(app_state.mesh->name, "body.tka");
+    ASSERT_NE(app_state.animation, nullptr);
+    EXPECT_EQ(app_state.animation->num_frames, 4);
+}
