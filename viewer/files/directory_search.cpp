@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <string>
 
+#include "viewer/files/path_names.h"
+
 int enter_directory(const char *path) {
     if (chdir(path) == 0) return 0;
     return errno;
@@ -49,7 +51,7 @@ int find_name_case_blind(const char *directory, const char *name, std::string &f
                          int want_directory) {
     if (!*name) return 0;
     std::string base = *directory ? directory : ".";
-    std::string exact = base + "/" + name;
+    std::string exact = joined_path(base, name);
     const bool opens = is_wanted(exact, want_directory);
     if (opens && opening_tells_the_spelling) {
         found = name;
@@ -64,7 +66,7 @@ int find_name_case_blind(const char *directory, const char *name, std::string &f
     while (const dirent *entry = readdir(listing)) {
         if (strcasecmp(entry->d_name, name) != 0) continue;
         if (!best.empty() && best.compare(entry->d_name) <= 0) continue;
-        if (!is_wanted(base + "/" + entry->d_name, want_directory)) continue;
+        if (!is_wanted(joined_path(base, entry->d_name), want_directory)) continue;
         best = entry->d_name;
     }
     closedir(listing);

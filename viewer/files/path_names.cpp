@@ -29,3 +29,9 @@ std::string directory_of(const std::string &path, std::size_t name_offset) {
     if (name_offset == 1 && (first == '/' || first == '\\')) return std::string(1, first);
     return path.substr(0, name_offset - 1);
 }
+
+std::string joined_path(const std::string &folder, const std::string &name) {
+    if (folder.empty()) return name;
+    if (last_folder_separator(folder) == folder.size() - 1) return folder + name;
+    return folder + '/' + name;
+}

@@ -18,3 +18,8 @@ std::string directory_of(const std::string &path, std::size_t name_offset = std:
 // Where the folder part of a path given on this system ends: its last '/', and on Windows its
 // last '\\' too (on Linux a backslash is a letter of a file name); npos when there is none.
 std::size_t last_folder_separator(const std::string &path);
+
+// name in folder, joined by one '/': none when folder is empty (the current directory) or already
+// ends in a separator of this system (a root such as "/" or, on Windows, "C:\\"), so that a
+// message never shows "C:\\t4\\/model.glb".
+std::string joined_path(const std::string &folder, const std::string &name);

@@ -252,9 +252,7 @@ int32_t write_gltf_files(const std::string &directory, const std::vector<gltf_fi
     std::vector<const void *> bytes;
     std::vector<size_t> sizes;
     for (const gltf_file &file : files) {
-        targets.push_back(directory.empty()         ? file.name
-                          : directory.back() == '/' ? directory + file.name
-                                                    : directory + "/" + file.name);
+        targets.push_back(joined_path(directory, file.name));
         bytes.push_back(file.bytes.data());
         sizes.push_back(file.bytes.size());
     }

@@ -18,6 +18,7 @@
 
 #include "support/memory.h"
 #include "viewer/gltf/gltf_export_internal.h"
+#include "viewer/files/path_names.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/files/directory_search.h"
 #include "viewer/files/image_guard.h"
@@ -42,7 +43,7 @@ std::string find_texture_image(const std::string &directory, const texture_name 
     std::string folder = directory.empty() ? std::string(".") : directory;
     std::string found;
     if (!base.empty() && find_name_case_blind(folder.c_str(), base.c_str(), found)) {
-        std::string beside = folder + "/" + found;
+        std::string beside = joined_path(folder, found);
         if (is_plain_file(beside.c_str())) return beside;
     }
     std::vector<char> resolved(4096);

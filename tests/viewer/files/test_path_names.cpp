@@ -44,4 +44,33 @@ TEST(PathNames, StemIgnoresEitherSeparatorEverywhere) {
     EXPECT_EQ(stem_of("/models/Rifle.tkm"), "Rifle");
 }
 
+struct join_case {
+    const char *folder;
+    const char *on_windows;
+    const char *on_linux;
+};
+
+// A folder and the name "m.glb" joined: one separator between them on each system.
+constexpr join_case join_cases[] = {
+    {"C:\\t4\\", "C:\\t4\\m.glb", "C:\\t4\\/m.glb"},
+    {"C:\\t4", "C:\\t4/m.glb", "C:\\t4/m.glb"},
+    {"C:\\", "C:\\m.glb", "C:\\/m.glb"},
+    {"\\\\server\\share\\", "\\\\server\\share\\m.glb", "\\\\server\\share\\/m.glb"},
+    {"/home/j/", "/home/j/m.glb", "/home/j/m.glb"},
+    {"/home/j", "/home/j/m.glb", "/home/j/m.glb"},
+    {"/", "/m.glb", "/m.glb"},
+    {"", "m.glb", "m.glb"},
+};
+
+TEST(PathNames, JoinedPathsHaveOneSeparator) {
+    for (const join_case &c : join_cases) {
+#ifdef _WIN32
+        const char *expected = c.on_windows;
+#else
+        const char *expected = c.on_linux;
+#endif
+        EXPECT_EQ(joined_path(c.folder, "m.glb"), expected) << c.folder;
+    }
+}
+
 } // namespace
