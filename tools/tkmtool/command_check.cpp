@@ -21,24 +21,33 @@ constexpr int check_clean = 0;
 constexpr int check_faulty = 1;
 constexpr int check_usage = 2;
 
+#if defined(__MINGW32__) && !defined(_GLIBCXX_HAS_GTHREADS)
+constexpr bool real_threads = false;
+// One thread: nothing to exclude.
+struct check_mutex {
+    void lock() {}
+    void unlock() {}
+};
+#else
+constexpr bool real_threads = true;
+using check_mutex = std::mutex;
+#endif
+
 // How many threads check files: both cores where there are two, one where the C++ library's
 // threads are not real (MinGW's win32 thread model has no std::thread).
 unsigned num_check_threads() {
-#if defined(__MINGW32__) && !defined(_GLIBCXX_HAS_GTHREADS)
-    return 1;
-#else
+    if (!real_threads) return 1;
     unsigned cores = std::thread::hardware_concurrency();
     return cores >= 2 ? 2 : 1;
-#endif
 }
 
 // "checked N of M files", kept on one line of standard error while it is a terminal.
 struct progress_line {
     bool shown = isatty(STDERR_FILENO) != 0;
-    std::mutex lock;
+    check_mutex lock;
     void update(size_t done, size_t total) {
         if (!shown) return;
-        std::lock_guard<std::mutex> hold(lock);
+        std::lock_guard<check_mutex> hold(lock);
         std::fprintf(stderr, "\rchecked %zu of %zu files", done, total);
         std::fflush(stderr);
     }

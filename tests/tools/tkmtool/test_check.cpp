@@ -431,4 +431,28 @@ TEST_F(Check, FuzzCorporaNeverCrashIt) {
     EXPECT_NE(r.out.find("\nChecked "), std::string::npos);
 }
 
+// A conversion's words that another finding already gives are not repeated as a note.
+TEST_F(Check, ConversionNotesRepeatNoFinding) {
+    std::string here = folder("mod");
+    ASSERT_TRUE(
+        write_fixture(here + "/three.ms3d", ms3d_fixture::bytes(ms3d_fixture::chain_model(3))));
+    json report = run_json({here});
+    EXPECT_EQ(findings_of(report, "UNKNOWN_BONE_COUNT").size(), 1u) << report.dump(1);
+    EXPECT_TRUE(findings_of(report, "CONVERT_NOTE").empty()) << report.dump(1);
+}
+
+// The progress line is for a person at a terminal: none in a file, one erased in place at one.
+TEST_F(Check, ProgressOnlyOnATerminal) {
+    run_result plain = run({"check", gun});
+    EXPECT_EQ(plain.err, "");
+    if (std::system("command -v script >/dev/null") != 0)
+        GTEST_SKIP() << "no script(1) to give tkmtool a terminal";
+    run_result shown = run_tool(
+        dir, "script",
+        {"-qec", shell_quoted(TKMTOOL_PATH) + " check " + shell_quoted(gun) + " 2>&1 >/dev/null",
+         "/dev/null"});
+    EXPECT_NE(shown.out.find("\rchecked 1 of 1 files"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\r\033[K"), std::string::npos) << shown.out;
+}
+
 } // namespace
