@@ -118,14 +118,17 @@ int read_start(const std::string &path, std::vector<uint8_t> *bytes) {
     return 0;
 }
 
+// The reader's explanation names the record it stopped in, but read_failure keeps only the
+// composed line, so the record stays in the message; its leading "<path>: " is the report's own.
 void add_read_failed(file_report *report, int code, const read_failure &failure,
                      const message_capture &capture) {
     std::string explained = failure.message.empty() ? capture.joined("") : failure.message;
+    const std::string own_path = report->path + ": ";
+    if (explained.rfind(own_path, 0) == 0) explained.erase(0, own_path.size());
     finding &added = add_finding(report, finding_read_failed,
                                  "the reader refused it with code " + std::to_string(code) +
                                      (explained.empty() ? "" : ": " + explained));
     added.offset = failure.offset;
-    if (failure.field) added.record = failure.field;
 }
 
 std::vector<std::string> bone_names(uint16_t count, const tkm_bone *bones) {

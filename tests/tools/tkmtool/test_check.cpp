@@ -247,6 +247,7 @@ TEST_F(Check, ReadFailureNamesTheOctetAndTheReadersLine) {
     EXPECT_NE(r.out.find("[READ_FAILED]\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("code 19"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("vertex 0 of 4"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(broken, 1), std::string::npos) << "the path once, at the start: " << r.out;
     EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), "Checked 1 file: 1 error, 0 warnings\n");
     json report = run_json({broken});
     std::vector<json> failed = findings_of(report, "READ_FAILED");
