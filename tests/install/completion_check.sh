@@ -39,7 +39,7 @@ usage_commands=$("$tkmtool" --help | sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p' | so
 expect "--help --version $usage_commands" ""
 expect "export-gltf export-obj " "ex"
 expect "fit viewer " render --camera ""
-expect "convert export-gltf export-obj info render thumbnail " help ""
+expect "check convert export-gltf export-obj info render thumbnail " help ""
 expect "render " help "r"
 # Every option a command's usage names is offered after a dash, and nothing else.
 for command in $usage_commands; do

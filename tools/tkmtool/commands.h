@@ -9,6 +9,8 @@
 #include "viewer/scene/tkm_builder.h"
 
 int command_info(const std::vector<std::string> &args);
+// check's statuses: 0 no errors, 1 errors (warnings too with --werror), 2 a usage fault.
+int command_check(const std::vector<std::string> &args);
 int command_convert(const std::vector<std::string> &args);
 // convert's TKA branch: animation name (empty: the first) of the model in, for the skeleton of the
 // mesh at mesh_path (empty: the model's own, its own joints kept with own_skeleton), written to

@@ -79,6 +79,15 @@ constexpr command commands[] = {
      "                                     a SIZE x SIZE PNG thumbnail (default 256) of a mesh\n"
      "                                     on a transparent background, for file managers\n",
      command_thumbnail},
+    {"check",
+     "  check [--json] [--werror] PATH...  every TKM, TKA, Milkshape and glTF file among the\n"
+     "                                     PATHs (folders searched through), recognised by its\n"
+     "                                     content and checked without writing anything: one\n"
+     "                                     line per finding (FILE:PLACE: severity: message\n"
+     "                                     [CODE]) and a summary, or with --json one document;\n"
+     "                                     exit 0 without errors, 1 with errors (or warnings,\n"
+     "                                     with --werror), 2 for a usage fault\n",
+     command_check},
 };
 
 void print_usage() {
