@@ -103,14 +103,37 @@ int32_t get_file_position(FILE *stream) {
 
 /* ---- raw transfers ---------------------------------------------------------------------- */
 
+/* The most octets moved one by one through the stream's buffer: a typed value. Below this,
+   fwrite's and fread's own locking and bookkeeping cost more than the copy (most of what writing
+   a converted model took). */
+enum { octet_by_octet_limit = 8 };
+
+/* Moves up to size octets one by one; the number moved, short at end of file or after a stream
+   error, as fread and fwrite are. */
+static uint32_t transfer_octets(FILE *stream, unsigned char *buffer, uint32_t size, int writing) {
+    uint32_t moved = 0;
+    for (; moved < size; moved++) {
+        if (writing) {
+            if (put_octet_unlocked(buffer[moved], stream) == EOF) break;
+        } else {
+            const int octet = get_octet_unlocked(stream);
+            if (octet == EOF) break;
+            buffer[moved] = (unsigned char)octet;
+        }
+    }
+    return moved;
+}
+
 /* Moves size octets in as many standard block transfers as it takes. 0 when done or at end of
    file (count tells how much moved), non-zero after a stream error, whose indicators are cleared
    so that the stream can be used again. */
 static int transfer(FILE *stream, unsigned char *buffer, uint32_t size, uint32_t *count,
                     int writing) {
     for (;;) {
-        size_t moved = writing ? fwrite(buffer, 1, size - *count, stream)
-                               : fread(buffer, 1, size - *count, stream);
+        size_t moved = size <= octet_by_octet_limit
+                           ? transfer_octets(stream, buffer, size - *count, writing)
+                       : writing ? fwrite(buffer, 1, size - *count, stream)
+                                 : fread(buffer, 1, size - *count, stream);
         *count += (uint32_t)moved;
         if (*count == size) return 0;
         if (ferror(stream)) {

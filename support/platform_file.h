@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-/* larkspur internal: opening a file by its UTF-8 name, whatever the system's own encoding. */
+/* larkspur internal: opening a file by its UTF-8 name, whatever the system's own encoding, and
+   moving single octets through its buffer. */
 #ifndef LARKSPUR_PLATFORM_FILE_H
 #define LARKSPUR_PLATFORM_FILE_H
 
@@ -29,6 +30,16 @@ static inline int is_directory_stream(FILE *stream) {
     struct stat info;
     return fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode);
 }
+#endif
+
+/* One octet to or from a stream's buffer without taking the stream's lock: each stream is used by
+   one thread at a time, and a model file's fields are a few octets each. */
+#ifdef _WIN32
+#define get_octet_unlocked(stream) _getc_nolock(stream)
+#define put_octet_unlocked(octet, stream) _putc_nolock(octet, stream)
+#else
+#define get_octet_unlocked(stream) getc_unlocked(stream)
+#define put_octet_unlocked(octet, stream) putc_unlocked(octet, stream)
 #endif
 
 LARKSPUR_END_C

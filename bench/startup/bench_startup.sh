@@ -7,6 +7,8 @@
 #   tkmtool --help                     (alone: a start-up with nothing to load)
 #   tkmtool convert of that .glb       against  assimp export of the same .glb (as OBJ: assimp
 #                                      5.2's glTF writer crashes on a skinned, animated model)
+#   tkmtool convert of the grid .glb   against  assimp export of the same .glb as OBJ (the
+#                                      10,000-triangle grid below, exported by tkmtool)
 #   tkmtool export-gltf of Grid.ms3d   against  assimp export of the same file (10,000 triangles)
 #   tkmtool thumbnail -s 256           against  f3d --output of the .glb
 #   the viewer untouched for 10 s with the officer loaded, then playing the walk, in CPU-seconds,
@@ -26,10 +28,11 @@ have() { command -v "$1" >/dev/null 2>&1; }
 [ -f "$samples/SWT_Officer.tkm" ] || { echo "no samples: build the 'samples' target first"; exit 1; }
 have hyperfine || { echo "hyperfine is not installed: no timings"; exit 1; }
 
-# The inputs: the officer with his walk as .glb, and the grid model.
+# The inputs: the officer with his walk as .glb, and the grid model, also as .glb.
 "$tkmtool" export-gltf --anim "$samples/SWT_Walk.tka" "$samples/SWT_Officer.tkm" \
     "$work/officer.glb" >/dev/null
 "$build/bench/startup/make_grid_model" "$work"
+"$tkmtool" export-gltf "$work/Grid.ms3d" "$work/grid_in.glb" >/dev/null 2>&1
 
 echo "load before: $(uptime)"
 # compare NAME COMMAND [ANCHOR_TOOL ANCHOR_NAME ANCHOR_COMMAND]
@@ -47,6 +50,9 @@ compare "tkmtool info officer.tkm" "$tkmtool info $samples/SWT_Officer.tkm" \
 compare "tkmtool --help" "$tkmtool --help"
 compare "tkmtool convert officer.glb" "$tkmtool convert $work/officer.glb $work/converted.tkm" \
         assimp "assimp export officer.glb to .obj" "assimp export $work/officer.glb $work/assimp.obj"
+compare "tkmtool convert grid.glb" "$tkmtool convert $work/grid_in.glb $work/grid_converted.tkm" \
+        assimp "assimp export grid.glb to .obj" \
+        "assimp export $work/grid_in.glb $work/grid_assimp.obj"
 compare "tkmtool export-gltf Grid.ms3d" "$tkmtool export-gltf $work/Grid.ms3d $work/grid.glb" \
         assimp "assimp export Grid.ms3d" "assimp export $work/Grid.ms3d $work/grid_assimp.glb"
 thumbnail="$tkmtool thumbnail -s 256 $samples/SWT_Officer.tkm $work/thumb.png"

@@ -100,6 +100,76 @@ TEST(file_io, typed_values_are_little_endian_octets_and_read_back) {
     EXPECT_EQ(v4_back[3], 7.0f);
 }
 
+// Typed values move octet by octet through the stream's buffer: each size in turn, at every
+// offset modulo the buffer's size, so that many of them straddle a refill or a flush.
+TEST(file_io, typed_values_across_buffer_boundaries_keep_every_octet_in_order) {
+    temp_dir dir;
+    const std::string path = dir / "straddling.bin";
+    struct typed {
+        size_t size;
+        int (*write)(FILE *, const unsigned char *);
+        int (*read)(FILE *, unsigned char *);
+    };
+    const typed kinds[] = {
+        {1, [](FILE *s, const unsigned char *v) { return write_uint8(s, v); },
+         [](FILE *s, unsigned char *v) { return read_uint8(s, v); }},
+        {2,
+         [](FILE *s, const unsigned char *v) {
+             return write_uint16(s, reinterpret_cast<const uint16_t *>(v));
+         },
+         [](FILE *s, unsigned char *v) { return read_uint16(s, reinterpret_cast<uint16_t *>(v)); }},
+        {4,
+         [](FILE *s, const unsigned char *v) {
+             return write_uint32(s, reinterpret_cast<const uint32_t *>(v));
+         },
+         [](FILE *s, unsigned char *v) { return read_uint32(s, reinterpret_cast<uint32_t *>(v)); }},
+        {8,
+         [](FILE *s, const unsigned char *v) {
+             return write_double(s, reinterpret_cast<const double *>(v));
+         },
+         [](FILE *s, unsigned char *v) { return read_double(s, reinterpret_cast<double *>(v)); }},
+    };
+    // Octet n of the file is n * 7 + n / 256, not a repeating pattern a lost octet could hide in.
+    const size_t total = 3 * 8192 + 5;
+    std::vector<unsigned char> expected(total);
+    for (size_t n = 0; n < total; n++)
+        expected[n] = static_cast<unsigned char>(n * 7 + n / 256);
+    std::vector<size_t> sizes; // the value sizes in file order
+    for (size_t at = 0, k = 0; at < total; k++) {
+        size_t size = kinds[k % 4].size;
+        while (at + size > total)
+            size /= 2;
+        sizes.push_back(size);
+        at += size;
+    }
+    const auto kind_of = [&](size_t size) -> const typed & {
+        return kinds[size == 1 ? 0 : size == 2 ? 1 : size == 4 ? 2 : 3];
+    };
+    FILE *out = open_write(path.c_str());
+    ASSERT_NE(out, nullptr);
+    size_t at = 0;
+    for (size_t size : sizes) {
+        alignas(8) unsigned char value[8];
+        std::memcpy(value, &expected[at], size);
+        ASSERT_EQ(kind_of(size).write(out, value), 0) << "at " << at;
+        at += size;
+    }
+    ASSERT_EQ(close_file(out), 0);
+    EXPECT_EQ(read_all(path), expected);
+
+    FILE *in = open_read(path.c_str());
+    ASSERT_NE(in, nullptr);
+    std::vector<unsigned char> back;
+    for (size_t size : sizes) {
+        alignas(8) unsigned char value[8] = {};
+        ASSERT_EQ(kind_of(size).read(in, value), 0);
+        back.insert(back.end(), value, value + size);
+    }
+    EXPECT_EQ(get_file_position(in), static_cast<int32_t>(total));
+    close_file(in);
+    EXPECT_EQ(back, expected);
+}
+
 TEST(file_io, short_read_at_end_of_file_fills_only_what_arrived) {
     temp_dir dir;
     write_all(dir / "six", {1, 2, 3, 4, 0xAA, 0xBB});

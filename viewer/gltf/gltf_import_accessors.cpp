@@ -121,9 +121,17 @@ int locate(const tinygltf::Model &model, int view_index, size_t offset, size_t c
 // Reads element i's components into values, refusing numbers that are not finite.
 int read_element(const unsigned char *at, const tinygltf::Accessor &accessor, int components,
                  int component_size, double *values, int index, std::string *why) {
+    // Floats, nearly every accessor of a model, without component_at's choice per component.
+    const bool floats = accessor.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT;
     for (int c = 0; c < components; c++) {
-        values[c] = component_at(at + size_t(c * component_size), accessor.componentType,
-                                 accessor.normalized);
+        const unsigned char *component = at + size_t(c * component_size);
+        if (floats) {
+            float f;
+            std::memcpy(&f, component, sizeof f);
+            values[c] = f;
+        } else {
+            values[c] = component_at(component, accessor.componentType, accessor.normalized);
+        }
         if (!std::isfinite(values[c])) {
             *why = format("accessor %d holds a value that is not a finite number", index);
             return gltf_bad_accessor;

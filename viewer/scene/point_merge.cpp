@@ -7,7 +7,6 @@
 #include "viewer/scene/point_merge.h"
 
 #include <cmath>
-#include <unordered_map>
 
 bool vec3_nearly_equal(const float *a, const float *b) {
     for (int k = 0; k < 3; k++) {
@@ -75,13 +74,52 @@ uint32_t first_match(const std::vector<uint32_t> &kept, const point_set &set, ui
     return none;
 }
 
+// The grid's occupied cells, by cell hash, in one open-addressed table with each cell's kept
+// points chained in ascending order through one array: a map of lists allocated a node and a
+// list for nearly every point, which was most of what merging cost.
+struct cell_table {
+    std::vector<uint64_t> keys;
+    std::vector<uint32_t> first, last; // per slot: its cell's first and last kept point, or none
+    std::vector<uint32_t> next;        // per point: the next kept point of its cell, or none
+    uint64_t mask;
+
+    explicit cell_table(uint32_t count) : next(count, none) {
+        std::size_t slots = 16;
+        while (slots < 2 * std::size_t{count})
+            slots *= 2;
+        keys.resize(slots);
+        first.assign(slots, none);
+        last.assign(slots, none);
+        mask = slots - 1;
+    }
+    // The slot of the cell with hash, or the empty slot where it would go.
+    std::size_t slot_of(uint64_t hash) const {
+        std::size_t slot = static_cast<std::size_t>((hash ^ (hash >> 29)) & mask);
+        while (first[slot] != none && keys[slot] != hash)
+            slot = (slot + 1) & mask;
+        return slot;
+    }
+    // The first kept point of the cell with hash, or none.
+    uint32_t points_of(uint64_t hash) const { return first[slot_of(hash)]; }
+    void add(uint64_t hash, uint32_t point) {
+        const std::size_t slot = slot_of(hash);
+        if (first[slot] == none) {
+            keys[slot] = hash;
+            first[slot] = point;
+        } else {
+            next[last[slot]] = point;
+        }
+        last[slot] = point;
+    }
+};
+
 } // namespace
 
 point_merge merge_nearly_equal_points(const float *points, uint32_t count,
                                       const uint32_t *classes) {
     const point_set set{points, classes};
     point_merge result{0, std::vector<uint32_t>(count)};
-    std::unordered_map<uint64_t, std::vector<uint32_t>> grid;
+    cell_table grid(count);
     std::vector<uint32_t> all_kept; // every kept point, ascending
     std::vector<uint32_t> odd_kept; // kept points with a non-finite coordinate, ascending
     std::vector<uint32_t> kept_rank(count, none); // merged index of each kept point
@@ -96,15 +134,12 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count,
             for (int64_t cx = x.first; cx <= x.last; cx++)
                 for (int64_t cy = y.first; cy <= y.last; cy++)
                     for (int64_t cz = z.first; cz <= z.last; cz++) {
-                        auto cell = grid.find(cell_hash(cx, cy, cz, set.kind(i)));
-                        if (cell == grid.end()) continue;
-                        for (uint32_t j : cell->second) {
-                            if (j >= match) break;
+                        for (uint32_t j = grid.points_of(cell_hash(cx, cy, cz, set.kind(i)));
+                             j != none && j < match; j = grid.next[j])
                             if (set.match(i, j)) {
                                 match = j;
                                 break;
                             }
-                        }
                     }
         }
         if (match != none) {
@@ -115,9 +150,9 @@ point_merge merge_nearly_equal_points(const float *points, uint32_t count,
         result.new_index[i] = result.num_kept++;
         all_kept.push_back(i);
         if (is_finite_point(p))
-            grid[cell_hash(cells_of(p[0]).cell, cells_of(p[1]).cell, cells_of(p[2]).cell,
-                           set.kind(i))]
-                .push_back(i);
+            grid.add(cell_hash(cells_of(p[0]).cell, cells_of(p[1]).cell, cells_of(p[2]).cell,
+                               set.kind(i)),
+                     i);
         else
             odd_kept.push_back(i);
     }
