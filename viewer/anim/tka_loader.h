@@ -3,6 +3,9 @@
 // tka_format.h.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/read_failure.h"
 
@@ -15,3 +18,7 @@ int load_tka(tka_animation *animation, const tkm_mesh *mesh, const char *path);
 // line that explains it (tka_format.h).
 int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const char *path,
                        read_failure *failure);
+// load_tka_explained on the size octets at data, a whole file in memory; path only names it in
+// messages. The file entries read the file at once and come here.
+int load_tka_memory(tka_animation *animation, const tkm_mesh *mesh, const uint8_t *data,
+                    size_t size, const char *path, read_failure *failure = nullptr);

@@ -4,9 +4,9 @@
 
 #include "support/messages.h"
 
-void note_stop(FILE *stream, read_failure *failure) {
-    failure->at_end = stream && std::feof(stream);
-    failure->offset = stream ? static_cast<int64_t>(std::ftell(stream)) : -1;
+void note_stop(const byte_reader &in, read_failure *failure) {
+    failure->at_end = in.at_end;
+    failure->offset = static_cast<int64_t>(in.position);
 }
 
 void compose_failure_message(const char *path, const char *field, const failure_where &where,

@@ -9,8 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "viewer/files/byte_reader.h"
 
 // The reader's place: which section of the file, and which record of it (-1 outside records,
 // in a header or at a count).
@@ -67,8 +68,8 @@ failure_where find_failure_where(const failure_section<Model> (&sections)[N], co
     return where;
 }
 
-// Fills offset and at_end from the stream just after the failing read (before it is closed).
-void note_stop(FILE *stream, read_failure *failure);
+// Fills offset and at_end from the cursor just after the failing read.
+void note_stop(const byte_reader &in, read_failure *failure);
 
 // Sets failure->message from field, failure->offset and at_end: "<path>: the file ends at octet N,
 // inside bone 3 of 52 (Bip01), at its rotation" (or ", at the bone count" outside records) when
