@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "support/memory.h"
@@ -20,10 +21,11 @@ bool frames_carry_strings(uint16_t header_word) {
     return header_word % 16 >= 2;
 }
 
-int read_header(byte_reader *in, tka_animation *animation, const char *path, read_place &place) {
+int read_header(byte_reader *in, tka_animation *animation, const char *path, read_place &place,
+                read_failure *record) {
     place = {tka_in_header, -1, 0};
-    // A wrong or short magic prints the mesh reader's own "is not a TKM" text.
-    if (int code = read_magic(in, tka_magic, path)) return code;
+    // A wrong or short magic tells the mesh reader's own "is not a TKM" text.
+    if (int code = read_magic(in, tka_magic, path, record)) return code;
     if (get_u16(in, &animation->header_word)) return tka_code_header_word;
     if (skip_bytes(in, 10)) return tka_code_name;
     if (get_u16(in, &animation->name_length)) return tka_code_name_length;
@@ -34,7 +36,7 @@ int read_header(byte_reader *in, tka_animation *animation, const char *path, rea
 }
 
 int read_skeleton(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh,
-                  read_place &place) {
+                  read_place &place, read_failure *record) {
     place = {tka_in_bones, -1, 0};
     uint16_t count = 0;
     if (get_u16(in, &count)) return tka_code_bone_count;
@@ -43,8 +45,10 @@ int read_skeleton(byte_reader *in, tka_animation *animation, const tkm_mesh *mes
     animation->num_bones = count;
     if (int code = read_bones_at(in, count, animation->bones, &place.record)) return code;
     if (count != mesh->num_bones) {
-        real_purr("Number of bones in animation (%u) doesn't match mesh (%u)\n", unsigned{count},
-                  unsigned{mesh->num_bones});
+        record->notice = "Number of bones in animation (" + std::to_string(count) +
+                         ") doesn't match mesh (" + std::to_string(mesh->num_bones) + ")";
+        // The viewer has always said this with its information, not its errors.
+        record->notice_outlet = failure_outlet_information;
         return tka_code_not_usable;
     }
     return 0;
@@ -137,14 +141,15 @@ void derive_frame_matrices(tka_animation *animation, const tkm_mesh *mesh, uint1
 }
 
 int read_frames(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh, const char *path,
-                read_place &place) {
+                read_place &place, read_failure *record) {
     place = {tka_in_frames, -1, 0};
     uint16_t num_frames = 0;
     if (get_u16(in, &num_frames)) return tka_code_frame_count;
     place.declared = num_frames;
     // Nothing could be posed or drawn from it: refused like any other unusable file.
     if (num_frames == 0) {
-        real_meow("%s has no frames\n", path);
+        record->notice = std::string(path) + " has no frames";
+        record->notice_outlet = failure_outlet_error;
         return tka_code_no_frames;
     }
     uint64_t smallest_frame = 40 + 16 * uint64_t{animation->num_animated} +
@@ -179,11 +184,11 @@ int read_frames(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh,
 }
 
 int read_sections(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh, const char *path,
-                  read_place &place) {
-    if (int code = read_header(in, animation, path, place)) return code;
-    if (int code = read_skeleton(in, animation, mesh, place)) return code;
+                  read_place &place, read_failure *record) {
+    if (int code = read_header(in, animation, path, place, record)) return code;
+    if (int code = read_skeleton(in, animation, mesh, place, record)) return code;
     if (int code = read_animated_list(in, animation, place)) return code;
-    return read_frames(in, animation, mesh, path, place);
+    return read_frames(in, animation, mesh, path, place, record);
 }
 
 } // namespace
@@ -209,12 +214,16 @@ int load_tka_memory(tka_animation *animation, const tkm_mesh *mesh, const uint8_
                     size_t size, const char *path, read_failure *failure) {
     if (failure) *failure = read_failure{};
     if (!mesh) return tka_code_not_usable;
+    // Without a record to hand it to, the loader's notice is printed here.
+    read_failure own;
+    read_failure *record = failure ? failure : &own;
     byte_reader in = make_byte_reader(data, size);
     read_place place;
-    int code = read_sections(&in, animation, mesh, path, place);
-    if (code && failure) {
-        note_stop(in, failure);
-        explain_tka_failure(animation, path, code, place, failure);
+    int code = read_sections(&in, animation, mesh, path, place, record);
+    if (code) {
+        note_stop(in, record);
+        explain_tka_failure(animation, path, code, place, record);
     }
+    if (!failure) print_failure_notice(own);
     return code;
 }

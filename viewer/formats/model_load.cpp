@@ -29,6 +29,7 @@ int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_
     if (!reads_scene(format)) {
         const int code = read_tkm_explained(mesh, path, &notes->failure);
         if (code) {
+            print_failure_notice(notes->failure);
             real_meow("Error loading TarvikMesh: %d%s\n", code,
                       bracketed_reason(notes->failure.reason).c_str());
             print_failure_explanation(notes->failure);

@@ -35,3 +35,11 @@ void compose_failure_message(const char *path, const char *field, const failure_
 void print_failure_explanation(const read_failure &failure) {
     if (!failure.message.empty()) real_meow("%s\n", failure.message.c_str());
 }
+
+void print_failure_notice(const read_failure &failure) {
+    if (failure.notice.empty()) return;
+    if (failure.notice_outlet == failure_outlet_information)
+        real_purr("%s\n", failure.notice.c_str());
+    else
+        real_meow("%s\n", failure.notice.c_str());
+}

@@ -28,8 +28,17 @@ struct read_failure {
     int64_t offset = -1;         // octet where reading stopped (the file's size when it ended)
     bool at_end = false;         // the file ended inside the field
     std::string message;         // the explanation line, no newline; empty when there is none
-    int reason = 0; // the system's error number when the file could not be opened; 0 otherwise
+    int reason = 0; // the system's error number when the file could not be opened or read
+    // The reader's own sentence about the file ("x.tkm is not a TKM"), no newline; told before the
+    // line with the code, and through notice_outlet. Empty when the reader has none.
+    std::string notice;
+    int notice_outlet = 0; // failure_outlet_error or failure_outlet_information
 };
+
+// Where a reader's notice is told: with the errors, or with the information (the viewer's
+// standard output).
+inline constexpr int failure_outlet_error = 1;
+inline constexpr int failure_outlet_information = 2;
 
 // The record a failure happened in, as the format's explain step finds it.
 struct failure_where {
@@ -81,3 +90,6 @@ void compose_failure_message(const char *path, const char *field, const failure_
 
 // Prints failure's message and a newline through real_meow when there is one.
 void print_failure_explanation(const read_failure &failure);
+// Prints failure's notice and a newline through its outlet (real_meow or real_purr) when there is
+// one; the line with the code follows it.
+void print_failure_notice(const read_failure &failure);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "support/memory.h"
@@ -33,14 +34,15 @@ int read_text(byte_reader *in, uint16_t length, char **text, int code) {
 
 // ---- magic, bones and grippers (shared with TKA files) ------------------------------------
 
-int read_magic(byte_reader *in, const uint8_t *magic, const char *path) {
+int read_magic(byte_reader *in, const uint8_t *magic, const char *path, read_failure *record) {
     char read[17] = {};
     uint32_t count = 0;
     if (take_bytes(in, read, 16, &count) != byte_take_done) return 2;
     // Only the magic's first eleven octets take part: the comparison stops at its zero octet. A
     // file shorter than the magic is no model at all, whatever its first octets are.
     if (count < 16 || !str_equals(read, reinterpret_cast<const char *>(magic))) {
-        real_meow("%s is not a TKM\n", path);
+        record->notice = std::string(path) + " is not a TKM";
+        record->notice_outlet = failure_outlet_error;
         return 1;
     }
     return 0;
@@ -103,9 +105,10 @@ namespace {
 
 // ---- sections --------------------------------------------------------------------------------
 
-int read_header(byte_reader *in, tkm_mesh *mesh, const char *path, read_place &place) {
+int read_header(byte_reader *in, tkm_mesh *mesh, const char *path, read_place &place,
+                read_failure *record) {
     place = {tkm_in_header, -1};
-    if (int code = read_magic(in, tkm_magic, path)) return code;
+    if (int code = read_magic(in, tkm_magic, path, record)) return code;
     if (get_u16(in, &mesh->header_word)) return tkm_code_header_word;
     if (skip_bytes(in, 4)) return tkm_code_name;
     if (get_u16(in, &mesh->name_length)) return tkm_code_name_length;
@@ -172,7 +175,8 @@ int read_vertices(byte_reader *in, tkm_mesh *mesh, read_place &place) {
 // vertices that do not exist are left alone. The writer stores the vertex count in that field, so
 // a provisional count above it is taken as the vertex count: a run that only a larger one lets
 // through would make a saved copy that this reader refuses.
-int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path, read_place &place) {
+int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path, read_place &place,
+              read_failure *record) {
     place = {tkm_in_runs, -1};
     const uint32_t widening = std::min(provisional_blends, mesh->num_vertices);
     const uint32_t limit = uint32_t{mesh->num_vertices} + widening;
@@ -180,8 +184,10 @@ int bind_runs(tkm_mesh *mesh, uint16_t provisional_blends, const char *path, rea
         const bone_run &run = mesh->runs[r];
         place.record = r;
         if (run.first_vertex >= limit || uint32_t{run.first_vertex} + run.vertex_count > limit) {
-            real_meow("%s: bone run %u reaches past the %u vertices of the file\n", path,
-                      unsigned{r}, unsigned{mesh->num_vertices});
+            record->notice = std::string(path) + ": bone run " + std::to_string(r) +
+                             " reaches past the " + std::to_string(mesh->num_vertices) +
+                             " vertices of the file";
+            record->notice_outlet = failure_outlet_error;
             return tkm_code_run_vertex_count;
         }
     }
@@ -440,13 +446,14 @@ int read_attachments(byte_reader *in, tkm_mesh *mesh, read_place &place) {
 }
 
 // Every section in file order; the first failing one's code, with place where it stopped.
-int read_sections(byte_reader *in, tkm_mesh *mesh, const char *path, read_place &place) {
-    if (int code = read_header(in, mesh, path, place)) return code;
+int read_sections(byte_reader *in, tkm_mesh *mesh, const char *path, read_place &place,
+                  read_failure *record) {
+    if (int code = read_header(in, mesh, path, place, record)) return code;
     if (int code = read_skeleton(in, mesh, place)) return code;
     uint16_t provisional_blends = 0;
     if (int code = read_runs(in, mesh, &provisional_blends, place)) return code;
     if (int code = read_vertices(in, mesh, place)) return code;
-    if (int code = bind_runs(mesh, provisional_blends, path, place)) return code;
+    if (int code = bind_runs(mesh, provisional_blends, path, place, record)) return code;
     if (int code = read_blends(in, mesh, place)) return code;
     if (int code = read_texcoords(in, mesh, place)) return code;
     if (int code = read_corners(in, mesh, place)) return code;
@@ -482,14 +489,18 @@ int read_tkm_explained(tkm_mesh *mesh, const char *path, read_failure *failure) 
 
 int read_tkm_memory(tkm_mesh *mesh, const uint8_t *data, size_t size, const char *path,
                     read_failure *failure) {
-    if (failure) *failure = read_failure{};
+    // Without a record to hand it to, the reader's notice is printed here.
+    read_failure own;
+    read_failure *record = failure ? failure : &own;
+    *record = read_failure{};
     byte_reader in = make_byte_reader(data, size);
     read_place place;
-    int code = read_sections(&in, mesh, path, place);
-    if (code && failure) {
-        note_stop(in, failure);
-        explain_tkm_failure(mesh, path, code, place, failure);
+    int code = read_sections(&in, mesh, path, place, record);
+    if (code) {
+        note_stop(in, record);
+        explain_tkm_failure(mesh, path, code, place, record);
     }
+    if (!failure) print_failure_notice(own);
     if (code == 0) mesh->class_name = model_class_name(mesh);
     return code;
 }
