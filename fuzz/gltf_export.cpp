@@ -49,10 +49,8 @@ void export_forms(const tkm_mesh &mesh, const tka_animation *rest, bool text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string input = fuzz_scratch_path("in.tkm");
-    if (!fuzz_write_file(input, data, size)) return 0;
     tkm_mesh *mesh = create_mesh();
-    if (read_tkm(mesh, input.c_str()) == 0) {
+    if (read_tkm_memory(mesh, data, size, "in.tkm") == 0) {
         tka_animation *rest = create_animation();
         bool posed = rest && fill_rest_pose(mesh, rest) == 0;
         export_forms(*mesh, posed && mesh->num_bones ? rest : nullptr, size % 4 == 0);

@@ -29,25 +29,10 @@ namespace fx = ms3d_fixture;
 
 namespace {
 
-FILE *open_bytes(const uint8_t *data, size_t size) {
-#ifdef __GLIBC__
-    if (size > 0)
-        if (FILE *stream = fmemopen(const_cast<uint8_t *>(data), size, "rb")) return stream;
-#endif
-    // Without fmemopen (Windows), or for no octets at all, the input goes through a file of its
-    // own: tmpfile would make it in the drive's root, which Windows lets few users write.
-    static const std::string input = fuzz_scratch_path("in.ms3d");
-    if (!fuzz_write_file(input, data, size)) return nullptr;
-    return std::fopen(input.c_str(), "rb");
-}
-
 // Reads the bytes with the optional blocks read as asked; the model (to release) or null.
 ms3d_model *read_model(const uint8_t *data, size_t size, ms3d_extras_reading reading, int *read) {
-    FILE *stream = open_bytes(data, size);
-    if (!stream) return nullptr;
     ms3d_model *model = create_ms3d();
-    *read = read_ms3d_stream(model, stream, reading);
-    std::fclose(stream);
+    if (model) *read = read_ms3d_memory(model, data, size, "in.ms3d", nullptr, reading);
     return model;
 }
 

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tests/fixtures/fuzz_files.h"
 #include "fuzz_target.h"
 #include "round_trip.h"
 #include "sniff_check.h"
@@ -27,10 +26,8 @@ void use(tkm_mesh *mesh) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string input = fuzz_scratch_path("in.tkm");
-    if (!fuzz_write_file(input, data, size)) return 0;
     tkm_mesh *mesh = create_mesh();
-    if (read_tkm(mesh, input.c_str()) == 0) {
+    if (read_tkm_memory(mesh, data, size, "in.tkm") == 0) {
         check_sniffed_as(data, size, "TarvikMesh");
         use(mesh);
         // What the reader accepts the writer must store, and the stored file must read back.

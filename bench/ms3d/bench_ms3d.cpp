@@ -19,13 +19,11 @@ namespace {
 namespace fx = ms3d_fixture;
 
 ms3d_model *read_model(std::vector<uint8_t> &bytes) {
-    FILE *stream = fmemopen(bytes.data(), bytes.size(), "rb");
     ms3d_model *model = create_ms3d();
-    if (!stream || read_ms3d_stream(model, stream) != 0) {
+    if (read_ms3d_memory(model, bytes.data(), bytes.size(), "bench.ms3d") != 0) {
         release_ms3d(model);
         model = nullptr;
     }
-    if (stream) std::fclose(stream);
     return model;
 }
 

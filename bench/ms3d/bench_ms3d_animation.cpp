@@ -51,13 +51,11 @@ void convert_animation(benchmark::State &state) {
     std::vector<uint8_t> bytes = fx::bytes(keyed_character(60000, 3100));
     uint16_t frames = 0;
     for (auto _ : state) {
-        FILE *stream = fmemopen(bytes.data(), bytes.size(), "rb");
         ms3d_model *model = create_ms3d();
         scene_model scene;
         tkm_mesh *mesh = create_mesh();
         tka_animation *animation = create_animation();
-        int result = stream ? read_ms3d_stream(model, stream) : 1;
-        if (stream) std::fclose(stream);
+        int result = read_ms3d_memory(model, bytes.data(), bytes.size(), "bench.ms3d");
         {
             quiet_output quiet;
             if (result == 0) result = ms3d_to_scene(model, &scene);

@@ -31,8 +31,9 @@ mesh_ptr read_skeleton(const std::string &path) {
     if (!skeleton) return nullptr;
     read_failure failure;
     if (const int code = read_tkm_explained(skeleton.get(), path.c_str(), &failure)) {
-        std::fprintf(stderr, "Error loading TarvikMesh: %d%s\n", code,
-                     bracketed_reason(failure.reason).c_str());
+        print_failure_notice(failure);
+        real_meow("Error loading TarvikMesh: %d%s\n", code,
+                  bracketed_reason(failure.reason).c_str());
         std::fprintf(stderr, "tkmtool: the skeleton %s is not a readable TKM mesh\n", path.c_str());
         return nullptr;
     }

@@ -48,7 +48,7 @@ void print_animations(const std::string &path, bool json) {
     scene_model scene;
     failure failed;
     {
-        progress_to_stderr quiet(true);
+        messages_to_stderr quiet(true);
         if (!load_scene(path, &scene, &failed)) return;
     }
     for (const scene_animation &animation : scene.animations) {
@@ -77,7 +77,7 @@ int command_info(const std::vector<std::string> &args) {
     mesh_ptr mesh;
     animation_ptr animation;
     {
-        progress_to_stderr quiet(json);
+        messages_to_stderr quiet(json);
         mesh = load_mesh(mesh_path.empty() ? parsed.files[0] : mesh_path, &failed, &context);
         if (mesh && !mesh_path.empty())
             animation = load_animation(parsed.files[0], mesh.get(), &failed);

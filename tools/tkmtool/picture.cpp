@@ -35,7 +35,7 @@ int32_t open_quietly(offscreen_target *target, int32_t width, int32_t height) {
     const int null_out = open("/dev/null", O_WRONLY | O_CLOEXEC);
     int32_t result;
     {
-        progress_to_stderr quiet(true, null_out);
+        stdout_to_descriptor quiet(null_out);
         result = open_offscreen(target, width, height);
     }
     if (null_out >= 0) close(null_out);

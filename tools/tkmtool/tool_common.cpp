@@ -88,8 +88,11 @@ animation_ptr load_animation(const std::string &path, const tkm_mesh *mesh, fail
     read_failure detail;
     int code = animation ? load_tka_explained(animation.get(), mesh, path.c_str(), &detail) : 1;
     if (code != 0) {
-        std::fprintf(stderr, "Error loading TarvikAnimation: %d%s\n", code,
-                     bracketed_reason(detail.reason).c_str());
+        // tkmtool tells the loader's sentence with its errors, whatever outlet the viewer uses:
+        // callers such as the Blender add-on show standard error alone.
+        if (!detail.notice.empty()) real_meow("%s\n", detail.notice.c_str());
+        real_meow("Error loading TarvikAnimation: %d%s\n", code,
+                  bracketed_reason(detail.reason).c_str());
         print_failure_explanation(detail);
         *failed = {"load_tka", code, detail};
         return nullptr;
@@ -156,14 +159,32 @@ int parse_args(const std::vector<std::string> &args, const std::vector<std::stri
     return 0;
 }
 
-progress_to_stderr::progress_to_stderr(bool active, int target) {
-    if (!active || target < 0) return;
+namespace {
+
+void to_stderr(enum message_outlet, const char *text, void *) {
+    std::fputs(text, stderr);
+}
+
+} // namespace
+
+messages_to_stderr::messages_to_stderr(bool active) : active(active) {
+    if (!active) return;
+    saved_sink = current_message_sink(&saved_user);
+    set_message_sink(to_stderr, nullptr);
+}
+
+messages_to_stderr::~messages_to_stderr() {
+    if (active) set_message_sink(saved_sink, saved_user);
+}
+
+stdout_to_descriptor::stdout_to_descriptor(int target) {
+    if (target < 0) return;
     std::fflush(stdout);
     saved = dup(STDOUT_FILENO);
     if (saved >= 0) dup2(target, STDOUT_FILENO);
 }
 
-progress_to_stderr::~progress_to_stderr() {
+stdout_to_descriptor::~stdout_to_descriptor() {
     if (saved < 0) return;
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/message_sink.h"
 #include "viewer/anim/animation.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/read_failure.h"
@@ -98,13 +99,25 @@ struct value_option {
 int parse_args(const std::vector<std::string> &args, const std::vector<std::string> &flags,
                const std::vector<value_option> &value_options, parsed_args *out);
 
-// While it lives, what the readers and the converter print on standard output goes to standard
-// error instead (or to the open descriptor target), so that standard output carries nothing but
-// the command's own document.
-struct progress_to_stderr {
+// While it lives, the messages larkspur's real_meow and real_purr give on this thread (the
+// readers', the converter's) all go to standard error, in the order they arise, so that standard
+// output carries nothing but the command's own document.
+struct messages_to_stderr {
+    bool active = false;
+    void *saved_user = nullptr;
+    void (*saved_sink)(enum message_outlet, const char *, void *) = nullptr;
+    explicit messages_to_stderr(bool active);
+    ~messages_to_stderr();
+    messages_to_stderr(const messages_to_stderr &) = delete;
+    messages_to_stderr &operator=(const messages_to_stderr &) = delete;
+};
+
+// While it lives, what the drawing code prints with stdio on standard output goes to the open
+// descriptor target instead; it prints past larkspur, where no message sink reaches.
+struct stdout_to_descriptor {
     int saved = -1;
-    explicit progress_to_stderr(bool active, int target = 2);
-    ~progress_to_stderr();
-    progress_to_stderr(const progress_to_stderr &) = delete;
-    progress_to_stderr &operator=(const progress_to_stderr &) = delete;
+    explicit stdout_to_descriptor(int target);
+    ~stdout_to_descriptor();
+    stdout_to_descriptor(const stdout_to_descriptor &) = delete;
+    stdout_to_descriptor &operator=(const stdout_to_descriptor &) = delete;
 };

@@ -5,8 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "support/file.h"
+#include "support/memory.h"
+#include "support/messages.h"
 #include "viewer/anim/tka_format.h"
 #include "viewer/mesh/binary_read.h"
 #include "viewer/mesh/tkm_reader.h"
@@ -18,40 +21,44 @@ bool frames_carry_strings(uint16_t header_word) {
     return header_word % 16 >= 2;
 }
 
-int read_header(FILE *stream, tka_animation *animation, const char *path, read_place &place) {
+int read_header(byte_reader *in, tka_animation *animation, const char *path, read_place &place,
+                read_failure *record) {
     place = {tka_in_header, -1, 0};
-    // A wrong or short magic prints the mesh reader's own "is not a TKM" text.
-    if (int code = read_magic(stream, tka_magic, path)) return code;
-    if (get_u16(stream, &animation->header_word)) return tka_code_header_word;
-    if (skip_bytes(stream, 10)) return tka_code_name;
-    if (get_u16(stream, &animation->name_length)) return tka_code_name_length;
+    // A wrong or short magic tells the mesh reader's own "is not a TKM" text.
+    if (int code = read_magic(in, tka_magic, path, record)) return code;
+    if (get_u16(in, &animation->header_word)) return tka_code_header_word;
+    if (skip_bytes(in, 10)) return tka_code_name;
+    if (get_u16(in, &animation->name_length)) return tka_code_name_length;
     animation->name = alloc_counted_string(nullptr, animation->name_length);
-    if (!animation->name || get_bytes(stream, animation->name, animation->name_length))
+    if (!animation->name || get_bytes(in, animation->name, animation->name_length))
         return tka_code_name;
     return 0;
 }
 
-int read_skeleton(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, read_place &place) {
+int read_skeleton(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh,
+                  read_place &place, read_failure *record) {
     place = {tka_in_bones, -1, 0};
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return tka_code_bone_count;
+    if (get_u16(in, &count)) return tka_code_bone_count;
     animation->bones = alloc_elements<tkm_bone>(count);
     if (!animation->bones) return tka_code_bone_count;
     animation->num_bones = count;
-    if (int code = read_bones_at(stream, count, animation->bones, &place.record)) return code;
+    if (int code = read_bones_at(in, count, animation->bones, &place.record)) return code;
     if (count != mesh->num_bones) {
-        real_purr("Number of bones in animation (%u) doesn't match mesh (%u)\n", unsigned{count},
-                  unsigned{mesh->num_bones});
+        record->notice = "Number of bones in animation (" + std::to_string(count) +
+                         ") doesn't match mesh (" + std::to_string(mesh->num_bones) + ")";
+        // The viewer has always said this with its information, not its errors.
+        record->notice_outlet = failure_outlet_information;
         return tka_code_not_usable;
     }
     return 0;
 }
 
-int read_animated_list(FILE *stream, tka_animation *animation, read_place &place) {
+int read_animated_list(byte_reader *in, tka_animation *animation, read_place &place) {
     place = {tka_in_animated, -1, 0};
-    if (skip_bytes(stream, 2)) return tka_code_after_bones;
+    if (skip_bytes(in, 2)) return tka_code_after_bones;
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return tka_code_animated_count;
+    if (get_u16(in, &count)) return tka_code_animated_count;
     uint16_t listed = count != 0 ? count : animation->num_bones;
     animation->animated_bones = alloc_elements<uint16_t>(listed);
     if (!animation->animated_bones) return tka_code_animated_count;
@@ -59,7 +66,7 @@ int read_animated_list(FILE *stream, tka_animation *animation, read_place &place
     for (uint16_t k = 0; k < listed; ++k) {
         place.record = k;
         uint16_t bone = k;
-        if (count != 0 && (get_u16(stream, &bone) || bone >= animation->num_bones))
+        if (count != 0 && (get_u16(in, &bone) || bone >= animation->num_bones))
             return tka_code_animated_bone;
         animation->animated_bones[k] = bone;
         animation->bones[bone].animated = 1;
@@ -68,9 +75,9 @@ int read_animated_list(FILE *stream, tka_animation *animation, read_place &place
 }
 
 // Reads one frame's strings into frame; 0, 14, 15 or 16.
-int read_frame_strings(FILE *stream, tka_frame &frame) {
+int read_frame_strings(byte_reader *in, tka_frame &frame) {
     uint16_t count = 0;
-    if (get_u16(stream, &count)) return tka_code_string_count;
+    if (get_u16(in, &count)) return tka_code_string_count;
     if (count == 0) return 0;
     frame.frame_strings = alloc_elements<frame_string>(count);
     if (!frame.frame_strings) return tka_code_string_count;
@@ -78,10 +85,10 @@ int read_frame_strings(FILE *stream, tka_frame &frame) {
     for (uint16_t s = 0; s < count; ++s) {
         frame_string &string = frame.frame_strings[s];
         uint16_t stored = 0;
-        if (get_u16(stream, &stored)) return tka_code_string_length;
+        if (get_u16(in, &stored)) return tka_code_string_length;
         // One octet more than stored, so a string stored without its own 0 still ends in one.
         string.text = alloc_counted_string(nullptr, stored);
-        if (!string.text || get_bytes(stream, string.text, stored)) return tka_code_string_text;
+        if (!string.text || get_bytes(in, string.text, stored)) return tka_code_string_text;
         string.length = static_cast<uint16_t>(stored - 1);
     }
     return 0;
@@ -89,26 +96,26 @@ int read_frame_strings(FILE *stream, tka_frame &frame) {
 
 // Reads frame f's values, rotations into rotation_of(k) for the k-th animated bone; 0 or 10 to 16.
 template <typename Destination>
-int read_frame(FILE *stream, const tka_animation *animation, tka_frame &frame,
+int read_frame(byte_reader *in, const tka_animation *animation, tka_frame &frame,
                Destination rotation_of) {
-    if (get_vec3(stream, frame.aux_vector1)) return tka_code_aux_vector1;
-    if (get_vec4(stream, frame.aux_rotation)) return tka_code_aux_rotation;
-    if (get_vec3(stream, frame.aux_vector2)) return tka_code_aux_vector2;
+    if (get_vec3(in, frame.aux_vector1)) return tka_code_aux_vector1;
+    if (get_vec4(in, frame.aux_rotation)) return tka_code_aux_rotation;
+    if (get_vec3(in, frame.aux_vector2)) return tka_code_aux_vector2;
     for (uint16_t k = 0; k < animation->num_animated; ++k)
-        if (get_vec4(stream, rotation_of(k))) return tka_code_frame_rotation;
-    if (frames_carry_strings(animation->header_word)) return read_frame_strings(stream, frame);
+        if (get_vec4(in, rotation_of(k))) return tka_code_frame_rotation;
+    if (frames_carry_strings(animation->header_word)) return read_frame_strings(in, frame);
     return 0;
 }
 
 // The file cannot hold the frames it declares: read them into scratch space to find the field
 // the file ends in, instead of allocating for frames that are not there.
-int find_truncated_frame(FILE *stream, const tka_animation *animation, uint16_t num_frames,
+int find_truncated_frame(byte_reader *in, const tka_animation *animation, uint16_t num_frames,
                          read_place &place) {
     float rotation[4];
     for (uint16_t f = 0; f < num_frames; ++f) {
         place.record = f;
         tka_frame scratch{};
-        int code = read_frame(stream, animation, scratch, [&](uint16_t) { return rotation; });
+        int code = read_frame(in, animation, scratch, [&](uint16_t) { return rotation; });
         release_frame_strings(scratch.num_frame_strings, scratch.frame_strings);
         if (code) return code;
     }
@@ -133,21 +140,22 @@ void derive_frame_matrices(tka_animation *animation, const tkm_mesh *mesh, uint1
     }
 }
 
-int read_frames(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, const char *path,
-                read_place &place) {
+int read_frames(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh, const char *path,
+                read_place &place, read_failure *record) {
     place = {tka_in_frames, -1, 0};
     uint16_t num_frames = 0;
-    if (get_u16(stream, &num_frames)) return tka_code_frame_count;
+    if (get_u16(in, &num_frames)) return tka_code_frame_count;
     place.declared = num_frames;
     // Nothing could be posed or drawn from it: refused like any other unusable file.
     if (num_frames == 0) {
-        real_meow("%s has no frames\n", path);
+        record->notice = std::string(path) + " has no frames";
+        record->notice_outlet = failure_outlet_error;
         return tka_code_no_frames;
     }
     uint64_t smallest_frame = 40 + 16 * uint64_t{animation->num_animated} +
                               (frames_carry_strings(animation->header_word) ? 2 : 0);
-    if (!records_fit(stream, num_frames, smallest_frame))
-        return find_truncated_frame(stream, animation, num_frames, place);
+    if (!records_fit(in, num_frames, smallest_frame))
+        return find_truncated_frame(in, animation, num_frames, place);
 
     animation->frames = alloc_elements<tka_frame>(num_frames);
     if (!animation->frames) return tka_code_frame_count;
@@ -169,19 +177,18 @@ int read_frames(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, co
         auto rotation_of = [&](uint16_t k) {
             return animation->bones[animation->animated_bones[k]].frame_rotations + 4 * uint32_t{f};
         };
-        if (int code = read_frame(stream, animation, animation->frames[f], rotation_of))
-            return code;
+        if (int code = read_frame(in, animation, animation->frames[f], rotation_of)) return code;
         derive_frame_matrices(animation, mesh, f);
     }
     return 0;
 }
 
-int read_sections(FILE *stream, tka_animation *animation, const tkm_mesh *mesh, const char *path,
-                  read_place &place) {
-    if (int code = read_header(stream, animation, path, place)) return code;
-    if (int code = read_skeleton(stream, animation, mesh, place)) return code;
-    if (int code = read_animated_list(stream, animation, place)) return code;
-    return read_frames(stream, animation, mesh, path, place);
+int read_sections(byte_reader *in, tka_animation *animation, const tkm_mesh *mesh, const char *path,
+                  read_place &place, read_failure *record) {
+    if (int code = read_header(in, animation, path, place, record)) return code;
+    if (int code = read_skeleton(in, animation, mesh, place, record)) return code;
+    if (int code = read_animated_list(in, animation, place)) return code;
+    return read_frames(in, animation, mesh, path, place, record);
 }
 
 } // namespace
@@ -194,17 +201,29 @@ int load_tka_explained(tka_animation *animation, const tkm_mesh *mesh, const cha
                        read_failure *failure) {
     if (failure) *failure = read_failure{};
     if (!mesh) return tka_code_not_usable; // an animation is always loaded for a mesh
-    FILE *stream = open_read(path);
-    if (!stream) {
-        if (failure) failure->reason = errno;
+    std::vector<uint8_t> bytes;
+    int reason = 0;
+    if (read_file_bytes(path, &bytes, &reason) != file_bytes_read) {
+        if (failure) failure->reason = reason;
         return tka_code_not_usable;
     }
+    return load_tka_memory(animation, mesh, bytes.data(), bytes.size(), path, failure);
+}
+
+int load_tka_memory(tka_animation *animation, const tkm_mesh *mesh, const uint8_t *data,
+                    size_t size, const char *path, read_failure *failure) {
+    if (failure) *failure = read_failure{};
+    if (!mesh) return tka_code_not_usable;
+    // Without a record to hand it to, the loader's notice is printed here.
+    read_failure own;
+    read_failure *record = failure ? failure : &own;
+    byte_reader in = make_byte_reader(data, size);
     read_place place;
-    int code = read_sections(stream, animation, mesh, path, place);
-    if (code && failure) {
-        note_stop(stream, failure);
-        explain_tka_failure(animation, path, code, place, failure);
+    int code = read_sections(&in, animation, mesh, path, place, record);
+    if (code) {
+        note_stop(in, record);
+        explain_tka_failure(animation, path, code, place, record);
     }
-    close_file(stream);
+    if (!failure) print_failure_notice(own);
     return code;
 }

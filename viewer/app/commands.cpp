@@ -238,6 +238,7 @@ int load_animation_file(const char *path_text, uint16_t name_offset) {
     } else {
         read_failure failure;
         if ((code = load_tka_explained(animation, app_state.mesh, path.c_str(), &failure)) != 0) {
+            print_failure_notice(failure);
             real_meow("Error loading TarvikAnimation: %d%s\n", code,
                       bracketed_reason(failure.reason).c_str());
             print_failure_explanation(failure);

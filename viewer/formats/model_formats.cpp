@@ -6,7 +6,7 @@
 
 #include "support/paths.h"
 #include "viewer/files/path_names.h"
-#include "viewer/formats/model_load.h"
+#include "viewer/formats/gltf_animation_load.h"
 #include "viewer/gltf/gltf_import.h"
 #include "viewer/ms3d/ms3d_load.h"
 #include "viewer/scene/scene.h"

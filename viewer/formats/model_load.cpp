@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The load paths: a model file read by its entry in the table of formats and built into a mesh,
-// and a glTF file's animation built for a mesh.
+// The load path of a model file: read by its entry in the table of formats and built into a mesh.
 //
-// Index: load_model_mesh | load_gltf_animation
+// Index: load_model_mesh
 #include "viewer/formats/model_load.h"
 
 #include "support/messages.h"
@@ -13,7 +12,6 @@
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/scene/image_files.h"
 #include "viewer/scene/scene.h"
-#include "viewer/scene/tka_builder.h"
 #include "viewer/scene/tkm_builder.h"
 
 // ---- load_model_mesh
@@ -29,6 +27,7 @@ int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_
     if (!reads_scene(format)) {
         const int code = read_tkm_explained(mesh, path, &notes->failure);
         if (code) {
+            print_failure_notice(notes->failure);
             real_meow("Error loading TarvikMesh: %d%s\n", code,
                       bracketed_reason(notes->failure.reason).c_str());
             print_failure_explanation(notes->failure);
@@ -49,23 +48,5 @@ int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_
         return code;
     }
     real_purr("Converted %s model!\n", format.name);
-    return 0;
-}
-
-// ---- load_gltf_animation
-
-int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation) {
-    scene_model scene;
-    gltf_import_notes notes;
-    if (int code = read_gltf_scene(&scene, path, stem_of(path).c_str(), &notes)) {
-        real_meow("Error loading glTF animation: %s\n", notes.error.c_str());
-        return code;
-    }
-    if (scene.animations.empty()) {
-        real_meow("Error loading glTF animation: %s holds no animation\n", path);
-        return gltf_no_animation;
-    }
-    if (build_tka(animation, scene, 0, mesh)) return gltf_bad_animation;
-    real_purr("Converted glTF animation %s!\n", scene.animations[0].name.c_str());
     return 0;
 }

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The load paths from a file to what the viewer and tkmtool show and write: a mesh through the
-// table of model formats (read, then built for a converted format), and a glTF file's animation.
+// table of model formats (read, then built for a converted format).
 //
-// Index: load_model_mesh | load_gltf_animation
+// Index: load_model_mesh
 #pragma once
 
 #include "viewer/formats/model_formats.h"
 
 struct scene_model;
-struct tka_animation;
 struct tkm_mesh;
 
 // Reads the file at path into the empty mesh by its format (its content's, else its name's, as
@@ -19,8 +18,3 @@ struct tkm_mesh;
 // convert glTF model: %d"), a conversion as "Converted glTF model!". 0, or the code of the stage
 // left in notes->stage.
 int load_model_mesh(const char *path, tkm_mesh *mesh, scene_model *scene, model_read_notes *notes);
-
-// The file's first animation built for the skeleton of mesh (bones matched by name), into the
-// empty animation. 0; the read's gltf_import_code, gltf_no_animation, or gltf_bad_animation when
-// it cannot be built. Failures are printed, success as "Converted glTF animation NAME!".
-int load_gltf_animation(const char *path, const tkm_mesh *mesh, tka_animation *animation);

@@ -4,9 +4,9 @@
 
 #include "support/messages.h"
 
-void note_stop(FILE *stream, read_failure *failure) {
-    failure->at_end = stream && std::feof(stream);
-    failure->offset = stream ? static_cast<int64_t>(std::ftell(stream)) : -1;
+void note_stop(const byte_reader &in, read_failure *failure) {
+    failure->at_end = in.at_end;
+    failure->offset = static_cast<int64_t>(in.position);
 }
 
 void compose_failure_message(const char *path, const char *field, const failure_where &where,
@@ -34,4 +34,12 @@ void compose_failure_message(const char *path, const char *field, const failure_
 
 void print_failure_explanation(const read_failure &failure) {
     if (!failure.message.empty()) real_meow("%s\n", failure.message.c_str());
+}
+
+void print_failure_notice(const read_failure &failure) {
+    if (failure.notice.empty()) return;
+    if (failure.notice_outlet == failure_outlet_information)
+        real_purr("%s\n", failure.notice.c_str());
+    else
+        real_meow("%s\n", failure.notice.c_str());
 }

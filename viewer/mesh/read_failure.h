@@ -9,8 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "viewer/files/byte_reader.h"
 
 // The reader's place: which section of the file, and which record of it (-1 outside records,
 // in a header or at a count).
@@ -27,8 +28,17 @@ struct read_failure {
     int64_t offset = -1;         // octet where reading stopped (the file's size when it ended)
     bool at_end = false;         // the file ended inside the field
     std::string message;         // the explanation line, no newline; empty when there is none
-    int reason = 0; // the system's error number when the file could not be opened; 0 otherwise
+    int reason = 0; // the system's error number when the file could not be opened or read
+    // The reader's own sentence about the file ("x.tkm is not a TKM"), no newline; told before the
+    // line with the code, and through notice_outlet. Empty when the reader has none.
+    std::string notice;
+    int notice_outlet = 0; // failure_outlet_error or failure_outlet_information
 };
+
+// Where a reader's notice is told: with the errors, or with the information (the viewer's
+// standard output).
+inline constexpr int failure_outlet_error = 1;
+inline constexpr int failure_outlet_information = 2;
 
 // The record a failure happened in, as the format's explain step finds it.
 struct failure_where {
@@ -67,8 +77,8 @@ failure_where find_failure_where(const failure_section<Model> (&sections)[N], co
     return where;
 }
 
-// Fills offset and at_end from the stream just after the failing read (before it is closed).
-void note_stop(FILE *stream, read_failure *failure);
+// Fills offset and at_end from the cursor just after the failing read.
+void note_stop(const byte_reader &in, read_failure *failure);
 
 // Sets failure->message from field, failure->offset and at_end: "<path>: the file ends at octet N,
 // inside bone 3 of 52 (Bip01), at its rotation" (or ", at the bone count" outside records) when
@@ -80,3 +90,6 @@ void compose_failure_message(const char *path, const char *field, const failure_
 
 // Prints failure's message and a newline through real_meow when there is one.
 void print_failure_explanation(const read_failure &failure);
+// Prints failure's notice and a newline through its outlet (real_meow or real_purr) when there is
+// one; the line with the code follows it.
+void print_failure_notice(const read_failure &failure);

@@ -16,7 +16,7 @@ struct code_entry {
 };
 
 constexpr const char *out_of_range = "is out of range";
-constexpr const char *empty = "is empty";
+constexpr const char *is_empty = "is empty";
 
 // Indexed by code; entry 0 and 1 are not explained.
 constexpr code_entry code_entries[] = {
@@ -24,11 +24,11 @@ constexpr code_entry code_entries[] = {
     {nullptr, nullptr},
     {"header word", nullptr},
     {"model name length", nullptr},
-    {"model name", empty},
+    {"model name", is_empty},
     {"bone count", nullptr},
     {"index", nullptr},
     {"name length", nullptr},
-    {"name", empty},
+    {"name", is_empty},
     {"parent", nullptr},
     {"position", nullptr},
     {"rotation", nullptr},
@@ -66,12 +66,12 @@ constexpr code_entry code_entries[] = {
     {"entries", nullptr},
     {"texture name count", nullptr},
     {"length", nullptr},
-    {"text", empty},
+    {"text", is_empty},
     {"pad", nullptr},
     {"material count", nullptr},
     {"index", nullptr},
     {"name length", nullptr},
-    {"name", empty},
+    {"name", is_empty},
     {"texture reference count", nullptr},
     {"reference aux", nullptr},
     {"reference texture", out_of_range},

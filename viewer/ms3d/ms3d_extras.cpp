@@ -18,28 +18,28 @@
 // | model extras  | i32 sub-version 1 or 2; f32 joint size, i32 transparency mode, f32 alpha ref |
 #include "viewer/ms3d/ms3d_extras.h"
 
+#include <cstdio>
 #include <cstring>
 
-#include "support/file.h"
 #include "support/memory.h"
 
 namespace {
 
 // ---- block reads
 
-// The stream and the octets read from it, so that a bad block can say where it stopped making
+// The file's octets and the place read to, so that a bad block can say where it stopped making
 // sense: value_at is where the value read last (or being read) starts.
 struct cursor {
-    FILE *stream;
+    byte_reader *bytes;
     int64_t offset;
     int64_t value_at;
 };
 
-// try_read's result; *count gets the octets that arrived.
-int transfer(cursor &in, void *field, uint32_t size, uint32_t *count) {
+// take_bytes's result; *count gets the octets that arrived.
+int take_counted(cursor &in, void *field, uint32_t size, uint32_t *count) {
     in.value_at = in.offset;
     *count = 0;
-    const int failed = try_read(in.stream, field, size, count);
+    const int failed = take_bytes(in.bytes, field, size, count);
     in.offset += *count;
     return failed;
 }
@@ -47,13 +47,13 @@ int transfer(cursor &in, void *field, uint32_t size, uint32_t *count) {
 // 0 when all size bytes arrived, 1 otherwise.
 int take(cursor &in, void *field, uint32_t size) {
     uint32_t count = 0;
-    return transfer(in, field, size, &count) == 0 && count == size ? 0 : 1;
+    return take_counted(in, field, size, &count) == 0 && count == size ? 0 : 1;
 }
 
 // A block's sub-version: 1 read, 0 when the file ends cleanly before it, -1 when it ends inside.
 int start_block(cursor &in, int32_t *sub_version) {
     uint32_t count = 0;
-    if (transfer(in, sub_version, 4, &count) != 0) return -1;
+    if (take_counted(in, sub_version, 4, &count) != 0) return -1;
     if (count == 0) {
         *sub_version = 0;
         return 0;
@@ -179,9 +179,8 @@ const char *ms3d_extras_block(int code) {
     return nullptr;
 }
 
-int read_ms3d_extras(ms3d_model *model, FILE *stream, ms3d_extras_reading reading) {
-    const int32_t position = get_file_position(stream);
-    cursor in{stream, position < 0 ? 0 : position, 0};
+int read_ms3d_extras(ms3d_model *model, byte_reader *bytes, ms3d_extras_reading reading) {
+    cursor in{bytes, static_cast<int64_t>(bytes->position), 0};
     ms3d_extras &x = model->extras;
     for (const block &b : blocks) {
         const ms3d_extras before = x;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "viewer/files/byte_reader.h"
 #include "viewer/ms3d/ms3d_model.h"
 
 // The optional blocks after the joints: truncated, of an unknown sub-version, or inconsistent
@@ -26,7 +27,7 @@ enum ms3d_extras_reading : int { ms3d_extras_strict, ms3d_extras_lenient };
 
 // Reads the optional blocks after the joints into model->extras; a file that ends where a block
 // would start is complete. 0 or (strict reading only) one of the ms3d_bad_* codes.
-int read_ms3d_extras(ms3d_model *model, FILE *stream, ms3d_extras_reading reading);
+int read_ms3d_extras(ms3d_model *model, byte_reader *bytes, ms3d_extras_reading reading);
 // Whether a lenient read stopped before the vertex extras were whole, so that the file's weights
 // are out of reach: at the comments or at the vertex extras block.
 bool ms3d_vertex_extras_lost(const ms3d_extras &extras);

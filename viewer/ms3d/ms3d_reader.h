@@ -3,7 +3,8 @@
 // materials and joints, then the optional blocks (ms3d_extras.h).
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 
 #include "viewer/ms3d/ms3d_extras.h"
 #include "viewer/ms3d/ms3d_model.h"
@@ -25,8 +26,10 @@ int read_ms3d(ms3d_model *model, const char *path,
 // line that explains it.
 int read_ms3d_explained(ms3d_model *model, const char *path, read_failure *failure,
                         ms3d_extras_reading reading = ms3d_extras_strict);
-// read_ms3d on an open stream positioned at the magic; the stream stays open.
-int read_ms3d_stream(ms3d_model *model, FILE *stream,
+// read_ms3d_explained on the size octets at data, a whole file in memory; path only names it in
+// the explanation (failure may be null). The file entries read the file at once and come here.
+int read_ms3d_memory(ms3d_model *model, const uint8_t *data, size_t size, const char *path,
+                     read_failure *failure = nullptr,
                      ms3d_extras_reading reading = ms3d_extras_strict);
 // Frees everything the model owns and the model record itself; null is ignored.
 void release_ms3d(ms3d_model *model);

@@ -87,27 +87,27 @@ void sample_key_track(const scene_key_track &track, bool rotation, float t, floa
     const size_t stride = cubic ? 3 * width : width;
     const size_t offset = cubic ? width : 0; // the value between the tangents
     const size_t count = track.times.size();
-    auto value = [&](size_t k) { return &track.values[k * stride + offset]; };
+    auto key_value = [&](size_t k) { return &track.values[k * stride + offset]; };
     size_t k = 0;
     if (t <= track.times[0]) {
-        std::memcpy(out, value(0), width * sizeof(float));
+        std::memcpy(out, key_value(0), width * sizeof(float));
     } else if (t >= track.times[count - 1]) {
-        std::memcpy(out, value(count - 1), width * sizeof(float));
+        std::memcpy(out, key_value(count - 1), width * sizeof(float));
     } else {
         while (k + 1 < count && track.times[k + 1] <= t)
             k++;
         const float d = track.times[k + 1] - track.times[k];
         const float u = (t - track.times[k]) / d;
         if (track.interpolation == scene_interpolation::step) {
-            std::memcpy(out, value(k), width * sizeof(float));
+            std::memcpy(out, key_value(k), width * sizeof(float));
         } else if (cubic) {
-            hermite(out, value(k), value(k) + width, value(k + 1), value(k + 1) - width, d, u,
-                    width);
+            hermite(out, key_value(k), key_value(k) + width, key_value(k + 1),
+                    key_value(k + 1) - width, d, u, width);
         } else if (rotation) {
-            scene_quat_slerp(out, value(k), value(k + 1), u);
+            scene_quat_slerp(out, key_value(k), key_value(k + 1), u);
         } else {
             for (size_t i = 0; i < width; i++)
-                out[i] = value(k)[i] + u * (value(k + 1)[i] - value(k)[i]);
+                out[i] = key_value(k)[i] + u * (key_value(k + 1)[i] - key_value(k)[i]);
         }
     }
     if (rotation) {

@@ -135,12 +135,39 @@ TEST_F(Tkmtool, FailuresNameTheirStage) {
     EXPECT_NE(r.err.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
               std::string::npos);
     r = run({"info", "--mesh", gun, swing});
-    EXPECT_NE(r.out.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
+    EXPECT_NE(r.err.find("Number of bones in animation (3) doesn't match mesh (2)\n"),
               std::string::npos);
 
     r = run({"info", "--json", dir / "missing.MS3D"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind("{\"error\": {\"stage\": \"read_ms3d\", \"code\": ", 0), 0u) << r.out;
+}
+
+// A game animation given with another mesh: every command that loads one against a mesh (those
+// the Blender add-on runs, which shows standard error alone) tells the loader's sentence on
+// standard error, just before the code line, and leaves standard output empty.
+TEST_F(Tkmtool, BoneCountMismatchIsToldOnStandardErrorBeforeTheCode) {
+    tka_description game = small_tka(1);
+    game.bones.resize(52);
+    const std::string walk = dir / "walk.tka";
+    write_fixture(walk, tka_bytes(game));
+    const std::string said = "Number of bones in animation (52) doesn't match mesh (2)\n"
+                             "Error loading TarvikAnimation: 1\n";
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", "--mesh", gun, walk},
+        {"info", "--json", "--mesh", gun, walk},
+        {"export-gltf", "--anim", walk, gun, dir / "out.glb"},
+        {"export-obj", "--anim", walk, gun, dir / "out.obj"},
+    };
+    for (const auto &command : commands) {
+        const run_result r = run(command);
+        EXPECT_EQ(r.status, 1) << command[0];
+        EXPECT_NE(r.err.find(said), std::string::npos) << command[0] << ": " << r.err;
+        EXPECT_EQ(r.out.find("doesn't match"), std::string::npos) << command[0] << ": " << r.out;
+        if (command[1] != "--json") {
+            EXPECT_EQ(r.out, "") << command[0];
+        }
+    }
 }
 
 TEST_F(Tkmtool, ConvertWritesTheSameBytesAndNeverLosesTheTarget) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/temp_dir.h"
+#include "tests/viewer/layers/include_circles.h"
 #include "tests/viewer/layers/include_layers.h"
 
 namespace fs = std::filesystem;
@@ -105,4 +106,59 @@ TEST(ViewerLayers, AFolderOutsideTheStackIsFound) {
     const auto findings = include_layers::scan(dir.path);
     ASSERT_EQ(findings.size(), 1u) << listed(findings);
     EXPECT_EQ(findings[0].file, "viewer/sound");
+}
+
+// The readers, the table of formats and tkmtool's loading include one another one way only.
+// (viewer/scene and viewer/gltf are left out: their builders are not part of this promise.)
+TEST(ViewerLayers, NoCircleAmongTheReadersFormatsAndTkmtool) {
+    const std::vector<std::string> folders = {"viewer/math",  "viewer/files", "viewer/mesh",
+                                              "viewer/anim",  "viewer/ms3d",  "viewer/formats",
+                                              "tools/tkmtool"};
+    const include_circles::unit_graph graph =
+        include_circles::read_units(TARVIK_SOURCE_DIR, folders);
+    EXPECT_GT(graph.with_code.size(), 40u); // the scan read the tree
+    std::string circle;
+    for (const std::string &unit : include_circles::find_circle(graph))
+        circle += unit + " ";
+    EXPECT_EQ(circle, "");
+}
+
+// Two files that include each other's headers are a circle; a file's own header is none.
+TEST(ViewerLayers, APlantedCircleIsFound) {
+    struct plant {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> files; // name, text
+        bool circle;
+    };
+    const plant plants[] = {
+        {"own header", {{"a.h", ""}, {"a.cpp", "#include \"a.h\"\n"}}, false},
+        {"one way", {{"a.h", ""}, {"b.h", ""}, {"a.cpp", "#include \"b.h\"\n"}}, false},
+        {"both ways",
+         {{"a.h", ""},
+          {"b.h", ""},
+          {"a.cpp", "#include \"b.h\"\n"},
+          {"b.cpp", "#include \"a.h\"\n"}},
+         true},
+        {"through a third",
+         {{"a.cpp", "#include \"viewer/m/b.h\"\n"},
+          {"b.cpp", "#include \"c.h\"\n"},
+          {"c.cpp", "#include \"a.h\"\n"}},
+         true},
+        {"through a header without code",
+         {{"a.cpp", "#include \"types.h\"\n"},
+          {"types.h", "#include \"b.h\"\n"},
+          {"b.cpp", "#include \"a.h\"\n"}},
+         true},
+        {"a header without code back to its user's header",
+         {{"a.h", ""}, {"a.cpp", "#include \"types.h\"\n"}, {"types.h", "#include \"a.h\"\n"}},
+         false},
+    };
+    for (const plant &p : plants) {
+        temp_dir dir;
+        fs::create_directories(dir.path / "viewer" / "m");
+        for (const auto &[name, text] : p.files)
+            std::ofstream(dir.path / "viewer" / "m" / name) << text;
+        const auto graph = include_circles::read_units(dir.path, {"viewer/m"});
+        EXPECT_EQ(!include_circles::find_circle(graph).empty(), p.circle) << p.what;
+    }
 }
