@@ -18,10 +18,10 @@
 // | model extras  | i32 sub-version 1 or 2; f32 joint size, i32 transparency mode, f32 alpha ref |
 #include "viewer/ms3d/ms3d_extras.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "support/memory.h"
+#include "support/messages.h"
 
 namespace {
 
@@ -250,15 +250,13 @@ int check_ms3d_weights(const ms3d_model *model) {
         ms3d_vertex_weights w;
         const int code = ms3d_vertex_weights_of(model, i, &w);
         if (code == 1)
-            std::fprintf(stderr,
-                         "Milkshape vertex extras: vertex %u names a bone beyond the %u joints.  "
-                         "Can't use its weights!\n",
-                         unsigned{i}, unsigned{model->num_joints});
+            real_meow("Milkshape vertex extras: vertex %u names a bone beyond the %u joints.  "
+                      "Can't use its weights!\n",
+                      unsigned{i}, unsigned{model->num_joints});
         if (code == 2)
-            std::fprintf(stderr,
-                         "Milkshape vertex extras: the weights of vertex %u sum to more than %d.  "
-                         "Can't use its weights!\n",
-                         unsigned{i}, weight_maximum(model));
+            real_meow("Milkshape vertex extras: the weights of vertex %u sum to more than %d.  "
+                      "Can't use its weights!\n",
+                      unsigned{i}, weight_maximum(model));
         if (code) return 1;
     }
     return 0;
