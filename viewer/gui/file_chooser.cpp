@@ -71,14 +71,55 @@ int32_t store_answer(const std::string &path) {
 // ---- GTK dialog
 
 struct dialog_wait {
+    int save = 0;
     int done = 0;
     int response = GTK_RESPONSE_CANCEL;
 };
 
-void on_response(GtkDialog *, gint response, gpointer data) {
+// What stands in the way of an accepted name, as Windows' chooser says it: an open chooser's file
+// must exist, a save chooser's folder must; null when nothing does.
+const char *missing_part(const char *path, int save) {
+    if (!save) return g_file_test(path, G_FILE_TEST_EXISTS) ? nullptr : "File not found.";
+    gchar *folder = g_path_get_dirname(path);
+    const bool exists = g_file_test(folder, G_FILE_TEST_IS_DIR);
+    g_free(folder);
+    return exists ? nullptr : "Path does not exist.";
+}
+
+// 1 when the accepted name may be answered; otherwise the user is told why over the chooser,
+// which stays open for another name.
+int answer_may_stand(GtkDialog *dialog, int save) {
+    char *path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
+    if (!path) return 1; // no name at all counts as a cancel further on
+    const char *missing = missing_part(path, save);
+    if (missing) {
+        gchar *name = g_path_get_basename(path);
+        GtkWidget *notice = gtk_message_dialog_new(
+            GTK_WINDOW(dialog), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK,
+            "%s\n%s\nCheck the %s and try again.", name, missing, save ? "path" : "file name");
+        gtk_window_set_title(GTK_WINDOW(notice), gtk_window_get_title(GTK_WINDOW(dialog)));
+        gtk_dialog_run(GTK_DIALOG(notice));
+        gtk_widget_destroy(notice);
+        g_free(name);
+    }
+    g_free(path);
+    return missing ? 0 : 1;
+}
+
+void on_response(GtkDialog *dialog, gint response, gpointer data) {
     auto *wait = static_cast<dialog_wait *>(data);
+    if (response == GTK_RESPONSE_ACCEPT && !answer_may_stand(dialog, wait->save)) return;
     wait->response = response;
     wait->done = 1;
+}
+
+// Escape and the close box end in a delete event, after which GtkDialog would destroy the chooser
+// before its filter could be read back: it is answered as a cancel here and kept until then.
+gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
+    auto *wait = static_cast<dialog_wait *>(data);
+    wait->response = GTK_RESPONSE_DELETE_EVENT;
+    wait->done = 1;
+    return TRUE;
 }
 
 // Without a window manager the chooser opens over the whole screen; keep it a usable size.
@@ -123,7 +164,9 @@ chooser_reply run_gtk_dialog(const chooser_request &request) {
         gtk_file_chooser_set_current_folder(chooser, request.initial_directory);
 
     dialog_wait wait;
+    wait.save = request.save;
     g_signal_connect(dialog, "response", G_CALLBACK(on_response), &wait);
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(on_delete), &wait);
     g_signal_connect_after(dialog, "map", G_CALLBACK(on_map), nullptr);
     gtk_window_present(GTK_WINDOW(dialog));
     // Not gtk_dialog_run: that would make the chooser modal for the whole application. A quit

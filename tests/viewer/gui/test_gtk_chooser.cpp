@@ -209,6 +209,189 @@ TEST_F(GtkChooser, ScreenshotNameWithoutExtensionGetsBmpAndTheDirectoryIsKept) {
     std::remove(expected.c_str());
 }
 
+// ---- the other ways out of a chooser, and names that do not exist
+
+// Collects GTK's and GLib's critical messages and warnings while it lives: a chooser destroyed
+// under the code that still reads it is told that way.
+class critical_counter {
+  public:
+    critical_counter() { previous = g_log_set_default_handler(collect, this); }
+    ~critical_counter() { g_log_set_default_handler(previous, nullptr); }
+    std::string messages;
+
+  private:
+    static void collect(const gchar *domain, GLogLevelFlags level, const gchar *message,
+                        gpointer data) {
+        if (level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING))
+            static_cast<critical_counter *>(data)->messages +=
+                std::string(domain ? domain : "") + ": " + message + "\n";
+    }
+    GLogFunc previous = nullptr;
+};
+
+// Presses and releases keyval on widget's window as the display would deliver it.
+void send_key(GtkWidget *widget, guint keyval, GdkModifierType state) {
+    GdkKeymapKey *keys = nullptr;
+    gint num_keys = 0;
+    gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gtk_widget_get_display(widget)),
+                                      keyval, &keys, &num_keys);
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent *event = gdk_event_new(type);
+        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+        event->key.send_event = TRUE;
+        event->key.time = GDK_CURRENT_TIME;
+        event->key.state = state;
+        event->key.keyval = keyval;
+        event->key.hardware_keycode = num_keys > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(
+                                        gtk_widget_get_display(widget))));
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    }
+    g_free(keys);
+}
+
+TEST_F(GtkChooser, EscapeAndTheCloseBoxCancelAndKeepTheFilterChosen) {
+    const struct {
+        const char *way;
+        void (*close)(GtkFileChooserDialog *);
+    } ways[] = {
+        {"Escape",
+         [](GtkFileChooserDialog *d) {
+             send_key(GTK_WIDGET(d), GDK_KEY_Escape, GdkModifierType(0));
+         }},
+        {"close box", [](GtkFileChooserDialog *d) { gtk_window_close(GTK_WINDOW(d)); }},
+    };
+    for (const auto &way : ways) {
+        bool closed_itself = false;
+        when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+            select_filter(GTK_FILE_CHOOSER(dialog), 3);
+            way.close(dialog);
+            closed_itself = true;
+        });
+        critical_counter criticals;
+        uint32_t index = 1;
+        int32_t chosen =
+            choose_file(nullptr, model_filters, "Load TarvikMesh", directory.c_str(), &index);
+        EXPECT_TRUE(closed_itself) << way.way;
+        EXPECT_EQ(chosen, 0) << way.way;
+        EXPECT_EQ(index, 3u) << way.way;
+        EXPECT_EQ(criticals.messages, "") << way.way;
+        EXPECT_EQ(find_chooser(), nullptr) << way.way << ": the chooser is still shown";
+        EXPECT_EQ(chooser_in_use(), 0);
+    }
+}
+
+// The location entry of a shown chooser, which Ctrl+L brings up for typing.
+// The first of widget's descendants (internal ones included) that is_wanted takes.
+GtkWidget *find_part(GtkWidget *widget, gboolean (*is_wanted)(GtkWidget *)) {
+    if (is_wanted(widget)) return widget;
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    struct search {
+        gboolean (*is_wanted)(GtkWidget *);
+        GtkWidget *found = nullptr;
+    } state{is_wanted};
+    // The chooser's parts are internal children, which only forall visits.
+    gtk_container_forall(
+        GTK_CONTAINER(widget),
+        [](GtkWidget *child, gpointer data) {
+            auto *s = static_cast<search *>(data);
+            if (!s->found) s->found = find_part(child, s->is_wanted);
+        },
+        &state);
+    return state.found;
+}
+
+// Types name into the chooser's location entry and presses Return there, as a user would: the
+// entry is the one Ctrl+L or a typed '/' brings up.
+void type_name(GtkFileChooserDialog *dialog, const std::string &name) {
+    GtkWidget *widget = find_part(
+        GTK_WIDGET(dialog), [](GtkWidget *w) -> gboolean { return GTK_IS_FILE_CHOOSER_WIDGET(w); });
+    ASSERT_NE(widget, nullptr);
+    g_signal_emit_by_name(widget, "location-popup", "/");
+    GtkWidget *entry = find_part(widget, [](GtkWidget *w) -> gboolean {
+        return GTK_IS_ENTRY(w) && g_str_equal(G_OBJECT_TYPE_NAME(w), "GtkFileChooserEntry");
+    });
+    ASSERT_NE(entry, nullptr);
+    gtk_entry_set_text(GTK_ENTRY(entry), name.c_str());
+    gtk_widget_activate(entry);
+}
+
+// The shown message dialog's text, answered with its button; empty when none is shown.
+std::string answer_notice() {
+    std::string text;
+    GList *toplevels = gtk_window_list_toplevels();
+    for (GList *w = toplevels; w; w = w->next) {
+        if (!GTK_IS_MESSAGE_DIALOG(w->data) || !gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            continue;
+        gchar *shown = nullptr;
+        g_object_get(w->data, "text", &shown, nullptr);
+        text = shown ? shown : "";
+        g_free(shown);
+        gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+    }
+    g_list_free(toplevels);
+    return text;
+}
+
+// What happens after a name is typed into an open chooser, step by step from GTK's loop.
+struct typed_name_run {
+    GtkFileChooserDialog *dialog = nullptr;
+    std::string missing;
+    std::string existing;
+    std::string notice;
+    bool stayed_open = false;
+    int polls = 0;
+};
+
+TEST_F(GtkChooser, AnOpenChooserTakesOnlyANameThatExists) {
+    static typed_name_run run;
+    run = typed_name_run{};
+    run.existing = directory + "/present.tkm";
+    std::ofstream(run.existing) << "x";
+    run.missing = directory + "/missing.tkm";
+    when_chooser_shows([&](GtkFileChooserDialog *dialog) {
+        run.dialog = dialog;
+        // Typed once the chooser has settled on its folder, as a user would see it first.
+        g_timeout_add(
+            300,
+            [](gpointer) -> gboolean {
+                type_name(run.dialog, run.missing);
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
+        // The notice runs a loop of its own inside the chooser's: it is looked for from a timer,
+        // answered, and then the chooser must still wait for a name.
+        g_timeout_add(
+            100,
+            [](gpointer) -> gboolean {
+                run.notice = answer_notice();
+                if (run.notice.empty() && ++run.polls < 100) return G_SOURCE_CONTINUE;
+                g_timeout_add(
+                    100,
+                    [](gpointer) -> gboolean {
+                        run.stayed_open = find_chooser() == run.dialog;
+                        if (run.stayed_open)
+                            type_name(run.dialog, run.existing);
+                        else
+                            gtk_dialog_response(GTK_DIALOG(run.dialog), GTK_RESPONSE_CANCEL);
+                        return G_SOURCE_REMOVE;
+                    },
+                    nullptr);
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
+    });
+    uint32_t index = 3;
+    int32_t chosen =
+        choose_file(nullptr, model_filters, "Load TarvikMesh", directory.c_str(), &index);
+    EXPECT_EQ(run.notice, "missing.tkm\nFile not found.\nCheck the file name and try again.");
+    EXPECT_TRUE(run.stayed_open);
+    ASSERT_EQ(chosen, 1);
+    EXPECT_EQ(std::string(app_state.chosen_path), run.existing);
+    std::remove(run.existing.c_str());
+}
+
 // ---- the mesh window's commands while the chooser they opened waits
 
 // Writes a small character file for the commands to load.
