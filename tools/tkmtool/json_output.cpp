@@ -18,20 +18,58 @@ std::string json_float(float value) {
     return std::string(buffer, result.ptr);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text (2 to 4 octets), or 0 when the octets there
+// are none: a stray continuation, a cut sequence, an overlong form, a surrogate or a code point
+// past U+10FFFF. The second octet's range follows from the lead octet (RFC 3629, section 4).
+int utf8_sequence_length(const unsigned char *text) {
+    struct lead_range {
+        unsigned char first, last; // lead octets
+        unsigned char low, high;   // what the second octet may be
+        int length;
+    };
+    static constexpr lead_range leads[] = {
+        {0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3}, {0xE1, 0xEC, 0x80, 0xBF, 3},
+        {0xED, 0xED, 0x80, 0x9F, 3}, {0xEE, 0xEF, 0x80, 0xBF, 3}, {0xF0, 0xF0, 0x90, 0xBF, 4},
+        {0xF1, 0xF3, 0x80, 0xBF, 4}, {0xF4, 0xF4, 0x80, 0x8F, 4},
+    };
+    for (const lead_range &lead : leads) {
+        if (text[0] < lead.first || text[0] > lead.last) continue;
+        if (text[1] < lead.low || text[1] > lead.high) return 0;
+        for (int i = 2; i < lead.length; ++i)
+            if (text[i] < 0x80 || text[i] > 0xBF) return 0;
+        return lead.length;
+    }
+    return 0;
+}
+
+} // namespace
+
 std::string json_string(const char *text) {
     std::string out = "\"";
-    for (const char *at = text ? text : ""; *at; ++at) {
-        unsigned char c = static_cast<unsigned char>(*at);
+    const auto *at = reinterpret_cast<const unsigned char *>(text ? text : "");
+    while (*at) {
+        const unsigned char c = *at;
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c >= 0x20 && c <= 0x7E) {
             out += static_cast<char>(c);
+        } else if (int length = c >= 0x80 ? utf8_sequence_length(at) : 0; length > 0) {
+            // JSON text is UTF-8: a file name in Cyrillic or with accents stays readable. The
+            // zero that ends text is no continuation octet, so a cut sequence never reads past it.
+            out.append(reinterpret_cast<const char *>(at), static_cast<size_t>(length));
+            at += length;
+            continue;
         } else {
+            // Any other octet as the Latin-1 character of its value, as names read from TKM files
+            // always have been.
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04X", unsigned{c});
             out += escape;
         }
+        ++at;
     }
     return out + "\"";
 }

@@ -284,6 +284,31 @@ TEST(JsonForms, StringsStopAtZeroAndEscapeOddBytes) {
     EXPECT_EQ(json_string(nullptr), "\"\"");
 }
 
+// JSON is UTF-8 text, so names in other scripts go through as they are; octets that form no
+// character (RFC 3629's ill-formed sequences) are told as the Latin-1 characters of their values.
+TEST(JsonForms, WellFormedUtf8PassesAndIllFormedOctetsAreEscaped) {
+    const struct {
+        const char *text;
+        const char *json;
+    } cases[] = {
+        {"J\xC3\xBCrgen", "\"J\xC3\xBCrgen\""},                       // U+00FC
+        {"\xD0\x9C\xD0\xB8\xD1\x80", "\"\xD0\x9C\xD0\xB8\xD1\x80\""}, // Cyrillic
+        {"\xE6\x97\xA5\xE6\x9C\xAC", "\"\xE6\x97\xA5\xE6\x9C\xAC\""}, // Japanese
+        {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},                 // U+1F600
+        {"\xF4\x8F\xBF\xBF", "\"\xF4\x8F\xBF\xBF\""},                 // U+10FFFF
+        {"\xC3", "\"\\u00C3\""},                                      // cut at the end
+        {"\xC3(", "\"\\u00C3(\""},                                    // no continuation
+        {"\xBC", "\"\\u00BC\""},                                      // stray continuation
+        {"\xC0\xAF", "\"\\u00C0\\u00AF\""},                           // overlong '/'
+        {"\xE0\x80\xAF", "\"\\u00E0\\u0080\\u00AF\""},                // overlong, 3 octets
+        {"\xED\xA0\x80", "\"\\u00ED\\u00A0\\u0080\""},                // a surrogate
+        {"\xF4\x90\x80\x80", "\"\\u00F4\\u0090\\u0080\\u0080\""},     // past U+10FFFF
+        {"\xE6\x97", "\"\\u00E6\\u0097\""},                           // cut 3-octet form
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(json_string(c.text), c.json) << c.json;
+}
+
 } // namespace
 
 namespace {
