@@ -1,6 +1,6 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Usage: dist.sh BUILD_DIR SOURCE_DIR VERSION OUT_DIR SAMPLES_DIR ICON
+# Usage: dist.sh BUILD_DIR SOURCE_DIR VERSION OUT_DIR SAMPLES_DIR ICON LINUX_SAMPLES_DIR
 # The Windows downloads from a Windows build, written into OUT_DIR (emptied first):
 #   tarvik-VERSION-windows-x64.zip        tkmtool, the samples, larkspur for programmers, the
 #                                         page for Windows users, the manual, licences
@@ -9,7 +9,7 @@
 # Every file is dated SOURCE_DATE_EPOCH (the last commit's time when unset) and the archives list
 # their files in one order, so that the same tree gives the same zips.
 set -eu
-build=$1 src=$2 version=$3 out=$4 samples=$5 icon=$6
+build=$1 src=$2 version=$3 out=$4 samples=$5 icon=$6 linux_samples=$7
 name=tarvik-$version-windows-x64
 here=$(cd "$(dirname "$0")" && pwd)
 work=$build/dist-work
@@ -35,10 +35,18 @@ for file in bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig
     [ -f "$stage/$file" ] || { echo "dist.sh: the install has no $file" >&2; exit 1; }
 done
 
-# The sample set of the Linux build's samples/, as the build's samplegen made it.
+# The sample set: the Linux build's samples/ where that build made them, so that the downloads
+# hold the very octets Linux users get; else those of the Windows build's samplegen, whose walk
+# differs in the last bit of a few rotations (MinGW's sinf and cosf round otherwise than glibc's).
+sample_files="SWT_Officer.tkm SWT_Walk.tka Rifle.tkm swat_uniform.bmp swat_face.tga swat_rifle.tga
+              background.bmp"
+for file in $sample_files; do
+    [ -s "$linux_samples/$file" ] || { linux_samples=; break; }
+done
+[ -z "$linux_samples" ] || samples=$linux_samples
+echo "dist.sh: the samples of $samples"
 mkdir -p "$stage/samples"
-for file in SWT_Officer.tkm SWT_Walk.tka Rifle.tkm swat_uniform.bmp swat_face.tga swat_rifle.tga \
-            background.bmp; do
+for file in $sample_files; do
     [ -s "$samples/$file" ] || { echo "dist.sh: $samples has no $file" >&2; exit 1; }
     cp "$samples/$file" "$stage/samples/"
 done
