@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/samplegen/byte_writer.h"
+
 namespace {
 
 enum icon_result {
@@ -18,7 +20,6 @@ enum icon_result {
     icon_bad_colour = 3,
     icon_bad_row = 4,
     icon_too_large = 5,
-    icon_cannot_write = 6,
 };
 
 constexpr int largest_side = 256; // an icon entry keeps its size in one octet, 0 for 256
@@ -185,16 +186,6 @@ std::vector<uint8_t> encode_ico(const picture &image) {
     return out;
 }
 
-int write_file(const char *path, const std::vector<uint8_t> &bytes) {
-    std::FILE *file = std::fopen(path, "wb");
-    if (!file) return icon_cannot_write;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0) written = false;
-    if (written) return icon_ok;
-    std::remove(path);
-    return icon_cannot_write;
-}
-
 } // namespace
 
 // ---- main
@@ -210,9 +201,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "make_icon: cannot use %s as an icon: %d\n", argv[1], code);
         return 1;
     }
-    code = write_file(argv[2], encode_ico(image));
-    if (code != icon_ok) {
-        std::fprintf(stderr, "make_icon: cannot write %s: %d\n", argv[2], code);
+    // Through a scratch file, as every file of the tree's programs: whole or not at all.
+    if (write_bytes(argv[2], encode_ico(image)) != 0) {
+        std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);
         return 1;
     }
     return 0;
