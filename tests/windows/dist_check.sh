@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Usage: dist_check.sh ZIP EXTENSION_ZIP WINE
-# The Windows zip and the Blender extension for Windows: the files each must hold, larkspur.pc
+# Usage: dist_check.sh ZIP EXTENSION_ZIP WINE ICON_PICTURE
+# The Windows zip and the Blender extension for Windows: the files each must hold, the page for
+# Windows users as its README, the program's icon made from ICON_PICTURE (the XPM), larkspur.pc
 # finding its prefix from its own place, the extension's manifest limited to Windows, and one
 # and the same tkmtool.exe in both, which runs from either.
 set -euo pipefail
-zip=$1 extension=$2 wine=$3
+zip=$1 extension=$2 wine=$3 icon_picture=$4
 fail() { echo "FAILED: $*"; exit 1; }
 [ -f "$zip" ] || fail "no zip at $zip (make windows-dist makes it)"
 [ -f "$extension" ] || fail "no extension at $extension (make windows-dist makes it)"
@@ -21,13 +22,27 @@ root=$work/zip/$top
 for file in bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
             README.html doc/tkmtool.html LICENSE.txt licenses/tinygltf.txt \
             licenses/nlohmann-json.txt licenses/stb.txt licenses/mingw-w64.txt \
-            licenses/gcc-runtime.txt; do
+            licenses/gcc-runtime.txt tarvik.ico samples/SWT_Officer.tkm samples/SWT_Walk.tka \
+            samples/Rifle.tkm samples/swat_uniform.bmp samples/swat_face.tga samples/swat_rifle.tga \
+            samples/background.bmp; do
     [ -s "$root/$file" ] || fail "the zip has no $file"
 done
 for header in api.h messages.h file.h memory.h paths.h scratch.h library.h; do
     [ -s "$root/include/larkspur/$header" ] || fail "the zip has no include/larkspur/$header"
 done
 grep -q '<table>' "$root/README.html" || fail "README.html has no tables: not rendered as Markdown"
+grep -q '<title>tarvik [0-9.]* for Windows</title>' "$root/README.html" ||
+    fail "README.html is not the page for Windows users"
+grep -q '<h2 id="getting-started">' "$root/README.html" || fail "README.html's headings have no ids"
+# An icon file (reserved 0, type 1) of one 32-bit entry, whose pixels are the XPM's: ImageMagick
+# reads both, where it is installed.
+[ "$(head -c 6 "$root/tarvik.ico" | od -An -tx1 | tr -d ' \n')" = 000001000100 ] ||
+    fail "tarvik.ico is no icon of one image"
+if command -v convert >/dev/null 2>&1; then
+    [ "$(convert "ico:$root/tarvik.ico" -depth 8 rgba:- | od -An -tx1)" = \
+      "$(convert "$icon_picture" -depth 8 rgba:- | od -An -tx1)" ] ||
+        fail "tarvik.ico's pixels are not those of $icon_picture"
+fi
 grep -q '<title>TKMTOOL(1)</title>' "$root/doc/tkmtool.html" || fail "doc/tkmtool.html is no manual"
 # pkg-config's own variable for the folder of the .pc file: the prefix moves with the folder.
 grep -q '^prefix=${pcfiledir}/\.\./\.\./\?$' "$root/lib/pkgconfig/larkspur.pc" ||

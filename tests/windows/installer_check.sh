@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 # Usage: installer_check.sh SETUP_EXE ZIP LINUX_TKMTOOL SAMPLES_DIR WINE WINESERVER PREFIX
 # The installer in a fresh Wine prefix of its own, as a user runs it silently: it installs what
-# the zip holds into Program Files\tarvik, registers its uninstaller and puts its folder on the
-# user's PATH; the installed tkmtool.exe, given Windows paths with a drive letter, spaces and a
+# the zip holds into Program Files\tarvik, registers its uninstaller with the program's icon,
+# puts the page for Windows users into the Start menu and its folder on the user's PATH; the
+# page's commands for an installed tkmtool work in a new console; the installed tkmtool.exe, given Windows paths with a drive letter, spaces and a
 # user called Jürgen Müller, writes the same octets as the Linux tkmtool; the silent uninstall
-# leaves no file, no uninstall key and the user's PATH as it was.
+# leaves no file, no Start menu entry, no uninstall key and the user's PATH as it was.
 set -euo pipefail
 setup=$1 zip=$2 linux=$3 samples=$4 wine=$5 wineserver=$6 prefix=$7
 fail() { echo "FAILED: $*"; exit 1; }
@@ -16,7 +17,8 @@ if [ ! -x "$linux" ] || [ ! -f "$samples/SWT_Officer.tkm" ]; then
     exit 77
 fi
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder would copy the Start menu's entries into the desktop's menus of this machine.
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 work=$(mktemp -d)
 rm -rf "$prefix"
 mkdir -p "$prefix"
@@ -66,6 +68,41 @@ done <"$work/zipped"
   '"C:\Program Files\tarvik\uninstall.exe" /S' ] || fail "no silent uninstall command"
 [ "$(reg_value 'HKCU\Environment' Path)" = "$user_path;C:\\Program Files\\tarvik\\bin" ] ||
     fail "PATH after the install: $(reg_value 'HKCU\Environment' Path)"
+[ "$(reg_value "$uninstall_key" DisplayIcon)" = 'C:\Program Files\tarvik\tarvik.ico' ] ||
+    fail "the uninstall entry's icon: $(reg_value "$uninstall_key" DisplayIcon)"
+# The Start menu of all users (the install is for all), one entry: the page, with the icon. A
+# shortcut names its target and icon in UTF-16 or in the system's code page: ASCII either way.
+start_menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/tarvik"
+[ "$(ls "$start_menu" 2>/dev/null)" = "tarvik manual.lnk" ] ||
+    fail "the Start menu's tarvik folder holds: $(ls "$start_menu" 2>&1)"
+link_text=$(tr -d '\000' <"$start_menu/tarvik manual.lnk")
+for named in 'C:\Program Files\tarvik\README.html' 'C:\Program Files\tarvik\tarvik.ico'; do
+    grep -qiF "$named" <<<"$link_text" || fail "the Start menu's entry does not name $named"
+done
+
+# The page's lines for an installed tkmtool, as it gives them (the code block that copies the
+# samples), in a new console, which finds tkmtool on the PATH the installer set.
+lines=$(awk '/<pre><code>/ { block = ""; inside = 1 }
+             inside { block = block $0 "\n" }
+             /<\/code><\/pre>/ { if (block ~ /xcopy/) printf "%s", block; inside = 0 }' \
+            "$installed/README.html" |
+        sed 's/<[^>]*>//g; s/&quot;/"/g; s/&amp;/\&/g; /^$/d')
+[ "$(echo "$lines" | wc -l)" = 3 ] || fail "the page's lines for the installed samples: $lines"
+# As typed, from a batch file (an argument of cmd /c would come with its quotes escaped), each
+# line stopping it when it fails.
+{ echo '@echo off'
+  echo "$lines" | sed 's/$/\nif errorlevel 1 exit \/b 1/'
+  echo 'tkmtool info samples\SWT_Officer.tkm'; } | sed 's/$/\r/' >"$work/page.bat"
+"$wine" cmd /c "$("$wine" winepath -w "$work/page.bat" </dev/null 2>/dev/null | tr -d '\r')" \
+    </dev/null >"$work/page" 2>&1 ||
+    fail "the page's lines for the installed samples failed: $(tr -d '\r' <"$work/page")"
+tr -d '\r' <"$work/page" | grep -qx 'triangles: 216' || fail "tkmtool info of the copied officer said: $(tr -d '\r' <"$work/page")"
+copied=$("$wine" winepath -u "$("$wine" cmd /c 'echo %USERPROFILE%\Documents\tarvik' </dev/null |
+    tr -d '\r')" </dev/null 2>/dev/null | tr -d '\r')
+cmp -s "$copied/samples/SWT_Walk.tka" "$installed/samples/SWT_Walk.tka" ||
+    fail "the page's lines copied no samples into $copied"
+rm -rf "$copied"
+echo "the page's lines for the installed samples work in a new console"
 
 # The installed tkmtool as the Blender add-on runs it: absolute Windows paths to a scratch folder
 # under a non-ASCII user name; the Linux tkmtool on the same files in a folder of its own.
@@ -123,6 +160,7 @@ uninstall() {
 start=$(date +%s)
 uninstall
 echo "uninstalled in about $(($(date +%s) - start)) s"
+[ ! -e "$start_menu" ] || fail "left in the Start menu: $(ls "$start_menu")"
 "$wine" reg query "$uninstall_key" </dev/null >/dev/null 2>&1 && fail "the uninstall key is left"
 [ "$(reg_value 'HKCU\Environment' Path)" = "$user_path" ] ||
     fail "PATH after the uninstall: $(reg_value 'HKCU\Environment' Path)"
@@ -131,7 +169,7 @@ echo "uninstalled in about $(($(date +%s) - start)) s"
 "$wine" wineboot -r </dev/null >/dev/null 2>&1
 files_in_prefix after
 diff "$work/before" "$work/after" || fail "files in the prefix that were not there before the install"
-echo "uninstalled: no file, no uninstall key, PATH as it was"
+echo "uninstalled: no file, no Start menu entry, no uninstall key, PATH as it was"
 
 # A PATH longer than the installer can read whole stays exactly as it was: writing back the part
 # it read would lose the rest.

@@ -1,14 +1,15 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Usage: dist.sh BUILD_DIR SOURCE_DIR VERSION OUT_DIR
+# Usage: dist.sh BUILD_DIR SOURCE_DIR VERSION OUT_DIR SAMPLES_DIR ICON LINUX_SAMPLES_DIR
 # The Windows downloads from a Windows build, written into OUT_DIR (emptied first):
-#   tarvik-VERSION-windows-x64.zip        tkmtool, larkspur for programmers, manual, licences
+#   tarvik-VERSION-windows-x64.zip        tkmtool, the samples, larkspur for programmers, the
+#                                         page for Windows users, the manual, licences
 #   tarvik-VERSION-windows-x64-setup.exe  the same installed into Program Files\tarvik
 #   io_scene_tkm-ADDON-windows-x64.zip    the Blender extension with tkmtool.exe inside
 # Every file is dated SOURCE_DATE_EPOCH (the last commit's time when unset) and the archives list
 # their files in one order, so that the same tree gives the same zips.
 set -eu
-build=$1 src=$2 version=$3 out=$4
+build=$1 src=$2 version=$3 out=$4 samples=$5 icon=$6 linux_samples=$7
 name=tarvik-$version-windows-x64
 here=$(cd "$(dirname "$0")" && pwd)
 work=$build/dist-work
@@ -34,6 +35,24 @@ for file in bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig
     [ -f "$stage/$file" ] || { echo "dist.sh: the install has no $file" >&2; exit 1; }
 done
 
+# The sample set: the Linux build's samples/ where that build made them, so that the downloads
+# hold the very octets Linux users get; else those of the Windows build's samplegen, whose walk
+# differs in the last bit of a few rotations (MinGW's sinf and cosf round otherwise than glibc's).
+sample_files="SWT_Officer.tkm SWT_Walk.tka Rifle.tkm swat_uniform.bmp swat_face.tga swat_rifle.tga
+              background.bmp"
+for file in $sample_files; do
+    [ -s "$linux_samples/$file" ] || { linux_samples=; break; }
+done
+[ -z "$linux_samples" ] || samples=$linux_samples
+echo "dist.sh: the samples of $samples"
+mkdir -p "$stage/samples"
+for file in $sample_files; do
+    [ -s "$samples/$file" ] || { echo "dist.sh: $samples has no $file" >&2; exit 1; }
+    cp "$samples/$file" "$stage/samples/"
+done
+[ -s "$icon" ] || { echo "dist.sh: no icon at $icon" >&2; exit 1; }
+cp "$icon" "$stage/tarvik.ico"
+
 # html_page TITLE: a page around the HTML fragment on standard input.
 html_page() {
     printf '<!DOCTYPE html>\n<html>\n<head>\n<meta charset="utf-8"/>\n<title>%s</title>\n' "$1"
@@ -43,8 +62,29 @@ html_page() {
     cat
     printf '</body>\n</html>\n'
 }
-cmark-gfm --to html -e table -e autolink -e strikethrough "$src/README.md" |
-    html_page "tarvik $version" >"$stage/README.html"
+# add_heading_ids: every heading of cmark-gfm's HTML gets the id GitHub gives it (lower case,
+# spaces made hyphens, other signs dropped, a repeat numbered), so that the page's "#" links work
+# in the zip as they do on GitHub; cmark-gfm itself gives headings no ids.
+add_heading_ids() {
+    LC_ALL=C awk '
+    /^<h[1-6]>.*<\/h[1-6]>$/ {
+        level = substr($0, 3, 1)
+        text = $0
+        sub(/^<h[1-6]>/, "", text)
+        sub(/<\/h[1-6]>$/, "", text)
+        id = tolower(text)
+        gsub(/<[^>]*>/, "", id)
+        gsub(/&[a-z]+;|&#[0-9]+;/, "", id)
+        gsub(/[^a-z0-9 _-]/, "", id)
+        gsub(/ /, "-", id)
+        if (id in seen) id = id "-" ++seen[id]
+        else seen[id] = 0
+        $0 = "<h" level " id=\"" id "\">" text "</h" level ">"
+    }
+    { print }'
+}
+cmark-gfm --to html -e table -e autolink -e strikethrough "$src/doc/windows.md" | add_heading_ids |
+    html_page "tarvik $version for Windows" >"$stage/README.html"
 mkdir -p "$stage/doc"
 mandoc -T html "$src/doc/tkmtool.1" >"$stage/doc/tkmtool.html"
 
@@ -90,7 +130,7 @@ remove=$work/remove.nsh
  cd "$stage" && find . -mindepth 1 -type d | LC_ALL=C sort -r | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|') \
     >"$remove"
 size_kb=$(du -sk "$stage" | cut -f1)
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DREMOVE="$remove" -DSIZE_KB="$size_kb" \
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DICON="$stage/tarvik.ico" -DREMOVE="$remove" -DSIZE_KB="$size_kb" \
     -DOUTFILE="$out/$name-setup.exe" "$here/installer.nsi"
 
 ls -l "$out"

@@ -1,8 +1,10 @@
 ; SPDX-License-Identifier: MIT
 ; The Windows installer of tkmtool and larkspur, made by dist.sh:
-;   makensis -DVERSION=1.0.0 -DSTAGE=DIR -DREMOVE=FILE.nsh -DSIZE_KB=N -DOUTFILE=SETUP.exe
-; STAGE holds what is installed, laid out as in the install folder; REMOVE lists its files and
-; folders for the uninstaller, which removes only what this installer put there.
+;   makensis -DVERSION=1.0.0 -DSTAGE=DIR -DREMOVE=FILE.nsh -DSIZE_KB=N -DOUTFILE=SETUP.exe \
+;            -DICON=DIR/tarvik.ico
+; STAGE holds what is installed, laid out as in the install folder, the page README.html and the
+; program's icon ICON among it; REMOVE lists its files and folders for the uninstaller, which
+; removes only what this installer put there.
 ;
 ; 64-bit and Unicode: the default x86 installer, run silently under a 64-bit-only Wine, installs
 ; nothing and still exits 0, and a 64-bit installer sees the 64-bit Program Files and registry.
@@ -11,8 +13,8 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 ManifestDPIAware true
 
-!ifndef VERSION | STAGE | REMOVE | SIZE_KB | OUTFILE
-  !error "VERSION, STAGE, REMOVE, SIZE_KB and OUTFILE must be defined (makensis -DNAME=VALUE)"
+!ifndef VERSION | STAGE | REMOVE | SIZE_KB | OUTFILE | ICON
+  !error "VERSION, STAGE, REMOVE, SIZE_KB, OUTFILE and ICON must be defined (makensis -DNAME=VALUE)"
 !endif
 
 !include "MUI2.nsh"
@@ -21,6 +23,9 @@ ManifestDPIAware true
 !include "WordFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\tarvik"
+; The Start menu's folder of the program, in every user's Start menu: the install is for all.
+!define START_MENU "$SMPROGRAMS\tarvik"
+!define MANUAL_LINK "tarvik manual.lnk"
 ; The user's own environment: a change there needs no administrator and reaches new consoles.
 !define USER_ENVIRONMENT "Environment"
 
@@ -33,6 +38,8 @@ ShowInstDetails show
 ShowUnInstDetails show
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
@@ -123,11 +130,16 @@ Section "tkmtool and larkspur" section_files
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "tarvik"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tarvik.ico"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
+  ; The page for Windows users, which is where a first look at the programs starts.
+  SetShellVarContext all
+  CreateDirectory "${START_MENU}"
+  CreateShortcut "${START_MENU}\${MANUAL_LINK}" "$INSTDIR\README.html" "" "$INSTDIR\tarvik.ico" 0
 SectionEnd
 
 Section "Put tkmtool on your PATH" section_path
@@ -148,7 +160,7 @@ SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${section_files} \
-    "tkmtool.exe, larkspur.dll with its headers and import library, the manual and the licences"
+    "tkmtool.exe, the sample models, larkspur.dll with its headers and import library, the manual and the licences"
   !insertmacro MUI_DESCRIPTION_TEXT ${section_path} \
     "Adds the folder of tkmtool.exe to your PATH, so that a console finds tkmtool"
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
@@ -170,6 +182,9 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  SetShellVarContext all
+  Delete "${START_MENU}\${MANUAL_LINK}"
+  RMDir "${START_MENU}"
   !include "${REMOVE}"
   Delete "$INSTDIR\uninstall.exe"
   ; Last, so that the folder's going means the rest has gone; a folder the user filled stays.
