@@ -44,6 +44,6 @@ std::vector<uint8_t> read_offscreen_pixels(const offscreen_target *target, int32
 
 // Saves the picture as a PNG file at path, with its alpha channel when channels is 4, opaque when
 // it is 3. The file is written beside path and renamed over it only when complete. Needs ilInit
-// (init_image_loading). Returns an offscreen_result; after offscreen_not_saved errno holds the
-// system's reason (0 when the failure was not the system's).
+// (init_image_loading, for DevIL). Returns an offscreen_result; after offscreen_not_saved errno
+// holds the system's reason (0 when the failure was not the system's).
 int32_t save_offscreen_png(const offscreen_target *target, const char *path, int32_t channels);
