@@ -338,14 +338,15 @@ int encode_tga(std::vector<uint8_t> *out, const stb_pixels &image) {
                                   image.data);
 }
 
-// The encoder of each format and whether it keeps alpha (JPEG has none), in scene_image_format's
-// order.
+// The encoder of each format and whether it keeps alpha, in scene_image_format's order. JPEG has
+// none, and stb writes a BMP with alpha with a header DevIL 1.7 refuses (a 32-bit BMP's fourth
+// octet is lost on DevIL's side anyway): BMPs are written with 24 bits.
 struct format_encoder {
     encoder encode;
     bool alpha;
 };
 constexpr format_encoder encoders[] = {
-    {encode_png, true}, {encode_jpeg, false}, {encode_bmp, true}, {encode_tga, true}};
+    {encode_png, true}, {encode_jpeg, false}, {encode_bmp, false}, {encode_tga, true}};
 
 bool stb_encode_image(const scene_image &image, int32_t format, std::vector<uint8_t> *out) {
     if (format < 0 || format >= int32_t(std::size(encoders))) return false;
