@@ -1,58 +1,37 @@
 // SPDX-License-Identifier: MIT
-// Screenshots: the frame is drawn again into the back buffer, read with ILUT and saved by DevIL
+// Screenshots: the frame is drawn again into the back buffer, read and saved by the image library
 // through a scratch file, so a failed save leaves an existing file as it was.
 #include "viewer/render/background.h"
 
-#define ILUT_USE_OPENGL
-#include <IL/il.h>
-#include <IL/ilut.h>
-
 #include <cerrno>
 
-#include "support/scratch_write.h"
 #include "viewer/render/draw.h"
+#include "viewer/textures/image_io.h"
 
 namespace {
 
-void forget_devil_errors() {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-}
-
-// Saves the bound image to a scratch file that replaces path once complete, in the format its
-// extension names; errno holds the system's reason for a failure (0 when it was DevIL's).
-bool save_bound_image(const char *path) {
-    errno = 0;
-    const ILenum type = ilTypeFromExt(path);
-    if (type == IL_TYPE_UNKNOWN) return false;
-    scratch_file *file = open_scratch_file(path);
-    if (!file) return false;
-    bool complete = ilSaveF(type, file->stream) != 0 && ilGetError() == IL_NO_ERROR;
-    int reason = finish_scratch_file(file, complete);
-    errno = reason;
-    return complete && reason == 0;
-}
+// What the image library's result means here.
+struct save_meaning {
+    int32_t saved;
+    int32_t shot;
+};
+constexpr save_meaning meanings[] = {
+    {image_saved, screenshot_saved},
+    {image_no_image, screenshot_no_image},
+    {image_no_capture, screenshot_no_capture},
+    {image_not_saved, screenshot_save_failed},
+};
 
 } // namespace
 
 int32_t take_screenshot(const char *path) {
-    forget_devil_errors();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    if (ilGetError() != IL_NO_ERROR) return screenshot_no_image;
-    ilBindImage(image);
-
     // The buffers were swapped after the last frame, so the back buffer holds nothing defined.
     draw_scene();
-    if (!ilutGLScreen()) {
-        ilDeleteImages(1, &image);
-        forget_devil_errors();
-        return screenshot_no_capture;
-    }
-    bool saved = save_bound_image(path ? path : "");
+    const int32_t saved = current_image_backend().save_screen(path ? path : "");
     const int reason = errno;
-    ilDeleteImages(1, &image);
-    forget_devil_errors();
+    int32_t result = screenshot_save_failed;
+    for (const save_meaning &meaning : meanings)
+        if (meaning.saved == saved) result = meaning.shot;
     errno = reason;
-    return saved ? screenshot_saved : screenshot_save_failed;
+    return result;
 }

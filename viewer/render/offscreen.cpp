@@ -6,13 +6,12 @@
 
 #include <GL/gl.h>
 #include <GL/osmesa.h>
-#include <IL/il.h>
 
 #include <cerrno>
 #include <cstdio>
 
-#include "support/scratch_write.h"
 #include "viewer/render/gl_window.h"
+#include "viewer/textures/image_io.h"
 
 namespace {
 
@@ -20,20 +19,18 @@ namespace {
 // request of 16 bits. A shallower one would settle near surfaces differently.
 constexpr GLint depth_bits = 32;
 
-void forget_devil_errors() {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-}
+// The picture to write as PNG.
+struct png_picture {
+    const offscreen_target *target;
+    int32_t channels;
+    const std::vector<uint8_t> *pixels;
+};
 
-// Writes the bound DevIL image as PNG to a scratch file that replaces path once complete; errno
-// holds the system's reason for a failure (0 when it was DevIL's).
-int32_t write_png_beside(const char *path) {
-    scratch_file *file = open_scratch_file(path);
-    if (!file) return offscreen_not_saved;
-    bool complete = ilSaveF(IL_PNG, file->stream) != 0 && ilGetError() == IL_NO_ERROR;
-    int reason = finish_scratch_file(file, complete);
-    errno = reason;
-    return complete && reason == 0 ? offscreen_ok : offscreen_not_saved;
+bool write_png(std::FILE *stream, void *context) {
+    const auto *picture = static_cast<const png_picture *>(context);
+    return current_image_backend().write_png(stream, picture->target->width,
+                                             picture->target->height, picture->channels,
+                                             picture->pixels->data());
 }
 
 } // namespace
@@ -85,22 +82,6 @@ std::vector<uint8_t> read_offscreen_pixels(const offscreen_target *target, int32
 int32_t save_offscreen_png(const offscreen_target *target, const char *path, int32_t channels) {
     std::vector<uint8_t> pixels = read_offscreen_pixels(target, channels);
     if (pixels.empty()) return offscreen_no_image;
-    forget_devil_errors();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    if (ilGetError() != IL_NO_ERROR) return offscreen_no_image;
-    ilBindImage(image);
-    // A new DevIL image counts its rows from the bottom, as OpenGL hands them over.
-    int32_t result = offscreen_no_image;
-    int reason = 0;
-    if (ilTexImage(static_cast<ILuint>(target->width), static_cast<ILuint>(target->height), 1,
-                   static_cast<ILubyte>(channels), channels == 4 ? IL_RGBA : IL_RGB,
-                   IL_UNSIGNED_BYTE, pixels.data())) {
-        result = write_png_beside(path);
-        reason = errno;
-    }
-    ilDeleteImages(1, &image);
-    forget_devil_errors();
-    errno = reason;
-    return result;
+    png_picture picture{target, channels, &pixels};
+    return write_beside(path, write_png, &picture) ? offscreen_ok : offscreen_not_saved;
 }

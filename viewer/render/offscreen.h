@@ -14,7 +14,7 @@ enum offscreen_result : int32_t {
     offscreen_ok = 0,
     offscreen_bad_size = 1,   // width or height outside 1 to offscreen_max_side
     offscreen_no_context = 2, // OSMesa could not make the context or make it current
-    offscreen_no_image = 3,   // DevIL could not hold the picture
+    offscreen_no_image = 3,   // no picture to save (the target is closed or channels wrong)
     offscreen_not_saved = 4,  // the file could not be written (an existing file is kept)
 };
 
@@ -43,7 +43,7 @@ void close_offscreen(offscreen_target *target);
 std::vector<uint8_t> read_offscreen_pixels(const offscreen_target *target, int32_t channels);
 
 // Saves the picture as a PNG file at path, with its alpha channel when channels is 4, opaque when
-// it is 3. The file is written beside path and renamed over it only when complete. Needs ilInit
-// (init_image_loading). Returns an offscreen_result; after offscreen_not_saved errno holds the
-// system's reason (0 when the failure was not the system's).
+// it is 3, through the image library (DevIL is started by init_image_loading). The file is written
+// beside path and renamed over it only when complete. Returns an offscreen_result; after
+// offscreen_not_saved errno holds the system's reason (0 when the failure was not the system's).
 int32_t save_offscreen_png(const offscreen_target *target, const char *path, int32_t channels);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Start-up of the image library (DevIL with its OpenGL utilities).
+// Start-up of the image library (DevIL with its OpenGL utilities, or stb where there is no DevIL).
 #pragma once
 
-// ilInit, then ilutRenderer(ILUT_OPENGL); needs the GL context to exist.
+// Makes the image library ready for OpenGL; needs the GL context to exist.
 void init_image_loading();

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Texture discovery and loading through DevIL and ILUT.
+// Texture discovery and loading through the image library (image_io.h).
 //
-// Index: devil helpers - load_image_texture - find_and_load_texture - load_textures -
+// Index: helpers - load_image_texture - find_and_load_texture - load_textures -
 //        reload_textures - set_picture_change_hook
 #include "viewer/textures/texture_loading.h"
 
 #include <GL/gl.h>
-#define ILUT_USE_OPENGL
-#include <IL/il.h>
-#include <IL/ilut.h>
 
 #include <cstdio>
 #include <string>
@@ -19,7 +16,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/files/image_guard.h"
 #include "viewer/files/texture_paths.h"
-#include "viewer/textures/image_png.h"
+#include "viewer/textures/image_io.h"
 
 int32_t reloading_textures = 0;
 
@@ -56,28 +53,8 @@ int32_t load_image_texture(uint32_t *slot, const char *path) {
             std::fprintf(stderr, "Refusing image %s: %s\n", path, image_check_reason(check));
         return 1;
     }
-    forget_devil_errors();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    if (ILenum error = ilGetError(); error != IL_NO_ERROR) return static_cast<int32_t>(error);
-    ilBindImage(image);
-    if (!ilLoadImage(path)) {
-        ilDeleteImages(1, &image);
-        forget_devil_errors();
-        return 1;
-    }
-    GLuint texture = ilutGLBindTexImage();
-    if (ILenum error = ilGetError(); error != IL_NO_ERROR || texture == 0) {
-        if (texture != 0) glDeleteTextures(1, &texture);
-        ilDeleteImages(1, &image);
-        forget_devil_errors();
-        return error != IL_NO_ERROR ? static_cast<int32_t>(error) : 1;
-    }
-    ilutGLBuildMipmaps();
-    // The texture holds its own copy of the pixels: the decoded image is not needed any more.
-    ilDeleteImages(1, &image);
-    forget_devil_errors();
-    glBindTexture(GL_TEXTURE_2D, texture);
+    uint32_t texture = 0;
+    if (int32_t code = current_image_backend().load_texture(path, &texture); code != 0) return code;
     *slot = texture;
     tell_picture_changed();
     return 0;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Turning a mesh's texture images into OpenGL textures: finding each image (beside the mesh, in
-// any letter case, or by its stored path) and loading it through DevIL and ILUT.
+// any letter case, or by its stored path) and loading it through the image library.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,8 @@ void set_picture_change_hook(picture_change_fn hook);
 extern int32_t reloading_textures;
 
 // Decodes the image at path into a new OpenGL texture with mipmaps, left bound; its name goes to
-// *slot. 0 on success; 1 when the image cannot be loaded; otherwise DevIL's error code. *slot is
-// only written on success. Needs the GL context and init_image_loading.
+// *slot. 0 on success; 1 when the image cannot be loaded; otherwise the image library's error code.
+// *slot is only written on success. Needs the GL context and init_image_loading.
 int32_t load_image_texture(uint32_t *slot, const char *path);
 
 // Loads the texture named name (a base name): from the current directory when a file of that name
