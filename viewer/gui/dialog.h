@@ -27,6 +27,9 @@ int is_dlg_button_checked(GtkWidget *window, int id);
 // user closes it. Without GTK the notice goes to standard error instead of being lost.
 void show_message_box(const char *text, const char *caption);
 
+// The system's own notice behind show_message_box (text and caption never null).
+void show_system_message_box(const char *text, const char *caption);
+
 // ---- test seam: answers in place of the modal notice
 using message_box_fn = void (*)(const char *text, const char *caption);
 // Replaces the notice with box (null restores the GTK notice). For tests only.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Dialog-item access over GtkBuilder windows.
+// Dialog-item access over GtkBuilder windows, and GTK's notice.
 #include "viewer/gui/dialog.h"
 
 #include <gtk/gtk.h>
@@ -65,21 +65,7 @@ int is_dlg_button_checked(GtkWidget *window, int id) {
            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(item));
 }
 
-namespace {
-message_box_fn message_box_hook = nullptr;
-}
-
-void set_message_box_hook(message_box_fn box) {
-    message_box_hook = box;
-}
-
-void show_message_box(const char *text, const char *caption) {
-    if (!text) text = "";
-    if (!caption) caption = "";
-    if (message_box_hook) {
-        message_box_hook(text, caption);
-        return;
-    }
+void show_system_message_box(const char *text, const char *caption) {
     if (!gui_available()) {
         std::fprintf(stderr, "%s: %s\n", caption, text);
         return;
