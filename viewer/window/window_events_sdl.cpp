@@ -114,10 +114,10 @@ int32_t window_wait_timeout_ms() {
     return key_repeat_timeout_ms(held_keys, SDL_GetTicks());
 }
 
-void window_wait(const window_handle *) {
+void window_wait(const window_handle *window) {
     const int32_t timeout = window_wait_timeout_ms();
     if (wait_calls.wait) {
-        wait_calls.wait(window_sdl_event_descriptor(), timeout);
+        wait_calls.wait(window_sdl_event_descriptor(window), timeout);
         return;
     }
     SDL_Delay(static_cast<Uint32>(timeout < 0 ? nap_ms : std::min(timeout, nap_ms)));

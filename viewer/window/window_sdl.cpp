@@ -16,9 +16,6 @@ struct window_handle {
 
 namespace {
 
-// SDL 1.2 has one video surface: the record of the window open on it.
-window_handle *open_window = nullptr;
-
 bool is_set(const char *name) {
     const char *value = std::getenv(name);
     return value && value[0] != '\0';
@@ -77,7 +74,6 @@ window_handle *window_open(const window_attributes &attributes) {
     SDL_VERSION(&window->wm_info.version);
     // Not checked: without the record the handles read 0 and the window simply has no owner.
     SDL_GetWMInfo(&window->wm_info);
-    open_window = window;
     // Native window-system events are not queued: nothing reads them.
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     if (attributes.icon) window_set_icon(window, *attributes.icon);
@@ -87,7 +83,6 @@ window_handle *window_open(const window_attributes &attributes) {
 void window_close(window_handle *window) {
     if (!window) return;
     SDL_FreeSurface(window->surface);
-    if (open_window == window) open_window = nullptr;
     delete window;
 }
 
@@ -145,8 +140,7 @@ const SDL_SysWMinfo *window_sdl_wm_info(const window_handle *window) {
     return window ? &window->wm_info : nullptr;
 }
 
-// The event side needs the X connection of the window open now.
-intptr_t window_sdl_event_descriptor() {
-    const SDL_SysWMinfo *info = x11_info(open_window);
+intptr_t window_sdl_event_descriptor(const window_handle *window) {
+    const SDL_SysWMinfo *info = x11_info(window);
     return info ? ConnectionNumber(info->info.x11.display) : -1;
 }

@@ -35,5 +35,5 @@ struct joystick_calls {
 const joystick_calls &current_joystick_calls();
 void replace_joystick_calls(const joystick_calls *calls);
 
-// The X connection SDL reads the open window's events from, or -1.
-intptr_t window_sdl_event_descriptor();
+// The X connection SDL reads the window's events from, or -1 (also for a null window).
+intptr_t window_sdl_event_descriptor(const window_handle *window);
