@@ -36,6 +36,7 @@
 #include "viewer/render/mesh_arrays.h"
 #include "viewer/textures/image_loading.h"
 #include "viewer/textures/texture_loading.h"
+#include "viewer/window/window_sdl.h"
 
 namespace {
 
@@ -47,21 +48,19 @@ constexpr uint16_t num_markers = 8;         // grippers, and as many grips
 // ---- window
 
 bool open_window() {
-    SDL_VERSION(&app_state.wm_info.version);
-    prefer_window_framebuffer();
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) return false;
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    if (window_system_init() != window_ok) return false;
     std::FILE *quiet = std::fopen("/dev/null", "w");
     int saved = dup(fileno(stdout));
     std::fflush(stdout);
     if (quiet) dup2(fileno(quiet), fileno(stdout));
-    app_state.surface = create_gl_window(640, 480);
+    window_attributes attributes;
+    attributes.swap_control = 0; // frames as fast as they are drawn
+    app_state.window = create_gl_window(attributes);
     std::fflush(stdout);
     dup2(saved, fileno(stdout));
     close(saved);
     if (quiet) std::fclose(quiet);
-    if (!app_state.surface) return false;
+    if (!app_state.window) return false;
     init_image_loading();
     return true;
 }

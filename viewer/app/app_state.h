@@ -2,29 +2,26 @@
 // The viewer's one global record of settings and state, shared by every part of the viewer.
 #pragma once
 
-#include <SDL/SDL.h>
-#include <SDL/SDL_syswm.h>
 #include <cstdint>
 #include <string>
 
 #include "viewer/files/paths.h"
+#include "viewer/window/window.h"
 
 struct tkm_mesh;
 struct tka_animation;
-typedef struct _GtkWidget GtkWidget;
 
 // The opaque white passed to OpenGL for light and plain materials.
 inline constexpr float white_rgba[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 
 // Flags are int32 booleans (0 off, non-zero on); see each group for who writes them.
 struct app_state_record {
-    // ---- window and SDL
-    int32_t window_width = 640;     // pixels; stored back by create_gl_window
-    int32_t window_height = 480;    // pixels
-    SDL_Surface *surface = nullptr; // the OpenGL window's surface; freed at shut-down
-    SDL_SysWMinfo wm_info{};        // version stamped at start-up, filled by create_gl_window
-    int32_t window_active = 1;      // frames are drawn and joysticks polled only while set
-    int32_t quit_requested = 0;     // the main loop ends when set
+    // ---- window
+    int32_t window_width = 640;      // pixels; stored back by create_gl_window
+    int32_t window_height = 480;     // pixels
+    window_handle *window = nullptr; // the OpenGL window; closed at shut-down
+    int32_t window_active = 1;       // frames are drawn and joysticks polled only while set
+    int32_t quit_requested = 0;      // the main loop ends when set
 
     // ---- camera
     float camera_x = 0.0f;
@@ -66,10 +63,10 @@ struct app_state_record {
 
     // ---- tool windows and file choosers
     void *instance_handle = nullptr; // the resource bundle the windows are built from
-    GtkWidget *menu_window = nullptr;
-    GtkWidget *mesh_window = nullptr;
-    GtkWidget *animation_window = nullptr;
-    GtkWidget *textures_window = nullptr;
+    native_window menu_window;       // the GUI toolkit's windows: null while closed
+    native_window mesh_window;
+    native_window animation_window;
+    native_window textures_window;
     char chosen_path[path_capacity] = {}; // full path chosen in the last file chooser
     uint16_t chosen_name_offset = 0;      // offset of the file name within chosen_path
     std::string mesh_directory;

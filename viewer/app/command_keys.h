@@ -4,5 +4,5 @@
 
 #include <cstdint>
 
-// Runs the command bound to the released SDL key symbol; 1 when the key has one, else 0.
+// Runs the command bound to the released key (a key_code); 1 when the key has one, else 0.
 int32_t on_command_key(int32_t key);

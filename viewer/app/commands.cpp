@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "support/file.h"
@@ -28,6 +26,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/mesh/tkm_reader.h"
 #include "viewer/mesh/tkm_writer.h"
+#include "viewer/files/file_status.h"
 #include "viewer/files/path_names.h"
 #include "viewer/formats/model_load.h"
 #include "viewer/formats/model_sniff.h"
@@ -290,10 +289,7 @@ int save_mesh_file(const tkm_mesh *mesh, const char *path) {
     // A write-protected model stays as it is: the scratch file's rename would replace it
     // regardless of its mode. A file marked read-only for everyone counts as protected for root as
     // well.
-    struct stat old_file {};
-    const bool replacing = stat(target.c_str(), &old_file) == 0;
-    if (replacing && (access(target.c_str(), W_OK) != 0 || (old_file.st_mode & 0222) == 0)) {
-        const int reason = (old_file.st_mode & 0222) == 0 ? EACCES : errno;
+    if (const int reason = file_write_refusal(target.c_str())) {
         const std::string text = target + " is write-protected: " + std::strerror(reason) + "!";
         show_save_notice(text.c_str(), "Failed to write TKM");
         return 1;

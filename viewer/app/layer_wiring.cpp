@@ -6,9 +6,11 @@
 #include "viewer/app/posing.h"
 #include "viewer/app/unload_commands.h"
 #include "viewer/app/view_commands.h"
+#include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/render/redraw.h"
 #include "viewer/textures/texture_loading.h"
+#include "viewer/window/window.h"
 
 const gui_commands &viewer_commands() {
     static const gui_commands table = {
@@ -36,6 +38,9 @@ const gui_commands &viewer_commands() {
 }
 
 void wire_viewer_layers() {
+    // The window layer waits in the GUI's loop, so tool windows and their timers work meanwhile.
+    static const window_wait_calls gui_wait = {wait_for_input, add_gui_timer, wake_gui_loop};
+    set_window_wait_calls(&gui_wait);
     set_gui_commands(viewer_commands());
     set_picture_change_hook(note_picture_change);
 }

@@ -2,13 +2,11 @@
 // Files named on the viewer's command line, opened through the load commands' path-taking cores.
 #include "viewer/app/open_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "support/memory.h"
 #include "viewer/app/commands.h"
+#include "viewer/files/file_status.h"
 #include "viewer/files/paths.h"
 #include "viewer/formats/model_sniff.h"
 #include "viewer/app/command_line.h"
@@ -16,8 +14,7 @@
 namespace {
 
 bool names_a_file(const char *argument) {
-    struct stat info {};
-    return argument[0] != '\0' && stat(argument, &info) == 0 && !S_ISDIR(info.st_mode);
+    return argument[0] != '\0' && file_exists(argument) && !file_is_directory(argument);
 }
 
 // The text after the last dot of the file name (not of a directory), or "".
@@ -30,9 +27,9 @@ const char *name_extension(const command_line_file &file) {
 
 std::string absolute_path(const std::string &path) {
     if (path.empty() || path[0] == '/') return path.size() < path_capacity ? path : std::string();
-    char here[path_capacity];
-    if (!getcwd(here, sizeof here)) return std::string();
-    std::string full = std::string(here) + (here[1] != '\0' ? "/" : "") + path;
+    const std::string here = current_directory();
+    if (here.empty()) return std::string();
+    std::string full = here + (here.size() > 1 ? "/" : "") + path;
     return full.size() < path_capacity ? full : std::string();
 }
 

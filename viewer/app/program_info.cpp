@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The viewer's help and version texts, its unknown-option warnings and the display check that
-// runs before SDL: SDL 1.2 left without a display falls back to a text-mode driver (libcaca,
-// aalib) that takes over the terminal and then fails anyway.
+// runs before the window system starts.
 #include "viewer/app/program_info.h"
-
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +9,8 @@
 
 #include "tarvik_version.h"
 #include "viewer/app/command_line.h"
+#include "viewer/files/file_status.h"
+#include "viewer/window/window.h"
 
 namespace {
 
@@ -43,14 +42,8 @@ const char no_display_text[] =
     "To draw a picture of a model without a display:\n"
     "  tkmtool render MESH OUT.png\n";
 
-bool is_set(const char *name) {
-    const char *value = std::getenv(name);
-    return value && value[0] != '\0';
-}
-
 bool names_a_file(const char *argument) {
-    struct stat info {};
-    return stat(argument, &info) == 0;
+    return file_exists(argument) != 0;
 }
 
 } // namespace
@@ -87,11 +80,7 @@ int32_t warn_unknown_options(int argc, char **argv) {
 }
 
 int32_t display_is_usable() {
-    if (is_set("SDL_VIDEODRIVER")) return 1;
-    if (!is_set("DISPLAY") && !is_set("WAYLAND_DISPLAY")) {
-        std::fputs(no_display_text, stderr);
-        return 0;
-    }
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    return 1;
+    if (window_system_find_display()) return 1;
+    std::fputs(no_display_text, stderr);
+    return 0;
 }

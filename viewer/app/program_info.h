@@ -12,7 +12,7 @@ int32_t print_requested_info(int argc, char **argv);
 // Names each argument that looks like an option (starts with '-') but is none of the viewer's and
 // names no file, on standard error; returns how many there were.
 int32_t warn_unknown_options(int argc, char **argv);
-// Keeps SDL off the terminal: with no display and no video driver chosen by the user, prints why
-// the viewer cannot start and what to do instead on standard error and returns 0; otherwise makes
-// X11 the video driver unless the user chose one, and returns 1.
+// Keeps the window system off the terminal: with no display for it (window_system_find_display),
+// prints why the viewer cannot start and what to do instead on standard error and returns 0;
+// otherwise returns 1.
 int32_t display_is_usable();

@@ -21,30 +21,24 @@
 #include "viewer/render/gl_window.h"
 #include "viewer/render/redraw.h"
 #include "viewer/textures/image_loading.h"
+#include "viewer/window/window.h"
 
 app_state_record app_state;
 
 namespace {
 
-// Ticks of the 100 ms timer not yet stepped, counted by SDL's timer thread and taken by the main
-// loop: a frame slower than 100 ms, or a file chooser that blocks the loop, steps the animation
-// by every tick it missed, so playback keeps its speed.
+// Ticks of the 100 ms timer not yet stepped, counted by the timer and taken by the main loop: a
+// frame slower than 100 ms, or a file chooser that blocks the loop, steps the animation by every
+// tick it missed, so playback keeps its speed.
 std::atomic<uint32_t> pending_ticks{0};
 
-// The X connection SDL reads the OpenGL window's events from, or -1.
-int sdl_event_connection() {
-    const SDL_SysWMinfo &info = app_state.wm_info;
-    if (!app_state.surface || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return -1;
-    return ConnectionNumber(info.info.x11.display);
-}
-
-// Dispatches every pending SDL event, so that key repeats and mouse motion never queue up behind
+// Dispatches every pending event, so that key repeats and mouse motion never queue up behind
 // slow frames; stops at a quit request.
 void handle_pending_events() {
-    SDL_Event event;
-    // A quit asked for by a tool window while GTK was pumped (the exit picture) must survive
+    window_event event;
+    // A quit asked for by a tool window while the GUI was pumped (the exit picture) must survive
     // the events that follow it, so an event only ever sets the flag.
-    while (!app_state.quit_requested && SDL_PollEvent(&event))
+    while (!app_state.quit_requested && window_poll_event(&event))
         if (dispatch_event(&event)) app_state.quit_requested = 1;
 }
 
@@ -60,49 +54,48 @@ void check_joysticks() {
         std::printf("disabled\n");
         return;
     }
-    const joystick_calls &calls = current_joystick_calls();
-    int count = calls.count();
+    int32_t count = window_joystick_count();
     std::printf("%d\n", count);
     if (count == 0) return;
-    SDL_JoystickEventState(SDL_ENABLE);
-    for (int i = 0; i < count; i++) {
-        const char *name = calls.name ? calls.name(i) : nullptr;
+    window_joystick_events_on();
+    for (int32_t i = 0; i < count; i++) {
+        const char *name = window_joystick_name(i);
         std::printf("  Joystick 0: %s ", name ? name : "(unknown)");
-        SDL_Joystick *joystick = calls.open(i);
+        window_joystick *joystick = window_joystick_open(i);
         std::printf(joystick ? "(opened)\n" : "(cannot open!)\n");
-        if (joystick) calls.close(joystick);
+        if (joystick) window_joystick_close(joystick);
     }
 }
 
-int32_t dispatch_event(const SDL_Event *event) {
+int32_t dispatch_event(const window_event *event) {
     switch (event->type) {
-    case SDL_ACTIVEEVENT:
-        // X11 reports an unmap as APPACTIVE together with input focus: the bit decides.
-        if (event->active.state & SDL_APPACTIVE) {
+    case window_event_active:
+        // X11 reports an unmap as "shown" together with input focus: the bit decides.
+        if (event->active.state & window_shown) {
             app_state.window_active = event->active.gain;
             if (event->active.gain) note_picture_change();
         }
         return 0;
-    case SDL_KEYDOWN:
+    case window_event_key_down:
         return on_key_down(event);
-    case SDL_KEYUP:
+    case window_event_key_up:
         return on_key_up(event);
-    case SDL_MOUSEMOTION:
-        on_mouse_motion(event->motion.state, event->motion.xrel, event->motion.yrel);
+    case window_event_mouse_motion:
+        on_mouse_motion(event->motion.buttons, event->motion.dx, event->motion.dy);
         return 0;
-    case SDL_MOUSEBUTTONDOWN:
-        on_mouse_button_down(event->button.button);
+    case window_event_mouse_button_down:
+        on_mouse_button_down(event->button);
         return 0;
-    case SDL_QUIT:
+    case window_event_quit:
         return 1;
-    case SDL_SYSWMEVENT:
+    case window_event_system:
         std::printf("system event!\n");
         return 0;
-    case SDL_VIDEOEXPOSE:
+    case window_event_expose:
         app_state.window_active = 1;
         note_picture_change();
         return 0;
-    case SDL_VIDEORESIZE:
+    case window_event_resize:
         note_picture_change();
         return 0;
     default:
@@ -110,17 +103,15 @@ int32_t dispatch_event(const SDL_Event *event) {
     }
 }
 
-Uint32 animation_timer(Uint32 interval) {
-    // SDL's timer thread must not touch the animation or GTK: the main loop does the steps.
+uint32_t animation_timer(uint32_t interval) {
+    // A timer thread must not touch the animation or the GUI: the main loop does the steps.
     pending_ticks.fetch_add(1, std::memory_order_acq_rel);
-    wake_gui_loop();
+    window_wake();
     return interval;
 }
 
 void start_animation_timer() {
-    if (add_gui_timer(100, [] { animation_timer(100); })) return;
-    SDL_InitSubSystem(SDL_INIT_TIMER);
-    SDL_SetTimer(100, animation_timer);
+    window_start_timer(100, [] { animation_timer(100); });
 }
 
 void service_animation_timer() {
@@ -144,9 +135,9 @@ void run_main_loop() {
             draw_frame();
             note_picture_drawn();
         } else if (!app_state.quit_requested) {
-            // Nothing new to show: sleep until an event, a GUI event or a timer tick (which also
-            // brings the next look at a joystick held aside).
-            wait_for_input(sdl_event_connection());
+            // Nothing new to show: sleep until an event, a GUI event, a timer tick (which also
+            // brings the next look at a joystick held aside) or a held key's next repeat.
+            window_wait(app_state.window);
         }
     }
 }
@@ -159,8 +150,9 @@ int tarvik_main(int argc, char **argv) {
     wire_viewer_layers();
     gui_platform_init();
     // Ctrl+C in the console or the end of the session: the same orderly end as closing the
-    // window, also while a file chooser waits. Routed before SDL_Init, so that SDL keeps them
-    // (its own handler is seen only by its poll, and it pushes an event from inside the signal).
+    // window, also while a file chooser waits. Routed before the window system starts, so that it
+    // keeps them (SDL's own handler is seen only by its poll, and pushes an event from inside the
+    // signal).
     route_quit_signals(request_quit);
 
     std::printf("Processing command line: ");
@@ -171,26 +163,17 @@ int tarvik_main(int argc, char **argv) {
     std::printf("OK\n");
 
     std::printf("SDL initialisation: ");
-    SDL_VERSION(&app_state.wm_info.version);
-    // No SDL timer: SDL 1.2's timer thread wakes the process every millisecond, for good. The
-    // animation's tick is a source of the loop's own wait (start_animation_timer).
-    prefer_window_framebuffer();
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
+    if (window_system_init() != window_ok) {
         std::printf("failed!\n");
         return 1;
     }
-    std::printf("version %u.%u.%u!\n", app_state.wm_info.version.major,
-                app_state.wm_info.version.minor, app_state.wm_info.version.patch);
+    const window_version version = window_system_version();
+    std::printf("version %u.%u.%u!\n", version.major, version.minor, version.patch);
 
-    SDL_WM_SetCaption("TarvikViewer", nullptr);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    // Frames no faster than the display shows them, where the driver offers it.
-    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
-    SDL_EnableKeyRepeat(30, 30);
-
-    app_state.surface = create_gl_window(app_state.window_width, app_state.window_height);
-    if (!app_state.surface) return 2;
+    // The caption, the 16-bit depth buffer, double buffering, swap control and the 30 ms key
+    // repeat are the window attributes' defaults.
+    app_state.window = create_gl_window(app_state.window_width, app_state.window_height);
+    if (!app_state.window) return 2;
 
     std::printf("Initialising DevIL: ");
     init_image_loading();
@@ -213,19 +196,19 @@ int tarvik_main(int argc, char **argv) {
     // would from a chooser; a file that fails is reported and the viewer starts without it.
     open_command_line_files(files);
 
-    SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     start_animation_timer();
 
     run_main_loop();
 
     std::printf("Freeing surface: ");
-    SDL_FreeSurface(app_state.surface);
+    window_close(app_state.window);
+    app_state.window = nullptr;
     std::printf("OK!\n");
     std::printf("GUI shutdown: ");
     hairball("%s", "");
     std::printf("OK!\n");
     std::printf("SDL shutdown: ");
-    SDL_Quit();
+    window_system_quit();
     std::printf("OK!\n");
     return 0;
 }

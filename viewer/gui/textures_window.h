@@ -5,12 +5,13 @@
 
 #include <cstdint>
 
-typedef struct _GtkWidget GtkWidget;
+#include "viewer/window/window.h"
+
 struct tkm_mesh;
 
 // The textures window's list (textures_list_box), or null (reported when the window exists
 // without it).
-GtkWidget *get_texture_list_box();
+native_window get_texture_list_box();
 // Refills the list from mesh ("  " or "! " + base name per texture); with count >= 1 and a
 // selection, selects those texture indices again. Nothing for a null mesh or without the window.
 void gui_generate_textures_list(const tkm_mesh *mesh, int32_t count, const uint32_t *selection);

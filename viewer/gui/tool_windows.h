@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-typedef struct _GtkWidget GtkWidget;
+#include "viewer/window/window.h"
+
 struct tkm_mesh;
 struct tka_animation;
 
@@ -43,7 +44,7 @@ int32_t open_mesh_window();
 int32_t open_animation_window();
 // Creates and shows the textures window, transient for parent (may be null); 1 when created,
 // 0 when one exists already or creation failed.
-int32_t open_textures_window(GtkWidget *parent);
+int32_t open_textures_window(native_window parent);
 
 // Sets every check box of the mesh window from its flag; harmless without the window.
 void sync_mesh_checkboxes();

@@ -5,12 +5,12 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <SDL/SDL.h>
 
 #include <cstdio>
 
 #include "viewer/app/app_state.h"
 #include "viewer/textures/texture_loading.h"
+#include "viewer/window/window.h"
 
 int32_t load_background(const char *path) {
     std::printf("Loading background image '%s': ", path ? path : "");
@@ -37,13 +37,13 @@ int32_t load_background(const char *path) {
 
 void draw_background() {
     if (!app_state.show_background || app_state.quit_requested) return;
-    SDL_Surface *screen = SDL_GetVideoSurface();
-    if (!screen) {
+    const window_handle *window = app_state.window;
+    if (!window) {
         std::fprintf(stderr, "Can't get screen to draw background!\n");
         return;
     }
-    const int width = screen->w;
-    const int height = screen->h;
+    const int width = window_width(window);
+    const int height = window_height(window);
 
     // Depth testing is off for the quad, so the background writes no depth and the model covers it.
     glPushAttrib(GL_VIEWPORT_BIT | GL_TRANSFORM_BIT | GL_ENABLE_BIT);

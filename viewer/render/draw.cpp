@@ -8,7 +8,6 @@
 #include "viewer/render/draw.h"
 
 #include <GL/gl.h>
-#include <SDL/SDL.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +23,7 @@
 #include "viewer/math/math3d.h"
 #include "viewer/render/mesh_arrays.h"
 #include "viewer/render/run_state.h"
+#include "viewer/window/window.h"
 
 namespace {
 
@@ -207,5 +207,5 @@ void draw_scene() {
 
 void draw_frame() {
     draw_scene();
-    SDL_GL_SwapBuffers();
+    window_swap_buffers(app_state.window);
 }

@@ -1,37 +1,40 @@
 // SPDX-License-Identifier: MIT
-// The OpenGL window through SDL 1.2 and the render state that never changes after start-up.
+// The OpenGL window and the render state that never changes after start-up.
 #include "viewer/render/gl_window.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <cstdio>
-#include <cstdlib>
 
 #include "viewer/app/app_state.h"
+#include "viewer/window/window.h"
 
-void prefer_window_framebuffer() {
-    setenv("SDL12COMPAT_OPENGL_SCALING", "0", 0);
+window_handle *create_gl_window(int32_t width, int32_t height) {
+    window_attributes attributes;
+    attributes.width = width;
+    attributes.height = height;
+    return create_gl_window(attributes);
 }
 
-SDL_Surface *create_gl_window(int32_t width, int32_t height) {
-    app_state.window_width = width;
-    app_state.window_height = height;
+window_handle *create_gl_window(const window_attributes &attributes) {
+    app_state.window_width = attributes.width;
+    app_state.window_height = attributes.height;
     std::printf("Creating surface: ");
     std::fflush(stdout);
-    SDL_Surface *surface = SDL_SetVideoMode(width, height, 16, SDL_OPENGL | SDL_ANYFORMAT);
-    if (!surface) {
+    window_handle *window = window_open(attributes);
+    if (!window) {
         std::printf("failed!\n");
         return nullptr;
     }
-    SDL_GetWMInfo(&app_state.wm_info);
-    std::printf("%d bpp window with handle 0x%x\n", surface->format->BitsPerPixel,
-                static_cast<unsigned>(app_state.wm_info.info.x11.window));
+    std::printf("%d bpp window with handle 0x%x\n", window_bits_per_pixel(window),
+                static_cast<unsigned>(window_native_handle(window)));
     if (init_gl_state(app_state.window_width, app_state.window_height) != 0) {
         std::printf("OpenGL initialisation failed!\n");
+        window_close(window);
         return nullptr;
     }
     std::printf("OpenGL is ready.\n");
-    return surface;
+    return window;
 }
 
 int32_t init_gl_state(int32_t width, int32_t height) {

@@ -20,6 +20,7 @@
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/gl_window.h"
 #include "viewer/textures/image_loading.h"
+#include "viewer/window/window_sdl.h"
 
 // Brings up GTK, SDL with the OpenGL window, the image library and the tool windows once per
 // process; 1 when all of it is there.
@@ -28,13 +29,9 @@ inline int start_viewer_windows() {
     if (started >= 0) return started;
     started = 0;
     if (!gui_platform_init()) return 0;
-    SDL_VERSION(&app_state.wm_info.version);
-    prefer_window_framebuffer();
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) < 0) return 0;
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    app_state.surface = create_gl_window(app_state.window_width, app_state.window_height);
-    if (!app_state.surface) return 0;
+    if (window_system_init() != window_ok || SDL_InitSubSystem(SDL_INIT_TIMER) < 0) return 0;
+    app_state.window = create_gl_window(app_state.window_width, app_state.window_height);
+    if (!app_state.window) return 0;
     init_image_loading();
     wire_viewer_layers();
     create_tool_windows();

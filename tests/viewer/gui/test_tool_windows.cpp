@@ -81,11 +81,11 @@ TEST_F(ToolWindows, StartUpShowsTheMenuWithItsPicturesAndSetsTheChooserDefaults)
 TEST_F(ToolWindows, MenuWindowIsTransientForTheOpenGLWindowAndCannotBeClosed) {
     GtkWidget *menu = app_state.menu_window;
     ASSERT_NE(menu, nullptr);
-    Display *display = app_state.wm_info.info.x11.display;
+    Display *display = window_sdl_wm_info(app_state.window)->info.x11.display;
     Window transient_for = 0;
     ASSERT_TRUE(XGetTransientForHint(GDK_WINDOW_XDISPLAY(gtk_widget_get_window(menu)),
                                      GDK_WINDOW_XID(gtk_widget_get_window(menu)), &transient_for));
-    EXPECT_EQ(transient_for, app_state.wm_info.info.x11.wmwindow);
+    EXPECT_EQ(transient_for, window_sdl_wm_info(app_state.window)->info.x11.wmwindow);
     (void)display;
     close_window(menu);
     EXPECT_EQ(app_state.menu_window, menu);
@@ -93,15 +93,16 @@ TEST_F(ToolWindows, MenuWindowIsTransientForTheOpenGLWindowAndCannotBeClosed) {
 }
 
 TEST_F(ToolWindows, ProgramIconIsOnTheOpenGLWindow) {
-    Display *display = app_state.wm_info.info.x11.display;
+    Display *display = window_sdl_wm_info(app_state.window)->info.x11.display;
     Atom icon = XInternAtom(display, "_NET_WM_ICON", True);
     ASSERT_NE(icon, static_cast<Atom>(None));
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(display, app_state.wm_info.info.x11.wmwindow, icon, 0, 4096, False,
-                                 XA_CARDINAL, &type, &format, &count, &after, &data),
+    ASSERT_EQ(XGetWindowProperty(display, window_sdl_wm_info(app_state.window)->info.x11.wmwindow,
+                                 icon, 0, 4096, False, XA_CARDINAL, &type, &format, &count, &after,
+                                 &data),
               Success);
     ASSERT_NE(data, nullptr);
     const unsigned long *values = reinterpret_cast<const unsigned long *>(data);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The viewer's folders as a stack, and a scan of a source tree for an include that goes up it.
-// The model core sits at the bottom; above it textures, render, gui and app, each of which may
-// include its own folder and the ones below. app/app_state.h is the shared record: the upper
+// The model core sits at the bottom; above it window, textures, render, gui and app, each of which
+// may include its own folder and the ones below. app/app_state.h is the shared record: the upper
 // layers read and write it, so they may include it; the core may not.
 #pragma once
 
@@ -19,9 +19,9 @@ struct layer {
     int height;
 };
 inline constexpr layer stack[] = {
-    {"math", 0},     {"files", 0},  {"mesh", 0}, {"anim", 0},
-    {"scene", 0},    {"ms3d", 0},   {"gltf", 0}, {"formats", 0}, // the model core
-    {"textures", 1}, {"render", 2}, {"gui", 3},  {"app", 4},
+    {"math", 0},   {"files", 0},    {"mesh", 0},    {"anim", 0}, {"scene", 0},
+    {"ms3d", 0},   {"gltf", 0},     {"formats", 0}, // the model core
+    {"window", 1}, {"textures", 2}, {"render", 3},  {"gui", 4},  {"app", 5},
 };
 inline constexpr const char *shared_record = "viewer/app/app_state.h";
 inline constexpr int lowest_upper_layer = 1;

@@ -57,8 +57,8 @@ TEST(ViewerLayers, TheRealTreeIsScanned) {
     }
 }
 
-// The order is textures, render, gui, app above the core; the shared record alone is open to
-// every upper layer, and the core includes no header of the viewer's layers at all.
+// The order is window, textures, render, gui, app above the core; the shared record alone is open
+// to every upper layer, and the core includes no header of the viewer's layers at all.
 TEST(ViewerLayers, APlantedUpwardIncludeIsFound) {
     struct case_ {
         const char *folder;
@@ -85,6 +85,16 @@ TEST(ViewerLayers, APlantedUpwardIncludeIsFound) {
         {"anim", "#include \"viewer/mesh/mesh.h\"", false},
         {"render", "// #include \"viewer/app/posing.h\" was here", false},
         {"gui", "#include \"viewer/tools/x.h\"", true}, // no such layer
+        {"window", "#include \"viewer/textures/texture_loading.h\"", true},
+        {"window", "#include \"viewer/render/draw.h\"", true},
+        {"window", "#include \"viewer/gui/gui_loop.h\"", true},
+        {"window", "#include \"viewer/app/input.h\"", true},
+        {"window", "#include \"viewer/mesh/mesh.h\"", false},
+        {"window", "#include \"viewer/math/math3d.h\"", false},
+        {"textures", "#include \"viewer/window/window.h\"", false},
+        {"app", "#include \"viewer/window/window_sdl.h\"", false},
+        {"files", "#include \"viewer/window/window.h\"", true},
+        {"ms3d", "#include \"viewer/window/keys.h\"", true},
     };
     for (const case_ &c : cases) {
         SCOPED_TRACE(std::string(c.folder) + ": " + c.line);

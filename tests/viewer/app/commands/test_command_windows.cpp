@@ -21,7 +21,7 @@ class command_windows : public command_test {
         ASSERT_EQ(open_animation_window(), 1);
     }
     void TearDown() override {
-        for (GtkWidget **window : {&app_state.mesh_window, &app_state.animation_window}) {
+        for (native_window *window : {&app_state.mesh_window, &app_state.animation_window}) {
             if (*window) gtk_widget_destroy(*window);
             *window = nullptr;
         }

@@ -9,6 +9,7 @@
 
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
+#include "viewer/app/events_sdl.h"
 #include "viewer/app/input.h"
 #include "viewer/app/startup.h"
 

@@ -5,28 +5,25 @@
 
 #include "viewer/app/app_state.h"
 #include "viewer/render/gl_window.h"
+#include "viewer/window/window_sdl.h"
 
 namespace {
 
 class gl_state : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        prefer_window_framebuffer();
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_VERSION(&app_state.wm_info.version);
+        ASSERT_EQ(window_system_init(), window_ok) << SDL_GetError();
         testing::internal::CaptureStdout();
         surface = create_gl_window(640, 480);
         output = testing::internal::GetCapturedStdout();
         ASSERT_NE(surface, nullptr);
     }
     static void TearDownTestSuite() { SDL_Quit(); }
-    static SDL_Surface *surface;
+    static window_handle *surface;
     static std::string output;
 };
 
-SDL_Surface *gl_state::surface = nullptr;
+window_handle *gl_state::surface = nullptr;
 std::string gl_state::output;
 
 GLint integer(GLenum name) {

@@ -8,6 +8,7 @@
 #include "viewer/app/app_state.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/app/startup.h"
+#include "viewer/window/window_sdl.h"
 
 namespace {
 

@@ -60,7 +60,7 @@ class x_client {
 };
 
 Window top_window() {
-    return app_state.wm_info.info.x11.wmwindow;
+    return window_sdl_wm_info(app_state.window)->info.x11.wmwindow;
 }
 
 // Dispatches SDL's events until done() holds or two seconds pass; true when it held.
@@ -168,7 +168,7 @@ TEST_F(window_events, while_unmapped_the_loop_sleeps_until_there_is_input) {
     g_timeout_add(
         50,
         [](gpointer) -> gboolean {
-            x_client().wheel(app_state.wm_info.info.x11.window, Button4);
+            x_client().wheel(window_sdl_wm_info(app_state.window)->info.x11.window, Button4);
             return G_SOURCE_REMOVE;
         },
         nullptr);
@@ -203,7 +203,7 @@ TEST_F(window_events, a_chooser_after_a_sleep_does_not_spin_on_the_views_events)
     g_timeout_add(
         100,
         [](gpointer) -> gboolean {
-            x_client().wheel(app_state.wm_info.info.x11.window, Button4);
+            x_client().wheel(window_sdl_wm_info(app_state.window)->info.x11.window, Button4);
             rounds = 0;
             return G_SOURCE_REMOVE;
         },
@@ -233,7 +233,7 @@ TEST_F(window_events, a_chooser_after_a_sleep_does_not_spin_on_the_views_events)
 }
 
 TEST_F(window_events, the_wheel_over_the_window_steps_the_distance) {
-    const Window view = app_state.wm_info.info.x11.window;
+    const Window view = window_sdl_wm_info(app_state.window)->info.x11.window;
     client.wheel(view, Button4);
     EXPECT_TRUE(dispatch_until([] { return app_state.camera_z != -96.0f; }));
     EXPECT_FLOAT_EQ(app_state.camera_z, -64.0f);

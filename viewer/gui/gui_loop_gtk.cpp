@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// GTK on the main thread beside SDL: GTK is initialised before SDL, and its events are pumped
-// before each SDL poll so that tool-window commands run on the main thread between frames.
+// GTK on the main thread beside the window system: GTK is initialised first, and its events are
+// pumped before the window's events are read, so tool-window commands run between frames.
 #include "viewer/gui/gui_loop.h"
 
-#include <SDL/SDL.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <initializer_list>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,14 +50,15 @@ void pump_gui_events() {
         gtk_main_iteration_do(FALSE);
 }
 
-void wait_for_input(int fd) {
+void wait_for_input(intptr_t descriptor, int32_t timeout_ms) {
     GMainContext *context = g_main_context_default();
     if (!gtk_ready || !g_main_context_acquire(context)) {
-        SDL_Delay(10);
+        const int32_t nap = timeout_ms < 0 ? 10 : std::min(timeout_ms, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(nap));
         return;
     }
     // GLib's loop taken apart: the descriptors of its sources (the GTK display, signals, timers,
-    // wake-ups) and the SDL one are polled together, then marked, but nothing is dispatched
+    // wake-ups) and the window's are polled together, then marked, but nothing is dispatched
     // here. A command started meanwhile (a chooser) would otherwise run with the SDL descriptor
     // in the poll set and spin on events nobody reads.
     gint priority = 0;
@@ -68,13 +71,17 @@ void wait_for_input(int fd) {
            static_cast<gint>(fds.size()))
         fds.resize(static_cast<size_t>(count));
     fds.resize(static_cast<size_t>(count));
-    if (fd >= 0) fds.push_back({fd, static_cast<gushort>(G_IO_IN | G_IO_HUP | G_IO_ERR), 0});
+    if (descriptor >= 0)
+        fds.push_back({static_cast<gint>(descriptor),
+                       static_cast<gushort>(G_IO_IN | G_IO_HUP | G_IO_ERR), 0});
+    // The earlier of GLib's own deadline and the caller's (a held key's next repeat).
+    if (timeout_ms >= 0 && (timeout < 0 || timeout_ms < timeout)) timeout = timeout_ms;
     g_poll(fds.data(), static_cast<guint>(fds.size()), timeout);
     g_main_context_check(context, priority, fds.data(), count);
     g_main_context_release(context);
 }
 
-int add_gui_timer(unsigned interval_ms, void (*tick)()) {
+int32_t add_gui_timer(uint32_t interval_ms, void (*tick)()) {
     if (!gtk_ready || !tick) return 0;
     g_timeout_add(
         interval_ms,

@@ -6,11 +6,8 @@
 #include "viewer/gui/tool_windows.h"
 
 #include <GL/gl.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -19,12 +16,14 @@
 #include "support/messages.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
+#include "viewer/files/file_status.h"
 #include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/textures_window.h"
 #include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
+#include "viewer/window/window.h"
 
 extern "C" GResource *tarvik_gui_get_resource(void);
 
@@ -125,7 +124,7 @@ template <size_t n> void connect_commands(GtkWidget *window, const command_row (
 // Keeps the app_state handle of a window true: null as soon as the window is gone, however it
 // went (its own close box, or the parent it was transient for being destroyed with it).
 void on_destroy(GtkWidget *window, gpointer data) {
-    auto **handle = static_cast<GtkWidget **>(data);
+    auto *handle = static_cast<native_window *>(data);
     if (*handle == window) *handle = nullptr;
     // The builder holds the window and the window holds the builder: break the cycle.
     g_object_set_data(G_OBJECT(window), dialog_builder_key, nullptr);
@@ -139,12 +138,12 @@ gboolean on_configure(GtkWidget *window, GdkEventConfigure *event, gpointer) {
     g_object_set_data(G_OBJECT(window), "tarvik-x", GINT_TO_POINTER(event->x));
     g_object_set_data(G_OBJECT(window), "tarvik-y", GINT_TO_POINTER(event->y));
     g_object_set_data(G_OBJECT(window), "tarvik-placed", GINT_TO_POINTER(1));
-    if (known && (old_x != event->x || old_y != event->y) && app_state.surface) draw_frame();
+    if (known && (old_x != event->x || old_y != event->y) && app_state.window) draw_frame();
     return FALSE;
 }
 
 // Shows a new tool window whose handle lives in *handle.
-void show_tool_window(GtkWidget *window, GtkWidget **handle) {
+void show_tool_window(GtkWidget *window, native_window *handle) {
     *handle = window;
     g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), handle);
     g_signal_connect(window, "configure-event", G_CALLBACK(on_configure), nullptr);
@@ -191,15 +190,9 @@ void load_menu_pictures(GtkWidget *window) {
     }
 }
 
-// The OpenGL window's top-level X window, or 0 without one.
-Window gl_top_window() {
-    const SDL_SysWMinfo &info = app_state.wm_info;
-    if (!app_state.surface || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return 0;
-    return info.info.x11.wmwindow;
-}
-
 void make_transient_for_gl_window(GtkWidget *window) {
-    Window parent = gl_top_window();
+    // The OpenGL window's top-level X window.
+    const Window parent = static_cast<Window>(window_owner_handle(app_state.window));
     if (!parent) return;
     gtk_widget_realize(window);
     GdkDisplay *display = gdk_display_get_default();
@@ -290,39 +283,28 @@ constexpr command_row texture_commands[] = {
 
 // ---- start-up
 
-// _NET_WM_ICON on the OpenGL window: what current window managers show (WM_HINTS is not read).
+// The program icon on the OpenGL window, as the window layer shows one.
 void set_gl_window_icon() {
-    Window window = gl_top_window();
     int code = 0;
     GdkPixbuf *icon = load_picture("tarvik_icon.xpm", &code);
     if (!icon) {
         real_meow("Program icon not loaded: %d!\n", code);
         return;
     }
-    if (window) {
+    if (app_state.window) {
         GdkPixbuf *rgba = gdk_pixbuf_add_alpha(icon, FALSE, 0, 0, 0);
-        int width = gdk_pixbuf_get_width(rgba), height = gdk_pixbuf_get_height(rgba);
-        int stride = gdk_pixbuf_get_rowstride(rgba);
+        const int width = gdk_pixbuf_get_width(rgba), height = gdk_pixbuf_get_height(rgba);
+        const int stride = gdk_pixbuf_get_rowstride(rgba);
         const guchar *pixels = gdk_pixbuf_get_pixels(rgba);
-        std::vector<unsigned long> data;
-        data.reserve(2 + static_cast<size_t>(width) * height);
-        data.push_back(static_cast<unsigned long>(width));
-        data.push_back(static_cast<unsigned long>(height));
+        std::vector<uint32_t> argb;
+        argb.reserve(static_cast<size_t>(width) * height);
         for (int y = 0; y < height; y++)
             for (int x = 0; x < width; x++) {
                 const guchar *p = pixels + y * stride + x * 4;
-                data.push_back((static_cast<unsigned long>(p[3]) << 24) | (p[0] << 16) |
-                               (p[1] << 8) | p[2]);
+                argb.push_back((static_cast<uint32_t>(p[3]) << 24) | (p[0] << 16) | (p[1] << 8) |
+                               p[2]);
             }
-        const SDL_SysWMinfo &info = app_state.wm_info;
-        if (info.info.x11.lock_func) info.info.x11.lock_func();
-        Display *display = info.info.x11.display;
-        Atom net_wm_icon = XInternAtom(display, "_NET_WM_ICON", False);
-        XChangeProperty(display, window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char *>(data.data()),
-                        static_cast<int>(data.size()));
-        XFlush(display);
-        if (info.info.x11.unlock_func) info.info.x11.unlock_func();
+        window_set_icon(app_state.window, {width, height, argb.data()});
         g_object_unref(rgba);
     }
     // The tool windows carry the same icon.
@@ -379,7 +361,8 @@ int32_t open_animation_window() {
     return 1;
 }
 
-int32_t open_textures_window(GtkWidget *parent) {
+int32_t open_textures_window(native_window parent_window) {
+    GtkWidget *parent = parent_window;
     if (app_state.textures_window) return 0;
     int code = 0;
     GtkWidget *window = build_window("textures_window.ui", &code);
@@ -466,9 +449,7 @@ void show_current_animation() {
 }
 
 void create_tool_windows() {
-    std::string directory;
-    std::vector<char> buffer(path_capacity);
-    if (getcwd(buffer.data(), buffer.size())) directory = buffer.data();
+    const std::string directory = current_directory();
     app_state.mesh_directory = directory;
     app_state.animation_directory = directory;
     app_state.texture_directory = directory;

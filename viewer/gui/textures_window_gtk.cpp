@@ -82,7 +82,7 @@ GtkWidget *usable_list(const tkm_mesh *mesh, const char *nothing_selected) {
 
 } // namespace
 
-GtkWidget *get_texture_list_box() {
+native_window get_texture_list_box() {
     GtkWidget *list = get_dlg_item(app_state.textures_window, textures_list_box);
     if (!list || !GTK_IS_TREE_VIEW(list) || !list_store(list)) {
         real_meow("Can't get listbox handle: %d!\n", ENOENT);
