@@ -9,9 +9,6 @@
 //        encode_image
 #include "viewer/textures/image_io.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <stb_image.h>
