@@ -7,6 +7,7 @@
 #include "support/memory.h"
 #include "viewer/app/commands.h"
 #include "viewer/files/file_status.h"
+#include "viewer/files/path_names.h"
 #include "viewer/files/paths.h"
 #include "viewer/formats/model_sniff.h"
 #include "viewer/app/command_line.h"
@@ -26,16 +27,17 @@ const char *name_extension(const command_line_file &file) {
 } // namespace
 
 std::string absolute_path(const std::string &path) {
-    if (path.empty() || path[0] == '/') return path.size() < path_capacity ? path : std::string();
+    if (path.empty() || is_absolute_path(path))
+        return path.size() < path_capacity ? path : std::string();
     const std::string here = current_directory();
     if (here.empty()) return std::string();
-    std::string full = here + (here.size() > 1 ? "/" : "") + path;
+    std::string full = joined_path(here, path);
     return full.size() < path_capacity ? full : std::string();
 }
 
 uint16_t file_name_offset(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : static_cast<uint16_t>(slash + 1);
+    const std::size_t separator = last_folder_separator(path);
+    return separator == std::string::npos ? 0 : static_cast<uint16_t>(separator + 1);
 }
 
 std::vector<command_line_file> command_line_files(int argc, char **argv) {

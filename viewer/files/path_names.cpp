@@ -2,6 +2,8 @@
 // Names made from a path for the user to read.
 #include "viewer/files/path_names.h"
 
+#include <cctype>
+
 std::size_t last_folder_separator(const std::string &path) {
 #ifdef _WIN32
     return path.find_last_of("/\\");
@@ -34,4 +36,16 @@ std::string joined_path(const std::string &folder, const std::string &name) {
     if (folder.empty()) return name;
     if (last_folder_separator(folder) == folder.size() - 1) return folder + name;
     return folder + '/' + name;
+}
+
+bool is_absolute_path(const std::string &path) {
+    if (path.empty()) return false;
+#ifdef _WIN32
+    // "C:\x", "C:/x", "\\server\share", "\\?\C:\x" and a path from the drive's root ("\x").
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return drive || path[0] == '\\' || path[0] == '/';
+#else
+    return path[0] == '/';
+#endif
 }

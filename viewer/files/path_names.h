@@ -19,6 +19,10 @@ std::string directory_of(const std::string &path, std::size_t name_offset = std:
 // last '\\' too (on Linux a backslash is a letter of a file name); npos when there is none.
 std::size_t last_folder_separator(const std::string &path);
 
+// Whether path names its file without the current directory: it begins with '/' or, on Windows,
+// with a drive and a separator ("C:\\"), a '\\' (a UNC share, a drive's root) or a '/'.
+bool is_absolute_path(const std::string &path);
+
 // name in folder, joined by one '/': none when folder is empty (the current directory) or already
 // ends in a separator of this system (a root such as "/" or, on Windows, "C:\\"), so that a
 // message never shows "C:\\t4\\/model.glb".

@@ -44,6 +44,31 @@ TEST(PathNames, StemIgnoresEitherSeparatorEverywhere) {
     EXPECT_EQ(stem_of("/models/Rifle.tkm"), "Rifle");
 }
 
+struct absolute_case {
+    const char *path;
+    bool on_windows;
+    bool on_linux;
+};
+constexpr absolute_case absolute_cases[] = {
+    {"/home/j/m.tkm", true, true},     {"C:\\SWAT 4\\m.tkm", true, false},
+    {"c:/SWAT 4/m.tkm", true, false},  {"\\\\server\\share\\m.tkm", true, false},
+    {"\\\\?\\C:\\m.tkm", true, false}, {"\\m.tkm", true, false},
+    {"C:m.tkm", false, false}, // the current directory of drive C
+    {"1:\\m.tkm", false, false},       {"Meshes\\m.tkm", false, false},
+    {"m.tkm", false, false},           {"", false, false},
+};
+
+TEST(PathNames, AbsolutePathsAreThisSystems) {
+    for (const absolute_case &c : absolute_cases) {
+#ifdef _WIN32
+        const bool expected = c.on_windows;
+#else
+        const bool expected = c.on_linux;
+#endif
+        EXPECT_EQ(is_absolute_path(c.path), expected) << c.path;
+    }
+}
+
 struct join_case {
     const char *folder;
     const char *on_windows;
