@@ -19,7 +19,7 @@ top=$(basename "$zip" .zip)
 [ "$(ls "$work/zip")" = "$top" ] || fail "the zip holds more than the folder $top: $(ls "$work/zip")"
 root=$work/zip/$top
 
-for file in bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
+for file in bin/tarvik.exe bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
             README.html doc/tkmtool.html LICENSE.txt licenses/tinygltf.txt \
             licenses/nlohmann-json.txt licenses/stb.txt licenses/mingw-w64.txt \
             licenses/gcc-runtime.txt tarvik.ico samples/SWT_Officer.tkm samples/SWT_Walk.tka \
@@ -77,5 +77,14 @@ for program in "$root/bin/tkmtool.exe" "$work/extension/tkmtool.exe"; do
     said=$("$wine" "$program" --version </dev/null | tr -d '\r') || fail "$program did not run"
     [ "$said" = "tkmtool $version" ] || fail "$program --version said: $said"
 done
+said=$("$wine" "$root/bin/tarvik.exe" --version </dev/null | tr -d '\r') || fail "tarvik.exe did not run"
+[ "$said" = "tarvik $version" ] || fail "tarvik.exe --version said: $said"
+# The viewer needs nothing beside it that Windows lacks.
+if command -v x86_64-w64-mingw32-objdump >/dev/null 2>&1; then
+    imports=$(x86_64-w64-mingw32-objdump -p "$root/bin/tarvik.exe" | sed -n 's/^\s*DLL Name: //p' |
+              tr 'a-z' 'A-Z' | LC_ALL=C sort | tr '\n' ' ')
+    [ "$imports" = "COMDLG32.DLL GDI32.DLL GLU32.DLL KERNEL32.DLL MSVCRT.DLL OPENGL32.DLL SHELL32.DLL USER32.DLL WINMM.DLL " ] ||
+        fail "tarvik.exe imports: $imports"
+fi
 echo "zip: $(unzip -Z1 "$zip" | grep -vc '/$') files; extension: $(unzip -Z1 "$extension" | wc -l) files;" \
      "one tkmtool.exe, which runs from both"

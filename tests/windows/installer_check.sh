@@ -70,14 +70,19 @@ done <"$work/zipped"
     fail "PATH after the install: $(reg_value 'HKCU\Environment' Path)"
 [ "$(reg_value "$uninstall_key" DisplayIcon)" = 'C:\Program Files\tarvik\tarvik.ico' ] ||
     fail "the uninstall entry's icon: $(reg_value "$uninstall_key" DisplayIcon)"
-# The Start menu of all users (the install is for all), one entry: the page, with the icon. A
-# shortcut names its target and icon in UTF-16 or in the system's code page: ASCII either way.
+# The Start menu of all users (the install is for all), two entries: the page and the viewer, with
+# the icon. A shortcut names its target and icon in UTF-16 or in the system's code page: ASCII
+# either way.
 start_menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/tarvik"
-[ "$(ls "$start_menu" 2>/dev/null)" = "tarvik manual.lnk" ] ||
+[ "$(ls "$start_menu" 2>/dev/null | tr '\n' '|')" = "tarvik manual.lnk|tarvik.lnk|" ] ||
     fail "the Start menu's tarvik folder holds: $(ls "$start_menu" 2>&1)"
 link_text=$(tr -d '\000' <"$start_menu/tarvik manual.lnk")
 for named in 'C:\Program Files\tarvik\README.html' 'C:\Program Files\tarvik\tarvik.ico'; do
     grep -qiF "$named" <<<"$link_text" || fail "the Start menu's entry does not name $named"
+done
+link_text=$(tr -d '\000' <"$start_menu/tarvik.lnk")
+for named in 'C:\Program Files\tarvik\bin\tarvik.exe' 'C:\Program Files\tarvik\samples'; do
+    grep -qiF "$named" <<<"$link_text" || fail "the viewer's Start menu entry does not name $named"
 done
 
 # The page's lines for an installed tkmtool, as it gives them (the code block that copies the

@@ -1,5 +1,5 @@
 ; SPDX-License-Identifier: MIT
-; The Windows installer of tkmtool and larkspur, made by dist.sh:
+; The Windows installer of the viewer, tkmtool and larkspur, made by dist.sh:
 ;   makensis -DVERSION=1.0.0 -DSTAGE=DIR -DREMOVE=FILE.nsh -DSIZE_KB=N -DOUTFILE=SETUP.exe \
 ;            -DICON=DIR/tarvik.ico
 ; STAGE holds what is installed, laid out as in the install folder, the page README.html and the
@@ -26,6 +26,7 @@ ManifestDPIAware true
 ; The Start menu's folder of the program, in every user's Start menu: the install is for all.
 !define START_MENU "$SMPROGRAMS\tarvik"
 !define MANUAL_LINK "tarvik manual.lnk"
+!define VIEWER_LINK "tarvik.lnk"
 ; The user's own environment: a change there needs no administrator and reaches new consoles.
 !define USER_ENVIRONMENT "Environment"
 
@@ -121,7 +122,7 @@ FunctionEnd
 !insertmacro define_user_path_exists ""
 !insertmacro define_user_path_exists "un."
 
-Section "tkmtool and larkspur" section_files
+Section "tarvik, tkmtool and larkspur" section_files
   SectionIn RO
   SetOutPath "$INSTDIR"
   File /r "${STAGE}/*"
@@ -140,6 +141,10 @@ Section "tkmtool and larkspur" section_files
   SetShellVarContext all
   CreateDirectory "${START_MENU}"
   CreateShortcut "${START_MENU}\${MANUAL_LINK}" "$INSTDIR\README.html" "" "$INSTDIR\tarvik.ico" 0
+  ; The viewer starts in the samples' folder, where its choosers then open.
+  SetOutPath "$INSTDIR\samples"
+  CreateShortcut "${START_MENU}\${VIEWER_LINK}" "$INSTDIR\bin\tarvik.exe" "" "$INSTDIR\bin\tarvik.exe" 0
+  SetOutPath "$INSTDIR"
 SectionEnd
 
 Section "Put tkmtool on your PATH" section_path
@@ -160,7 +165,7 @@ SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${section_files} \
-    "tkmtool.exe, the sample models, larkspur.dll with its headers and import library, the manual and the licences"
+    "The viewer tarvik.exe, tkmtool.exe, the sample models, larkspur.dll with its headers and import library, the manual and the licences"
   !insertmacro MUI_DESCRIPTION_TEXT ${section_path} \
     "Adds the folder of tkmtool.exe to your PATH, so that a console finds tkmtool"
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
@@ -184,6 +189,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   SetShellVarContext all
   Delete "${START_MENU}\${MANUAL_LINK}"
+  Delete "${START_MENU}\${VIEWER_LINK}"
   RMDir "${START_MENU}"
   !include "${REMOVE}"
   Delete "$INSTDIR\uninstall.exe"

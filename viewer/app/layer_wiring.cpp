@@ -4,8 +4,10 @@
 
 #include "viewer/app/commands.h"
 #include "viewer/app/posing.h"
+#include "viewer/app/startup.h"
 #include "viewer/app/unload_commands.h"
 #include "viewer/app/view_commands.h"
+#include "viewer/gui/file_chooser.h"
 #include "viewer/gui/gui_loop.h"
 #include "viewer/gui/tool_windows.h"
 #include "viewer/render/redraw.h"
@@ -42,5 +44,8 @@ void wire_viewer_layers() {
     static const window_wait_calls gui_wait = {wait_for_input, add_gui_timer, wake_gui_loop};
     set_window_wait_calls(&gui_wait);
     set_gui_commands(viewer_commands());
+    // What the OpenGL window was told while a chooser was open is handled before it counts as
+    // closed: a command key pressed meanwhile is refused, not run after it.
+    set_chooser_closing_hook(handle_pending_events);
     set_picture_change_hook(note_picture_change);
 }

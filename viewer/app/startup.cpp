@@ -32,8 +32,12 @@ namespace {
 // tick it missed, so playback keeps its speed.
 std::atomic<uint32_t> pending_ticks{0};
 
-// Dispatches every pending event, so that key repeats and mouse motion never queue up behind
-// slow frames; stops at a quit request.
+void request_quit() {
+    app_state.quit_requested = 1;
+}
+
+} // namespace
+
 void handle_pending_events() {
     window_event event;
     // A quit asked for by a tool window while the GUI was pumped (the exit picture) must survive
@@ -41,12 +45,6 @@ void handle_pending_events() {
     while (!app_state.quit_requested && window_poll_event(&event))
         if (dispatch_event(&event)) app_state.quit_requested = 1;
 }
-
-void request_quit() {
-    app_state.quit_requested = 1;
-}
-
-} // namespace
 
 void check_joysticks() {
     std::printf("Checking joysticks: ");

@@ -6,6 +6,9 @@
 
 struct window_event;
 
+// Dispatches every pending event of the OpenGL window, so that key repeats and mouse motion never
+// queue up behind slow frames; stops at a quit request.
+void handle_pending_events();
 // Handles one event of the OpenGL window; 1 asks the main loop to end, 0 otherwise.
 int32_t dispatch_event(const window_event *event);
 // Start-up's joystick step: the count, then each joystick's name ("(unknown)" when the system

@@ -15,6 +15,7 @@ namespace {
 
 int32_t in_use = 0;
 chooser_answer_fn answer_hook = nullptr;
+void (*closing_hook)() = nullptr;
 
 // ---- answer handling
 
@@ -64,6 +65,8 @@ int32_t choose_file(const char *default_extension, std::span<const file_filter> 
                             filter_index ? *filter_index : 1};
     chooser_reply reply = answer_hook ? answer_hook(request) : run_chooser_dialog(request);
 
+    // Still in use: a command that the events of meanwhile start is refused a second chooser.
+    if (closing_hook) closing_hook();
     if (filter_index) *filter_index = reply.filter_index;
     int32_t chosen = 0;
     if (reply.accepted && !reply.path.empty())
@@ -74,6 +77,10 @@ int32_t choose_file(const char *default_extension, std::span<const file_filter> 
 
 int32_t chooser_in_use() {
     return in_use;
+}
+
+void set_chooser_closing_hook(void (*closing)()) {
+    closing_hook = closing;
 }
 
 void set_chooser_answer_hook(chooser_answer_fn answer) {

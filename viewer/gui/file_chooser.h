@@ -25,6 +25,10 @@ int32_t choose_file(const char *default_extension, std::span<const file_filter> 
 // 1 while a chooser is shown; a second choose_file is refused meanwhile.
 int32_t chooser_in_use();
 
+// Runs closing once a chooser has closed and before it counts as closed: the application handles
+// there what its window was told meanwhile (null: nothing).
+void set_chooser_closing_hook(void (*closing)());
+
 // The directory part of chosen_path (everything before the separator at chosen_name_offset - 1).
 std::string chosen_directory();
 

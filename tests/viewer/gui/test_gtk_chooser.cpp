@@ -17,6 +17,7 @@
 #include "tools/samplegen/tkm_bytes.h"
 #include "viewer/anim/animation.h"
 #include "viewer/app/commands.h"
+#include "viewer/app/startup.h"
 #include "viewer/app/view_commands.h"
 #include "viewer/gui/file_chooser.h"
 #include "viewer/gui/control_ids.h"
@@ -390,6 +391,40 @@ TEST_F(GtkChooser, AnOpenChooserTakesOnlyANameThatExists) {
     ASSERT_EQ(chosen, 1);
     EXPECT_EQ(std::string(app_state.chosen_path), run.existing);
     std::remove(run.existing.c_str());
+}
+
+// ---- the OpenGL window's keys while a chooser is open
+
+int answers_given = 0;
+// Cancels, after m has been pressed and released in the OpenGL window meanwhile.
+chooser_reply cancel_after_m(const chooser_request &request) {
+    // Once: a second chooser that the fault opens gets no keys of its own.
+    if (++answers_given > 1) return {};
+    for (Uint8 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        SDL_Event key{};
+        key.type = type;
+        key.key.type = type;
+        key.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        key.key.keysym.sym = SDLK_m;
+        SDL_PushEvent(&key);
+    }
+    chooser_reply reply;
+    reply.filter_index = request.filter_index;
+    return reply;
+}
+
+TEST_F(GtkChooser, MReleasedWhileAChooserIsOpenIsRefusedAndOpensNoSecondOne) {
+    answers_given = 0;
+    set_chooser_answer_hook(cancel_after_m);
+    testing::internal::CaptureStderr();
+    load_mesh_command();
+    // Whatever else is left in the queue is handled as the main loop would: no second chooser.
+    handle_pending_events();
+    const std::string err = testing::internal::GetCapturedStderr();
+    set_chooser_answer_hook(nullptr);
+    EXPECT_EQ(answers_given, 1);
+    EXPECT_EQ(err, "THREAD SAFETY: Fileselector is in use!\n");
+    EXPECT_EQ(chooser_in_use(), 0);
 }
 
 // ---- the mesh window's commands while the chooser they opened waits
