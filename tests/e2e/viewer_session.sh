@@ -54,38 +54,11 @@ mkdir -p "$samples" "$work/saved"
 
 # ---- helpers
 
-step() { echo "== $*"; }
+. "$(dirname "$0")/../common/viewer_session_helpers.sh"
 
-fail() {
-    echo "FAIL: $*"
-    echo "--- viewer standard output"
-    cat "$work/out.log" 2>/dev/null
-    echo "--- viewer standard error"
-    cat "$work/err.log" 2>/dev/null
-    exit 1
-}
-
-# The id of the visible window whose title matches the regular expression, waiting up to 20 s.
-find_window() {
-    local deadline=$((SECONDS + 20)) id
-    while ((SECONDS < deadline)); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-wait_window_gone() {
-    local deadline=$((SECONDS + 20))
-    while ((SECONDS < deadline)); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    return 1
+capture_view() {
+    sleep 0.4
+    import -window "$gl_window" "$1" || fail "cannot capture the viewer window"
 }
 
 # Waits until the viewer has printed text (a fixed string) on standard output.
@@ -124,19 +97,6 @@ answer_chooser() {
     xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && xdotool key Return
     wait_window_gone "^$1\$" || fail "the chooser \"$1\" did not close"
     sleep 0.5
-}
-
-# Fraction (0 to 1) of the picture's pixels that are not the viewer's clear colour.
-drawn_fraction() {
-    convert "$1" -alpha off -fuzz 4% -fill black -opaque "rgb(51,0,0)" -fill white +opaque black \
-        -colorspace gray -format '%[fx:mean]' info:
-}
-
-at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
-
-capture_view() {
-    sleep 0.4
-    import -window "$gl_window" "$1" || fail "cannot capture the viewer window"
 }
 
 # ---- session

@@ -54,39 +54,9 @@ cp "$samples"/* "$work/samples/"
 
 # ---- helpers
 
-step() { echo "== $*"; }
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- viewer standard output"
-    cat "$work/out.log" 2>/dev/null
-    echo "--- viewer standard error"
-    cat "$work/err.log" 2>/dev/null
-    exit 1
-}
-
-# The id of the visible window whose title matches the regular expression, waiting up to 30 s.
-find_window() {
-    local deadline=$((SECONDS + 30)) id
-    while ((SECONDS < deadline)); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.2
-    done
-    return 1
-}
-
-wait_window_gone() {
-    local deadline=$((SECONDS + 20))
-    while ((SECONDS < deadline)); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    return 1
-}
+. "$(dirname "$0")/../common/viewer_session_helpers.sh"
+# Wine starts its windows more slowly than the Linux viewer.
+FIND_WINDOW_SECONDS=30
 
 # Waits until the file has the fixed string, while the viewer runs.
 wait_text() {
@@ -99,18 +69,10 @@ wait_text() {
     return 1
 }
 
-# Fraction (0 to 1) of the picture's pixels that are not the viewer's clear colour.
-drawn_fraction() {
-    convert "$1" -alpha off -fuzz 4% -fill black -opaque "rgb(51,0,0)" -fill white +opaque black \
-        -colorspace gray -format '%[fx:mean]' info:
-}
-
 # Pixels of two pictures that differ by more than 4% in any channel.
 differing_pixels() {
     compare -metric AE -fuzz 4% "$1" "$2" null: 2>&1 | cut -d' ' -f1
 }
-
-at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
 
 capture() {
     sleep 0.5
