@@ -19,7 +19,7 @@ top=$(basename "$zip" .zip)
 [ "$(ls "$work/zip")" = "$top" ] || fail "the zip holds more than the folder $top: $(ls "$work/zip")"
 root=$work/zip/$top
 
-for file in bin/tarvik.exe bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
+for file in bin/tarvik.exe bin/tkmtool.exe bin/tarvik_drawing.dll bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
             README.html doc/tkmtool.html LICENSE.txt licenses/tinygltf.txt \
             licenses/nlohmann-json.txt licenses/stb.txt licenses/mingw-w64.txt \
             licenses/gcc-runtime.txt tarvik.ico samples/SWT_Officer.tkm samples/SWT_Walk.tka \

@@ -22,8 +22,13 @@ struct part {
     const char *package; // the Debian package to install
 };
 
+#ifdef _WIN32
+// Beside tkmtool.exe; the system's opengl32 draws.
+constexpr part drawing_part = {"tarvik_drawing.dll", "its drawing part", nullptr};
+#else
 constexpr part drawing_part = {"tarvik_drawing.so", "OSMesa to draw without a display",
                                "libosmesa6"};
+#endif
 
 // The directory this program lies in, or "" when the system does not say.
 std::string program_directory() {
@@ -36,8 +41,9 @@ std::string program_directory() {
 // The part's entry point, loading it on first use; null with the reason printed when it cannot
 // be loaded. command names the command for the message.
 void *entry_point(const part &wanted, const char *entry, const char *command) {
-    // Beside the program in the build tree; in an installed tree, the parts directory relative
-    // to the program (any prefix), then where this build was to be installed.
+    // Beside the program in the build tree (and on Windows when installed); in an installed tree,
+    // the parts directory relative to the program (any prefix), then where this build was to be
+    // installed.
     const std::string program = program_directory();
     std::string path;
     for (const std::string &directory :
@@ -49,9 +55,13 @@ void *entry_point(const part &wanted, const char *entry, const char *command) {
     void *function = library ? get_function(entry, library) : nullptr;
     if (!function) {
         const char *reason = platform_library_error();
-        std::fprintf(stderr, "tkmtool: %s needs %s: install the Debian package %s (%s)\n", command,
-                     wanted.need, wanted.package,
-                     reason[0] ? reason : ("cannot load " + path).c_str());
+        const std::string why = reason[0] ? reason : "cannot load " + path;
+        if (wanted.package)
+            std::fprintf(stderr, "tkmtool: %s needs %s: install the Debian package %s (%s)\n",
+                         command, wanted.need, wanted.package, why.c_str());
+        else
+            std::fprintf(stderr, "tkmtool: %s needs %s, %s, beside the program (%s)\n", command,
+                         wanted.need, wanted.file, why.c_str());
     }
     return function;
 }

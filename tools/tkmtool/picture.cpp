@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Pictures of a model without a display: the viewer's load commands fill app_state as they do in
-// the viewer, the camera is placed, and the viewer's draw_scene draws into an OSMesa context.
+// the viewer, the camera is placed, and the viewer's draw_scene draws into an offscreen context.
 //
 // Index: helpers - the frame - make_picture
 #include "picture.h"
@@ -32,7 +32,11 @@ namespace {
 // Opens the context; the render-state lines name a window that does not exist here, so they are
 // not printed.
 int32_t open_quietly(offscreen_target *target, int32_t width, int32_t height) {
+#ifdef _WIN32
+    const int null_out = open("NUL", O_WRONLY);
+#else
     const int null_out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+#endif
     int32_t result;
     {
         stdout_to_descriptor quiet(null_out);

@@ -30,7 +30,7 @@ mkdir -p "$work" "$out"
 # Programs and the library's development files, stripped, in the layout of an install prefix,
 # which larkspur.pc finds from its own place.
 cmake --install "$build" --prefix "$stage" --strip >/dev/null
-for file in bin/tarvik.exe bin/tkmtool.exe bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
+for file in bin/tarvik.exe bin/tkmtool.exe bin/tarvik_drawing.dll bin/larkspur.dll lib/liblarkspur.dll.a lib/pkgconfig/larkspur.pc \
             include/larkspur/file.h; do
     [ -f "$stage/$file" ] || { echo "dist.sh: the install has no $file" >&2; exit 1; }
 done

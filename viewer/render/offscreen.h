@@ -13,7 +13,7 @@
 enum offscreen_result : int32_t {
     offscreen_ok = 0,
     offscreen_bad_size = 1,   // width or height outside 1 to offscreen_max_side
-    offscreen_no_context = 2, // OSMesa could not make the context or make it current
+    offscreen_no_context = 2, // the system could not make the context or make it current
     offscreen_no_image = 3,   // no picture to save (the target is closed or channels wrong)
     offscreen_not_saved = 4,  // the file could not be written (an existing file is kept)
 };
@@ -24,7 +24,7 @@ inline constexpr int32_t offscreen_max_side = 8192;
 // An OpenGL context drawing into memory; owned by the caller from open_offscreen to
 // close_offscreen.
 struct offscreen_target {
-    void *context = nullptr;     // the OSMesa context
+    void *context = nullptr;     // the system's context (OSMesa's, or WGL's with its buffers)
     std::vector<uint8_t> colour; // width x height RGBA pixels that OpenGL draws into
     int32_t width = 0;           // pixels
     int32_t height = 0;          // pixels
@@ -34,6 +34,9 @@ struct offscreen_target {
 // viewer's render state (init_gl_state, whose progress lines are not printed). Needs no display.
 // Returns an offscreen_result; on failure target is left closed and the reason printed.
 int32_t open_offscreen(offscreen_target *target, int32_t width, int32_t height);
+
+// Whether a width x height picture can be made; false with the reason printed.
+bool offscreen_size_is_possible(int32_t width, int32_t height);
 
 // Releases the context and the pixels; a closed target is left as it is.
 void close_offscreen(offscreen_target *target);
