@@ -6,7 +6,7 @@
 #
 # A save must leave the user's file as it was, and nothing beside it, when it fails or is killed:
 # only the scratch-file module may create, open for writing, rename or link files. The library's
-# exported open_write and open_append are defined in support/file.c. Opening /dev/null is no write.
+# exported open_write and open_append are defined in support/file.c. Opening /dev/null (NUL on Windows) is no write.
 set -eu
 
 # Calls that write a file by name or hand out a stream that can (one extended regex per line).
@@ -39,7 +39,7 @@ scan() {
       case " $allowed " in *" $relative "*) continue ;; esac
       # Whole-line comments and includes may name the calls; code may not.
       hits=$(grep -nE "$patterns" "$file" | grep -vE '^[0-9]+: *(//|/?\*|#include)' |
-             grep -v '"/dev/null"' || true)
+             grep -vE '"(/dev/null|NUL)"' || true)
       if [ -n "$hits" ]; then
         printf '%s\n' "$hits" | sed "s|^|$relative:|"
         found=1
@@ -54,7 +54,8 @@ self_test() {
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/tree/viewer"
   printf '%s\n' '// ilSaveImage(path) in a comment is fine' \
-    'int quiet = open("/dev/null", O_WRONLY);' 'scratch_file *f = open_scratch_file(p);' \
+    'int quiet = open("/dev/null", O_WRONLY);' 'int quiet = open("NUL", O_WRONLY);' \
+    'scratch_file *f = open_scratch_file(p);' \
     'FILE *in = std::fopen(p, "rb");' 'std::ifstream in(p);' '#include <fstream>' \
     '   data removed, and the rename (done last) replaces' > "$work/tree/viewer/clean.cpp"
   scan "$work/tree" || { echo "self-test: a clean source was flagged"; exit 1; }

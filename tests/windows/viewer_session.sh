@@ -146,8 +146,8 @@ rifle=$(printf 'Z:%s\\Rifle.tkm' "$(echo "$work/samples" | tr '/' '\\')")
 xdotool type --delay 10 "$rifle"
 xdotool key Return
 wait_window_gone '^Load TarvikMesh$' || fail "the chooser did not close"
-wait_text "$work/out.log" "Rifle.tkm" || fail "the chosen model was not loaded"
-grep -c "Loading mesh: " "$work/out.log" | grep -qx 4 || fail "the chosen model was not loaded"
+# The chooser answers with Windows' separators throughout, the command line's files end in "/NAME".
+wait_text "$work/out.log" 'samples\Rifle.tkm' || fail "the chosen model was not loaded"
 
 step "closing the window ends the viewer in order"
 press "$gl_window" alt+F4
