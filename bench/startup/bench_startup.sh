@@ -12,7 +12,7 @@
 #   tkmtool export-gltf of Grid.ms3d   against  assimp export of the same file (10,000 triangles)
 #   tkmtool thumbnail -s 256           against  f3d --output of the .glb
 #   the viewer untouched for 10 s with the officer loaded, then playing the walk, in CPU-seconds,
-#   beside f3d showing the .glb the same way.
+#   beside tarvik.exe under Wine (when build-windows has it) and f3d showing the .glb the same way.
 # Installs nothing: an anchor whose tool is missing is skipped, and so are the viewer's figures
 # without a display (run it under xvfb-run) or xdotool. Needs hyperfine for the timings.
 set -eu
@@ -84,6 +84,11 @@ watch() {
     "$@" >/dev/null 2>&1 &
     pid=$!
     sleep 4
+    # A program started through a launcher (Wine's) is watched as the process named after it.
+    if [ -n "${WATCH_PROCESS:-}" ]; then
+        launcher=$pid
+        pid=$(pgrep -n -x "$WATCH_PROCESS" || echo "$launcher")
+    fi
     idle=$(cpu_over_10s "$pid")
     id=$(xdotool search --name "$window" 2>/dev/null | head -n 1)
     if [ -n "$id" ]; then
@@ -94,13 +99,26 @@ watch() {
     else
         playing="(window not found)"
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    kill "$pid" ${launcher:-} 2>/dev/null || true
+    wait "${launcher:-$pid}" 2>/dev/null || true
+    launcher=
     printf '%-44s idle 10 s: %s CPU-s   playing 10 s: %s CPU-s\n' "$name" "$idle" "$playing"
 }
 if [ -n "${DISPLAY:-}" ] && have xdotool; then
     (cd "$samples" && watch "tarvik SWT_Officer.tkm SWT_Walk.tka" '^TarvikViewer$' \
         "$viewer" SWT_Officer.tkm SWT_Walk.tka)
+    # The Windows viewer under Wine beside it, when the Windows build (make windows) is there.
+    windows_viewer=${TARVIK_WINDOWS_BUILD:-$root/build-windows}/tarvik.exe
+    wine=/usr/lib/wine/wine64
+    if [ -f "$windows_viewer" ] && [ -x "$wine" ]; then
+        export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all
+        "$wine" wineboot --init >/dev/null 2>&1
+        (cd "$samples" && WATCH_PROCESS=tarvik.exe watch "tarvik.exe under Wine, the same files" \
+            '^TarvikViewer$' "$wine" "$windows_viewer" SWT_Officer.tkm SWT_Walk.tka)
+        /usr/lib/wine/wineserver -k 2>/dev/null || true
+    else
+        echo "(no Windows build or no Wine: tarvik.exe's idle figures skipped)"
+    fi
     if have f3d; then
         watch "f3d officer.glb" '[Ff]3[Dd]' f3d "$work/officer.glb"
     else
