@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # viewer_session.sh TARVIK_EXE WINE WINESERVER PREFIX SAMPLES [LINUX_TARVIK]
 #
-# The Windows viewer under Wine, as a user has it: started with the officer, the walk and the rifle
-# on its command line, it prints its start-up steps and draws them; its picture matches the Linux
+# The Windows viewer under Wine, as a user has it: started with the officer (under a name in Latin,
+# Cyrillic and Japanese letters), the walk and the rifle on its command line, it prints its start-up steps and draws them; its picture matches the Linux
 # viewer's of the same scene; a command key changes the picture; the open chooser takes a typed
 # name and loads that model; closing the window ends it in order. Runs on a fresh Xvfb display of
 # its own and a Wine prefix of its own; exits 77 (skipped) without xvfb-run, xdotool or ImageMagick.
@@ -91,7 +91,10 @@ press() {
 
 step "start the viewer with the officer, the walk and the rifle"
 cd "$work/samples" || exit 1
-"$wine" "$tarvik" SWT_Officer.tkm SWT_Walk.tka Rifle.tkm >"$work/out.log" 2>"$work/err.log" &
+# The officer under a name in three scripts, which the command line must bring through whole.
+officer="Jürgen_Мир_日本.tkm"
+cp SWT_Officer.tkm "$officer"
+"$wine" "$tarvik" "$officer" SWT_Walk.tka Rifle.tkm >"$work/out.log" 2>"$work/err.log" &
 viewer_pid=$!
 gl_window=$(find_window '^TarvikViewer$') || fail "the OpenGL window did not appear"
 xdotool windowmove "$gl_window" 0 0
@@ -101,6 +104,7 @@ for line in "Processing command line: OK" "SDL initialisation: version " "Creati
             "Initialising GUI: OK!" "Checking joysticks: 0"; do
     grep -qF -- "$line" "$work/out.log" || fail "the start-up did not print \"$line\""
 done
+grep -qF "samples/$officer" "$work/out.log" || fail "the officer's name did not come through whole"
 grep -q "load_textures() returned" "$work/out.log" && fail "the sample textures did not all load"
 grep -q "Error" "$work/err.log" && fail "a file on the command line was refused"
 

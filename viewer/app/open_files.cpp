@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/memory.h"
+#include "support/messages.h"
 #include "viewer/app/commands.h"
 #include "viewer/files/file_status.h"
 #include "viewer/files/path_names.h"
@@ -45,7 +46,12 @@ std::vector<command_line_file> command_line_files(int argc, char **argv) {
     for (int i = 1; i < argc; i++) {
         if (is_command_line_option(argv[i]) || !names_a_file(argv[i])) continue;
         std::string path = absolute_path(argv[i]);
-        if (path.empty()) continue;
+        if (path.empty()) {
+            // A file the viewer cannot name in full is told, not passed over in silence.
+            real_meow("Path is too long to be loaded (at most %zu characters): %s\n",
+                      path_capacity - 1, argv[i]);
+            continue;
+        }
         const uint16_t offset = file_name_offset(path);
         files.push_back({std::move(path), offset});
     }

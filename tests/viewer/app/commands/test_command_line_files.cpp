@@ -62,6 +62,37 @@ TEST_F(command_test, command_line_files_are_the_arguments_naming_files) {
     EXPECT_EQ(absolute_path("a.tkm"), "/a.tkm");
 }
 
+TEST_F(command_test, a_command_line_file_whose_path_is_too_long_is_told_and_left_out) {
+    const std::string short_one = character_file("short.tkm", 3);
+    const std::string body = character_file("body.tkm", 3);
+    working_directory inside(dir.path.string());
+    // Folders of 200 letters, each entered in turn (the system takes no longer path in one call),
+    // until the file's full path passes what the viewer can hold.
+    std::size_t depth = dir.path.string().size();
+    int levels = 0;
+    while (depth + 1 + std::string("body.tkm").size() < path_capacity) {
+        const std::string folder(200, 'd');
+        ASSERT_TRUE(std::filesystem::create_directory(folder));
+        ASSERT_EQ(chdir(folder.c_str()), 0);
+        depth += 1 + folder.size();
+        ++levels;
+    }
+    std::filesystem::copy_file(body, "body.tkm");
+    testing::internal::CaptureStderr();
+    const std::vector<command_line_file> files = files_of({"body.tkm", short_one});
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].path, short_one);
+    EXPECT_EQ(err, "Path is too long to be loaded (at most " + std::to_string(path_capacity - 1) +
+                       " characters): body.tkm\n");
+    // Back out folder by folder, so that the fixture can remove them.
+    std::filesystem::remove("body.tkm");
+    for (int i = 0; i < levels; i++) {
+        ASSERT_EQ(chdir(".."), 0);
+        std::filesystem::remove(std::string(200, 'd'));
+    }
+}
+
 TEST_F(command_test, command_line_files_load_in_order_through_the_load_commands) {
     const std::string walk = animation_file("walk.tka", 3, 4);
     const std::string body = character_file("body.tkm", 3);
