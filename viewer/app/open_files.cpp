@@ -28,7 +28,7 @@ const char *name_extension(const command_line_file &file) {
 } // namespace
 
 std::string absolute_path(const std::string &path) {
-    if (path.empty() || is_absolute_path(path))
+    if (path.empty() || is_absolute_on_this_system(path))
         return path.size() < path_capacity ? path : std::string();
     const std::string here = current_directory();
     if (here.empty()) return std::string();

@@ -38,7 +38,7 @@ std::string joined_path(const std::string &folder, const std::string &name) {
     return folder + '/' + name;
 }
 
-bool is_absolute_path(const std::string &path) {
+bool is_absolute_on_this_system(const std::string &path) {
     if (path.empty()) return false;
 #ifdef _WIN32
     // "C:\x", "C:/x", "\\server\share", "\\?\C:\x" and a path from the drive's root ("\x").

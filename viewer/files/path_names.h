@@ -19,9 +19,12 @@ std::string directory_of(const std::string &path, std::size_t name_offset = std:
 // last '\\' too (on Linux a backslash is a letter of a file name); npos when there is none.
 std::size_t last_folder_separator(const std::string &path);
 
-// Whether path names its file without the current directory: it begins with '/' or, on Windows,
+// Whether path, given on this system (a command line), names its file without the current
+// directory: it begins with '/' or, on Windows,
 // with a drive and a separator ("C:\\"), a '\\' (a UNC share, a drive's root) or a '/'.
-bool is_absolute_path(const std::string &path);
+// (A path stored in a model file is read alike on every system: texture_paths.h's
+// is_absolute_path.)
+bool is_absolute_on_this_system(const std::string &path);
 
 // name in folder, joined by one '/': none when folder is empty (the current directory) or already
 // ends in a separator of this system (a root such as "/" or, on Windows, "C:\\"), so that a

@@ -65,7 +65,7 @@ TEST(PathNames, AbsolutePathsAreThisSystems) {
 #else
         const bool expected = c.on_linux;
 #endif
-        EXPECT_EQ(is_absolute_path(c.path), expected) << c.path;
+        EXPECT_EQ(is_absolute_on_this_system(c.path), expected) << c.path;
     }
 }
 
