@@ -52,13 +52,14 @@ int hex_digit(char c) {
     return -1;
 }
 
-// The colour of one colour line's "c" key; 0 (no alpha) for None.
-int parse_colour(const std::string &spec, uint32_t *colour) {
-    size_t key = spec.find(" c ");
+// The colour of one colour line's "c" key, keys being the line after its characters; 0 (no
+// alpha) for None.
+int parse_colour(const std::string &keys, uint32_t *colour) {
+    size_t key = keys.find(" c ");
     if (key == std::string::npos) return icon_bad_colour;
-    size_t start = spec.find_first_not_of(' ', key + 3);
+    size_t start = keys.find_first_not_of(' ', key + 3);
     if (start == std::string::npos) return icon_bad_colour;
-    std::string value = spec.substr(start, spec.find(' ', start) - start);
+    std::string value = keys.substr(start, keys.find(' ', start) - start);
     if (value == "None" || value == "none") {
         *colour = 0;
         return icon_ok;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "viewer/render/gl_window.h"
 #include "viewer/textures/image_io.h"
 
 namespace {
@@ -34,6 +35,14 @@ bool offscreen_size_is_possible(int32_t width, int32_t height) {
     std::fprintf(stderr, "A picture of %dx%d pixels is not possible: at most %d a side\n", width,
                  height, offscreen_max_side);
     return false;
+}
+
+int32_t start_offscreen(offscreen_target *target, void *context, int32_t width, int32_t height) {
+    target->context = context;
+    target->width = width;
+    target->height = height;
+    init_gl_state(width, height);
+    return offscreen_ok;
 }
 
 std::vector<uint8_t> read_offscreen_pixels(const offscreen_target *target, int32_t channels) {

@@ -35,6 +35,10 @@ struct offscreen_target {
 // Returns an offscreen_result; on failure target is left closed and the reason printed.
 int32_t open_offscreen(offscreen_target *target, int32_t width, int32_t height);
 
+// The system's context, current and drawing into a width x height picture, taken into target
+// and put into the viewer's render state; offscreen_ok.
+int32_t start_offscreen(offscreen_target *target, void *context, int32_t width, int32_t height);
+
 // Whether a width x height picture can be made; false with the reason printed.
 bool offscreen_size_is_possible(int32_t width, int32_t height);
 

@@ -9,8 +9,6 @@
 
 #include <cstdio>
 
-#include "viewer/render/gl_window.h"
-
 namespace {
 
 // The depth buffer the viewer's window gets from Mesa: GLX offers the deepest one for SDL's
@@ -34,11 +32,7 @@ int32_t open_offscreen(offscreen_target *target, int32_t width, int32_t height) 
         target->colour = {};
         return offscreen_no_context;
     }
-    target->context = context;
-    target->width = width;
-    target->height = height;
-    init_gl_state(width, height);
-    return offscreen_ok;
+    return start_offscreen(target, context, width, height);
 }
 
 void close_offscreen(offscreen_target *target) {

@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <new>
 
-#include "viewer/render/gl_window.h"
-
 namespace {
 
 // The framebuffer-object calls (GL_EXT_framebuffer_object), which opengl32 does not export.
@@ -148,11 +146,7 @@ int32_t open_offscreen(offscreen_target *target, int32_t width, int32_t height) 
         release(offscreen);
         return offscreen_no_context;
     }
-    target->context = offscreen;
-    target->width = width;
-    target->height = height;
-    init_gl_state(width, height);
-    return offscreen_ok;
+    return start_offscreen(target, offscreen, width, height);
 }
 
 void close_offscreen(offscreen_target *target) {
