@@ -15,7 +15,6 @@
 #include <new>
 #include <string>
 
-#include "viewer/window/key_repeat.h"
 #include "viewer/window/wide_text_win32.h"
 #include "viewer/window/window_win32.h"
 
@@ -53,7 +52,6 @@ int32_t repeat_interval_ms = 0;
 window_event repeat_key{};  // the last key pressed while it is held
 DWORD repeat_timestamp = 0; // 0: no key to repeat
 bool repeat_first = true;   // the delay has not passed yet
-key_repeat_state held_keys;
 
 void start_repeat(const window_event &event) {
     if (repeat_interval_ms <= 0) return;
@@ -147,7 +145,6 @@ uint32_t key_modifiers() {
 }
 
 void queue(const window_event &event) {
-    note_key_event(&held_keys, event, GetTickCount());
     pending.push_back(event);
 }
 
@@ -402,7 +399,6 @@ window_handle *window_open(const window_attributes &attributes) {
         set_interval(attributes.swap_control);
     repeat_delay_ms = attributes.key_repeat_delay_ms;
     repeat_interval_ms = attributes.key_repeat_interval_ms;
-    held_keys.interval_ms = repeat_interval_ms;
     if (attributes.icon) window_set_icon(handle, *attributes.icon);
     ShowWindow(handle->window, SW_SHOW);
     UpdateWindow(handle->window);
