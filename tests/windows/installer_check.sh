@@ -6,9 +6,16 @@
 # puts the page for Windows users into the Start menu and its folder on the user's PATH; the
 # page's commands for an installed tkmtool work in a new console; the installed tkmtool.exe, given Windows paths with a drive letter, spaces and a
 # user called Jürgen Müller, writes the same octets as the Linux tkmtool; the silent uninstall
-# leaves no file, no Start menu entry, no uninstall key and the user's PATH as it was.
+# leaves no file, no Start menu entry, no uninstall key and the user's PATH as it was. "Open with"
+# lists the viewer for .tkm, .tka, .ms3d, .gltf and .glb, and its command starts the viewer with
+# the model (on a display of the test's own, where xvfb-run is there); the uninstaller takes out
+# only its own entries.
 set -euo pipefail
 setup=$1 zip=$2 linux=$3 samples=$4 wine=$5 wineserver=$6 prefix=$7
+# A prefix opens windows only on the display it was made on: the whole test runs on one.
+if [ -z "${TARVIK_WINE_OWN_DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+    TARVIK_WINE_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
+fi
 fail() { echo "FAILED: $*"; exit 1; }
 [ -f "$setup" ] || fail "no installer at $setup (make windows-dist makes it)"
 [ -f "$zip" ] || fail "no zip at $zip (make windows-dist makes it)"
@@ -38,6 +45,17 @@ user_path='C:\Tools;%USERPROFILE%\bin'
 "$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$user_path" /f \
     </dev/null >/dev/null 2>&1
 [ "$(reg_value 'HKCU\Environment' Path)" = "$user_path" ] || fail "the test could not set PATH"
+
+# reg_default KEY: the data of a key's default value, or nothing.
+reg_default() {
+    "$wine" reg query "$1" /ve 2>/dev/null </dev/null | tr -d '\r' |
+        sed -n 's/^ *([A-Za-z]*) *REG_[A-Z_]* *//p'
+}
+classes='HKLM\Software\Classes'
+model_extensions=".tkm .tka .ms3d .gltf .glb"
+# Another program's "Open with" entry, which the uninstaller must leave.
+"$wine" reg add "$classes\.glb\OpenWithProgids" /v other.viewer /t REG_SZ /d "" /f \
+    </dev/null >/dev/null 2>&1
 
 # files_in_prefix NAME: the files of the prefix's drive C, listed into NAME.
 files_in_prefix() { (cd "$prefix/drive_c" && find . -type f | LC_ALL=C sort) >"$work/$1"; }
@@ -70,6 +88,42 @@ done <"$work/zipped"
     fail "PATH after the install: $(reg_value 'HKCU\Environment' Path)"
 [ "$(reg_value "$uninstall_key" DisplayIcon)" = 'C:\Program Files\tarvik\tarvik.ico' ] ||
     fail "the uninstall entry's icon: $(reg_value "$uninstall_key" DisplayIcon)"
+# "Open with": the viewer's class listed under each model extension, its command and icon, and
+# the viewer's own entry naming the same extensions.
+open_command='"C:\Program Files\tarvik\bin\tarvik.exe" "%1"'
+[ "$(reg_default "$classes\tarvik.model\shell\open\command")" = "$open_command" ] ||
+    fail "the model class's command: $(reg_default "$classes\tarvik.model\shell\open\command")"
+[ "$(reg_default "$classes\tarvik.model\DefaultIcon")" = 'C:\Program Files\tarvik\tarvik.ico' ] ||
+    fail "the model class's icon: $(reg_default "$classes\tarvik.model\DefaultIcon")"
+[ "$(reg_default "$classes\Applications\tarvik.exe\shell\open\command")" = "$open_command" ] ||
+    fail "the viewer's own open command"
+for extension in $model_extensions; do
+    "$wine" reg query "$classes\\$extension\\OpenWithProgids" /v tarvik.model </dev/null \
+        >/dev/null 2>&1 || fail "Open with does not list the viewer for $extension"
+    "$wine" reg query "$classes\Applications\tarvik.exe\SupportedTypes" /v "$extension" \
+        </dev/null >/dev/null 2>&1 || fail "the viewer does not name $extension as its own"
+done
+# Opened from Explorer: the command with the model's path in a folder with a space starts the
+# viewer with that model.
+if [ -n "${TARVIK_WINE_OWN_DISPLAY:-}" ]; then
+    models="$prefix/drive_c/users/Public/My models"
+    mkdir -p "$models"
+    cp "$samples"/SWT_Officer.tkm "$samples"/swat_*.* "$models/"
+    "$wine" 'C:\Program Files\tarvik\bin\tarvik.exe' 'C:\users\Public\My models\SWT_Officer.tkm' \
+        </dev/null >"$work/opened.log" 2>&1 &
+    viewer=$!
+    opened=0
+    for i in $(seq 300); do
+        grep -qF 'Loading mesh: C:\users\Public\My models\SWT_Officer.tkm' "$work/opened.log" &&
+            { opened=1; break; }
+        sleep 0.1
+    done
+    "$wine" taskkill /im tarvik.exe /f </dev/null >/dev/null 2>&1 || true
+    wait "$viewer" 2>/dev/null || true
+    rm -rf "$models"
+    [ $opened -eq 1 ] || fail "the open command did not start the viewer with the model: $(tr -d '\r' <"$work/opened.log")"
+    echo "opened with the viewer: SWT_Officer.tkm"
+fi
 # The Start menu of all users (the install is for all), two entries: the page and the viewer, with
 # the icon. A shortcut names its target and icon in UTF-16 or in the system's code page: ASCII
 # either way.
@@ -169,6 +223,13 @@ echo "uninstalled in about $(($(date +%s) - start)) s"
 "$wine" reg query "$uninstall_key" </dev/null >/dev/null 2>&1 && fail "the uninstall key is left"
 [ "$(reg_value 'HKCU\Environment' Path)" = "$user_path" ] ||
     fail "PATH after the uninstall: $(reg_value 'HKCU\Environment' Path)"
+for key in tarvik.model 'Applications\tarvik.exe' .tkm .tka .ms3d .gltf; do
+    "$wine" reg query "$classes\\$key" </dev/null >/dev/null 2>&1 && fail "left in the registry: $key"
+done
+"$wine" reg query "$classes\.glb\OpenWithProgids" /v tarvik.model </dev/null >/dev/null 2>&1 &&
+    fail "Open with still lists the viewer for .glb"
+"$wine" reg query "$classes\.glb\OpenWithProgids" /v other.viewer </dev/null >/dev/null 2>&1 ||
+    fail "the uninstall took another program's Open with entry for .glb"
 # The uninstaller's copy of itself in the temporary folder goes at the next start of Windows, as
 # it is registered to; wineboot -r starts this Windows again.
 "$wine" wineboot -r </dev/null >/dev/null 2>&1

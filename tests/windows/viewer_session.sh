@@ -3,10 +3,14 @@
 # viewer_session.sh TARVIK_EXE WINE WINESERVER PREFIX SAMPLES [LINUX_TARVIK]
 #
 # The Windows viewer under Wine, as a user has it: started with the officer (under a name in Latin,
-# Cyrillic and Japanese letters), the walk and the rifle on its command line, it prints its start-up steps and draws them; its picture matches the Linux
-# viewer's of the same scene; a command key changes the picture; the open chooser takes a typed
-# name and loads that model; closing the window ends it in order. Runs on a fresh Xvfb display of
-# its own and a Wine prefix of its own; exits 77 (skipped) without xvfb-run, xdotool or ImageMagick.
+# Cyrillic and Japanese letters), the walk and the rifle on its command line, it prints its
+# start-up steps and draws them; its picture matches the Linux viewer's of the same scene, and so
+# does the bitmap its screenshot picture writes under a typed name; a command key changes the
+# picture; the open chooser takes a typed name and loads that model; the mesh picture opens the
+# mesh window, whose Wire box changes the picture and whose Save onto a read-only file shows the
+# message box and keeps the file; closing the window ends it in order, and so does the exit
+# picture. Runs on a fresh Xvfb display of its own and a Wine prefix of its own; exits 77
+# (skipped) without xvfb-run, xdotool or ImageMagick.
 #
 # Index: set-up | helpers | session
 set -u
@@ -79,12 +83,49 @@ capture() {
     import -window "$1" "$2" || fail "cannot capture window $1"
 }
 
-# Presses and releases key in the window, which has the keyboard focus.
+# Presses and releases key in the window. Without a window manager Wine keeps the keyboard with
+# the window it last activated (a tool window, once one opened), whatever X's focus: a click in
+# the window's corner activates it, as a user's would.
 press() {
-    xdotool windowfocus "$1" 2>/dev/null
+    xdotool mousemove --window "$1" 2 2 click 1
     sleep 0.2
     xdotool key "$2"
     sleep 0.3
+}
+
+# Clicks the point of a dialog given in its dialog units: a window of units_wide x units_high
+# units, whose X window is its client area (there is no window manager to frame it).
+click_units() {
+    local window=$1 units_wide=$2 units_high=$3 x=$4 y=$5 WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
+    xdotool mousemove --window "$window" $((x * WIDTH / units_wide)) $((y * HEIGHT / units_high))
+    sleep 0.2
+    xdotool click 1
+    sleep 0.5
+}
+
+# Answers the chooser titled $1 with the Windows path of the file $2 of the working folder.
+answer_chooser() {
+    local chooser
+    chooser=$(find_window "^$1\$") || fail "the chooser \"$1\" did not open"
+    xdotool windowfocus "$chooser" 2>/dev/null
+    sleep 0.5
+    xdotool type --delay 10 "$(printf 'Z:%s\\%s' "$(pwd | tr '/' '\\')" "$2")"
+    xdotool key Return
+    wait_window_gone "^$1\$" || fail "the chooser \"$1\" did not close"
+}
+
+# Waits for the viewer to end and checks it ended in order.
+ended_in_order() {
+    for i in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer did not end"
+    wait "$viewer_pid"
+    status=$?
+    viewer_pid=
+    [ "$status" -eq 0 ] || fail "the viewer ended with status $status"
+    for line in "Freeing surface: OK!" "GUI shutdown: OK!" "SDL shutdown: OK!"; do
+        grep -qF -- "$line" "$work/out.log" || fail "the shut-down did not print \"$line\""
+    done
 }
 
 # ---- session
@@ -98,6 +139,9 @@ cp SWT_Officer.tkm "$officer"
 viewer_pid=$!
 gl_window=$(find_window '^TarvikViewer$') || fail "the OpenGL window did not appear"
 xdotool windowmove "$gl_window" 0 0
+# The menu window starts over the OpenGL window's corner: beside it, nothing hides the view.
+menu=$(find_window '^TarvikMenu$') || fail "the menu window did not appear"
+xdotool windowmove "$menu" 700 0
 wait_text "$work/out.log" "Loading mesh: " || fail "nothing was loaded"
 for line in "Processing command line: OK" "SDL initialisation: version " "Creating surface: " \
             "Initialising 640x480 OpenGL window:" "OpenGL is ready." "Initialising DevIL: OK" \
@@ -133,6 +177,21 @@ if [ -n "$linux_tarvik" ] && [ -x "$linux_tarvik" ]; then
     at_least 1536 "$differ" || fail "the picture differs from the Linux viewer's ($differ pixels)"
 fi
 
+step "the screenshot picture writes the view as a bitmap under a typed name"
+# The menu is 161 x 71 units; the screenshot picture is at 135, 47, 21 x 20.
+click_units "$menu" 161 71 145 57
+answer_chooser "Choose filename to take screenshot" shot
+wait_text "$work/out.log" "Saved screenshot at " || fail "no screenshot was taken"
+[ "$(head -c 2 shot.bmp)" = BM ] || fail "the screenshot is no bitmap (shot.bmp, the name typed with .bmp)"
+[ "$(identify -format '%w %h' shot.bmp)" = "640 480" ] || fail "the screenshot is not the 640x480 view"
+convert shot.bmp "$work/shot.png"
+if [ -f "$work/linux.png" ]; then
+    # The same tolerance as the window against the Linux viewer's, for the same reason.
+    differ=$(differing_pixels "$work/shot.png" "$work/linux.png")
+    echo "pixels of the screenshot that differ from the Linux viewer's picture: $differ"
+    at_least 1536 "$differ" || fail "the screenshot differs from the Linux viewer's ($differ pixels)"
+fi
+
 step "a command key: 4 turns the wire view on"
 press "$gl_window" 4
 capture "$gl_window" "$work/wire.png"
@@ -153,15 +212,68 @@ wait_window_gone '^Load TarvikMesh$' || fail "the chooser did not close"
 # The chooser answers with Windows' separators throughout, the command line's files end in "/NAME".
 wait_text "$work/out.log" 'samples\Rifle.tkm' || fail "the chosen model was not loaded"
 
+step "the mesh picture opens the mesh window, whose Wire box changes the picture"
+# The mesh picture is at 7, 10, 48 x 34 units of the menu.
+click_units "$menu" 161 71 31 27
+mesh=$(find_window '^TarvikMesh$') || fail "the mesh picture did not open the mesh window"
+xdotool windowmove "$mesh" 700 200
+sleep 0.5
+capture "$gl_window" "$work/before_wire.png"
+# The mesh window is 210 x 87 units; Wire is at 61, 70, 42 x 10.
+click_units "$mesh" 210 87 66 75
+capture "$gl_window" "$work/wire_box.png"
+changed=$(differing_pixels "$work/before_wire.png" "$work/wire_box.png")
+echo "pixels changed by the Wire box: $changed"
+at_least "$changed" 500 || fail "the Wire box did not change the picture ($changed pixels)"
+click_units "$mesh" 210 87 66 75
+
+step "Save onto a read-only file shows the message box and keeps the file"
+cp SWT_Officer.tkm kept.tkm
+chmod 444 kept.tkm
+kept=$(md5sum <kept.tkm)
+# Save is at 57, 32, 45 x 18 units of the mesh window.
+click_units "$mesh" 210 87 79 41
+answer_chooser "Save TarvikMesh" kept.tkm
+notice=$(find_window '^Failed to write TKM$') || fail "no message box told of the failed save"
+xdotool windowfocus "$notice" 2>/dev/null
+sleep 0.3
+xdotool key Return
+wait_window_gone '^Failed to write TKM$' || fail "the message box did not close"
+[ "$(md5sum <kept.tkm)" = "$kept" ] || fail "the read-only file was changed"
+
+step "Save under a name in Latin, Cyrillic and Japanese letters writes the model"
+saved="Сохранён_Müller_日本.tkm"
+click_units "$mesh" 210 87 79 41
+answer_chooser "Save TarvikMesh" "$saved"
+for i in $(seq 100); do [ -s "$saved" ] && break; sleep 0.1; done
+[ -s "$saved" ] || fail "nothing was saved as $saved ($(ls))"
+cmp -s "$saved" SWT_Officer.tkm || fail "$saved is not the officer as loaded"
+
 step "closing the window ends the viewer in order"
 press "$gl_window" alt+F4
-for i in $(seq 100); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer did not end"
-wait "$viewer_pid"
-status=$?
-viewer_pid=
-[ "$status" -eq 0 ] || fail "the viewer ended with status $status"
-for line in "Freeing surface: OK!" "GUI shutdown: OK!" "SDL shutdown: OK!"; do
-    grep -qF -- "$line" "$work/out.log" || fail "the shut-down did not print \"$line\""
-done
+ended_in_order
+
+step "a path over 260 characters loads or is refused with a reason; the exit picture ends the viewer"
+deep=$work/samples
+while [ ${#deep} -lt 300 ]; do deep=$deep/a_folder_to_make_the_path_long; done
+mkdir -p "$deep"
+cp Rifle.tkm swat_rifle.tga "$deep/"
+long_rifle=$(printf 'Z:%s\\Rifle.tkm' "$(echo "$deep" | tr '/' '\\')")
+"$wine" "$tarvik" SWT_Officer.tkm "$long_rifle" >"$work/out.log" 2>"$work/err.log" &
+viewer_pid=$!
+find_window '^TarvikViewer$' >/dev/null || fail "the OpenGL window did not appear"
+menu=$(find_window '^TarvikMenu$') || fail "the menu window did not appear"
+xdotool windowmove "$menu" 700 0
+sleep 0.5
+wait_text "$work/out.log" "Loading mesh: " || fail "nothing was loaded"
+sleep 1
+grep -qF "a_folder_to_make_the_path_long\\Rifle.tkm" "$work/out.log" ||
+    grep -q "too long" "$work/err.log" "$work/out.log" ||
+    fail "the long path was neither loaded nor refused with a reason"
+grep -qF "a_folder_to_make_the_path_long\\Rifle.tkm" "$work/out.log" &&
+    echo "the path of ${#long_rifle} characters loaded" ||
+    echo "the path of ${#long_rifle} characters: $(grep "too long" "$work/err.log" | head -n 1)"
+# The exit picture is at 108, 10, 48 x 34 units.
+click_units "$menu" 161 71 132 27
+ended_in_order
 echo "PASS"

@@ -27,6 +27,31 @@ ManifestDPIAware true
 !define START_MENU "$SMPROGRAMS\tarvik"
 !define MANUAL_LINK "tarvik manual.lnk"
 !define VIEWER_LINK "tarvik.lnk"
+; "Open with" for the model files: one class of the viewer's own, listed under each extension, so
+; that no program's own association is taken over and the uninstaller takes out only its own.
+!define MODEL_CLASS "tarvik.model"
+!define CLASSES "Software\Classes"
+!define APPLICATION_KEY "${CLASSES}\Applications\tarvik.exe"
+!macro for_each_model_extension MACRO
+  !insertmacro ${MACRO} ".tkm"
+  !insertmacro ${MACRO} ".tka"
+  !insertmacro ${MACRO} ".ms3d"
+  !insertmacro ${MACRO} ".gltf"
+  !insertmacro ${MACRO} ".glb"
+!macroend
+!macro add_open_with EXTENSION
+  WriteRegStr HKLM "${CLASSES}\${EXTENSION}\OpenWithProgids" "${MODEL_CLASS}" ""
+  WriteRegStr HKLM "${APPLICATION_KEY}\SupportedTypes" "${EXTENSION}" ""
+!macroend
+!macro remove_open_with EXTENSION
+  DeleteRegValue HKLM "${CLASSES}\${EXTENSION}\OpenWithProgids" "${MODEL_CLASS}"
+  DeleteRegKey /ifempty HKLM "${CLASSES}\${EXTENSION}\OpenWithProgids"
+  DeleteRegKey /ifempty HKLM "${CLASSES}\${EXTENSION}"
+!macroend
+; Tells Explorer that the associations changed (SHCNE_ASSOCCHANGED).
+!macro associations_changed
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+!macroend
 ; The user's own environment: a change there needs no administrator and reaches new consoles.
 !define USER_ENVIRONMENT "Environment"
 
@@ -145,6 +170,14 @@ Section "tarvik, tkmtool and larkspur" section_files
   SetOutPath "$INSTDIR\samples"
   CreateShortcut "${START_MENU}\${VIEWER_LINK}" "$INSTDIR\bin\tarvik.exe" "" "$INSTDIR\bin\tarvik.exe" 0
   SetOutPath "$INSTDIR"
+  ; A model opened from Explorer starts the viewer with it.
+  WriteRegStr HKLM "${CLASSES}\${MODEL_CLASS}" "" "SWAT model"
+  WriteRegStr HKLM "${CLASSES}\${MODEL_CLASS}\DefaultIcon" "" "$INSTDIR\tarvik.ico"
+  WriteRegStr HKLM "${CLASSES}\${MODEL_CLASS}\shell\open\command" "" '"$INSTDIR\bin\tarvik.exe" "%1"'
+  WriteRegStr HKLM "${APPLICATION_KEY}" "FriendlyAppName" "tarvik"
+  WriteRegStr HKLM "${APPLICATION_KEY}\shell\open\command" "" '"$INSTDIR\bin\tarvik.exe" "%1"'
+  !insertmacro for_each_model_extension add_open_with
+  !insertmacro associations_changed
 SectionEnd
 
 Section "Put tkmtool on your PATH" section_path
@@ -187,6 +220,10 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !insertmacro for_each_model_extension remove_open_with
+  DeleteRegKey HKLM "${APPLICATION_KEY}"
+  DeleteRegKey HKLM "${CLASSES}\${MODEL_CLASS}"
+  !insertmacro associations_changed
   SetShellVarContext all
   Delete "${START_MENU}\${MANUAL_LINK}"
   Delete "${START_MENU}\${VIEWER_LINK}"

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// make_icon IN.xpm OUT.ico: the program's icon for Windows (the installer's shortcuts and its
-// entry in Apps) from the XPM picture the viewer shows as its icon, so that both are one picture.
-// The XPM may use "#RRGGBB" colours and "None"; the icon holds one 32-bit image of its size.
+// make_icon IN.xpm OUT.ico|OUT.bmp...: the program's icon for Windows (its window, the installer's
+// shortcuts, its entry in Apps) and the menu window's pictures, from the XPM pictures the Linux
+// viewer shows, so that both systems show one artwork. The XPM may use "#RRGGBB" colours and
+// "None"; an icon holds one 32-bit image of its size, a bitmap 24-bit pixels (None as black).
 //
-// Index: reading the XPM | writing the icon | main
+// Index: reading the XPM | writing the icon | writing the bitmap | main
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -187,25 +188,80 @@ std::vector<uint8_t> encode_ico(const picture &image) {
     return out;
 }
 
+// ---- writing the bitmap
+
+// A BMP file of 24-bit pixels, rows bottom first, each padded to whole 32-bit words.
+std::vector<uint8_t> encode_bmp(const picture &image) {
+    const uint32_t width = static_cast<uint32_t>(image.width);
+    const uint32_t height = static_cast<uint32_t>(image.height);
+    const uint32_t row_size = (width * 3 + 3) / 4 * 4;
+    const uint32_t file_header_size = 14, header_size = 40;
+    const uint32_t pixels_at = file_header_size + header_size;
+
+    std::vector<uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    put_u32(out, pixels_at + row_size * height);
+    put_u32(out, 0); // reserved
+    put_u32(out, pixels_at);
+
+    put_u32(out, header_size);
+    put_u32(out, width);
+    put_u32(out, height);
+    put_u16(out, 1);  // planes
+    put_u16(out, 24); // bits a pixel
+    put_u32(out, 0);  // no compression
+    put_u32(out, row_size * height);
+    put_u32(out, 0);
+    put_u32(out, 0);
+    put_u32(out, 0);
+    put_u32(out, 0);
+    for (uint32_t row = height; row-- > 0;) {
+        const size_t start = out.size();
+        for (uint32_t column = 0; column < width; column++) {
+            const uint32_t pixel = image.pixels[row * width + column];
+            out.push_back(static_cast<uint8_t>(pixel));       // blue
+            out.push_back(static_cast<uint8_t>(pixel >> 8));  // green
+            out.push_back(static_cast<uint8_t>(pixel >> 16)); // red
+        }
+        out.resize(start + row_size, 0);
+    }
+    return out;
+}
+
+bool ends_with(const std::string &text, const char *suffix) {
+    const std::string end = suffix;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 } // namespace
 
 // ---- main
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_icon IN.xpm OUT.ico\n");
+    if (argc < 3 || argc % 2 == 0) {
+        std::fprintf(stderr, "usage: make_icon IN.xpm OUT.ico|OUT.bmp [IN.xpm OUT...]\n");
         return 2;
     }
-    picture image;
-    int code = read_xpm(argv[1], &image);
-    if (code != icon_ok) {
-        std::fprintf(stderr, "make_icon: cannot use %s as an icon: %d\n", argv[1], code);
-        return 1;
-    }
-    // Through a scratch file, as every file of the tree's programs: whole or not at all.
-    if (write_bytes(argv[2], encode_ico(image)) != 0) {
-        std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);
-        return 1;
+    for (int pair = 1; pair + 1 < argc; pair += 2) {
+        const char *in = argv[pair], *out = argv[pair + 1];
+        const bool bitmap = ends_with(out, ".bmp");
+        if (!bitmap && !ends_with(out, ".ico")) {
+            std::fprintf(stderr, "make_icon: %s is neither .ico nor .bmp\n", out);
+            return 2;
+        }
+        picture image;
+        int code = read_xpm(in, &image);
+        if (code != icon_ok) {
+            std::fprintf(stderr, "make_icon: cannot use %s as a picture: %d\n", in, code);
+            return 1;
+        }
+        // Through a scratch file, as every file of the tree's programs: whole or not at all.
+        if (write_bytes(out, bitmap ? encode_bmp(image) : encode_ico(image)) != 0) {
+            std::fprintf(stderr, "make_icon: cannot write %s\n", out);
+            return 1;
+        }
     }
     return 0;
 }

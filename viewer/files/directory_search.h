@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The platform's directory services behind texture discovery (POSIX here): entering a directory
-// and finding a file name in a directory without regard to letter case.
+// The platform's directory services behind texture discovery: entering a directory and finding
+// a file name in a directory without regard to letter case. Paths and names are UTF-8.
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Makes path the process's current directory; 0, or the system error number.
 int enter_directory(const char *path);
@@ -22,3 +23,12 @@ int find_name_case_blind(const char *directory, const char *name, std::string &f
 int is_plain_file(const char *path);
 // 1 when path names an existing directory.
 int is_directory(const char *path);
+
+// ---- the system's part, behind find_name_case_blind
+
+// Appends the names in directory, but "." and "..", to names; 0 when it cannot be listed.
+int list_directory(const char *directory, std::vector<std::string> &names);
+// 1 when a and b name one file to the system without regard to letter case.
+int same_name_any_case(const char *a, const char *b);
+// 1 when a name that opens is known to be spelt as on disk (the system's names keep their case).
+int opening_tells_the_spelling();

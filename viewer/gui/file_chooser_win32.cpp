@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/window/wide_text_win32.h"
+#include "viewer/files/wide_text_win32.h"
 
 namespace {
 

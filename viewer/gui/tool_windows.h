@@ -38,9 +38,6 @@ void set_gui_commands(const gui_commands &commands);
 
 // Start-up of the tool windows: chooser directories and filters, program icon, menu window shown.
 void create_tool_windows();
-// The toolkit's part of create_tool_windows, once the choosers' settings are made: the program
-// icon and the menu window.
-void create_system_tool_windows();
 // Opens the mesh window (once) and resets the camera orientation; 1 when it was created.
 int32_t open_mesh_window();
 // Opens the animation window (once); 1 when it was created.

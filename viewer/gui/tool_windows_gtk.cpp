@@ -1,27 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The tool windows over GtkBuilder templates compiled in as resources.
+// The tool windows over GtkBuilder templates compiled in as resources; what their controls do is
+// tool_windows.cpp's.
 //
-// Sections: resources | window plumbing | menu window | mesh window | animation window |
-//           textures window | start-up
-#include "viewer/gui/tool_windows.h"
+// Sections: resources | window plumbing | menu window | start-up | public operations
+#include "viewer/gui/tool_window_system.h"
 
-#include <GL/gl.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
-#include <cerrno>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "support/messages.h"
-#include "viewer/anim/animation.h"
 #include "viewer/app/app_state.h"
-#include "viewer/files/file_status.h"
-#include "viewer/gui/control_ids.h"
 #include "viewer/gui/dialog.h"
-#include "viewer/gui/gui_loop.h"
-#include "viewer/gui/textures_window.h"
-#include "viewer/mesh/mesh.h"
 #include "viewer/render/draw.h"
 #include "viewer/window/window.h"
 
@@ -32,19 +25,6 @@ namespace {
 // ---- resources
 
 constexpr const char *resource_root = "/tarvik/gui/";
-
-// A picture of the menu window: resource, the control it sits in, and the report when missing.
-struct menu_picture {
-    const char *resource;
-    int control;
-    const char *failure;
-};
-constexpr menu_picture menu_pictures[] = {
-    {"mesh_picture.xpm", menu_mesh_picture, "TKM bitmap not loaded: %d!\n"},
-    {"animation_picture.xpm", menu_animation_picture, "TKA bitmap not loaded: %d!\n"},
-    {"exit_picture.xpm", menu_exit_picture, "Exit bitmap not loaded: %d!\n"},
-    {"screenshot_picture.xpm", menu_screenshot_picture, "Screenshot bitmap not loaded: %d!\n"},
-};
 
 GdkPixbuf *load_picture(const char *name, int *error_code) {
     std::string path = std::string(resource_root) + name;
@@ -81,43 +61,46 @@ GtkWidget *build_window(const char *name, int *error_code) {
 
 // ---- window plumbing
 
-// The application's commands, as set_gui_commands was last given them.
-gui_commands commands{};
+// The template of each kind of window.
+constexpr const char *templates[num_tool_window_kinds] = {
+    "menu_window.ui", "mesh_window.ui", "animation_window.ui", "textures_window.ui"};
 
-// A command is recognised by its control id alone, whatever the control sends with it. It runs
-// one of the application's commands, or (command null) an action of the windows themselves.
-struct command_row {
-    int id;
-    const char *signal;
-    void (*gui_commands::*command)();
-    void (*own)();
-};
-
-void run_row(const command_row &row) {
-    void (*run)() = row.command ? commands.*row.command : row.own;
-    if (run) run();
+// What a control's signal hands back: the control's window kind and id, packed in the pointer.
+gpointer control_data(tool_window_kind kind, int id) {
+    return GINT_TO_POINTER(kind << 16 | id);
+}
+void run_control(gpointer data) {
+    const int packed = GPOINTER_TO_INT(data);
+    run_tool_window_command(static_cast<tool_window_kind>(packed >> 16), packed & 0xFFFF);
 }
 
 void on_command(GtkWidget *, gpointer data) {
-    run_row(*reinterpret_cast<const command_row *>(data));
+    run_control(data);
 }
 
 gboolean on_picture_press(GtkWidget *, GdkEventButton *event, gpointer data) {
-    if (event->button == 1 && event->type == GDK_BUTTON_PRESS)
-        run_row(*reinterpret_cast<const command_row *>(data));
+    if (event->button == 1 && event->type == GDK_BUTTON_PRESS) run_control(data);
     return TRUE;
 }
 
-template <size_t n> void connect_commands(GtkWidget *window, const command_row (&rows)[n]) {
-    for (const command_row &row : rows) {
-        GtkWidget *item = get_dlg_item(window, row.id);
+// Each control's signal: a picture's press, a button's click, a check box's change.
+void connect_controls(GtkWidget *window, tool_window_kind kind) {
+    for (size_t i = 0; i < tool_window_control_count(kind); i++) {
+        const tool_control control = tool_window_control(kind, i);
+        GtkWidget *item = get_dlg_item(window, control.id);
         if (!item) continue;
-        if (std::string(row.signal) == "button-press-event")
-            g_signal_connect(item, row.signal, G_CALLBACK(on_picture_press),
-                             const_cast<command_row *>(&row));
-        else
-            g_signal_connect(item, row.signal, G_CALLBACK(on_command),
-                             const_cast<command_row *>(&row));
+        const gpointer data = control_data(kind, control.id);
+        switch (control.kind) {
+        case tool_control_picture:
+            g_signal_connect(item, "button-press-event", G_CALLBACK(on_picture_press), data);
+            break;
+        case tool_control_button:
+            g_signal_connect(item, "clicked", G_CALLBACK(on_command), data);
+            break;
+        case tool_control_check_box:
+            g_signal_connect(item, "toggled", G_CALLBACK(on_command), data);
+            break;
+        }
     }
 }
 
@@ -142,31 +125,7 @@ gboolean on_configure(GtkWidget *window, GdkEventConfigure *event, gpointer) {
     return FALSE;
 }
 
-// Shows a new tool window whose handle lives in *handle.
-void show_tool_window(GtkWidget *window, native_window *handle) {
-    *handle = window;
-    g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), handle);
-    g_signal_connect(window, "configure-event", G_CALLBACK(on_configure), nullptr);
-    gtk_widget_show(window);
-}
-
 // ---- menu window
-
-void mesh_picture_command() {
-    open_mesh_window();
-}
-
-void animation_picture_command() {
-    open_animation_window();
-}
-
-constexpr command_row menu_commands[] = {
-    {menu_mesh_picture, "button-press-event", nullptr, mesh_picture_command},
-    {menu_animation_picture, "button-press-event", nullptr, animation_picture_command},
-    {menu_exit_picture, "button-press-event", &gui_commands::quit, nullptr},
-    {menu_background_button, "clicked", &gui_commands::background, nullptr},
-    {menu_screenshot_picture, "button-press-event", &gui_commands::screenshot, nullptr},
-};
 
 // The menu window lives as long as the program: its close request is refused.
 gboolean refuse_close(GtkWidget *, GdkEvent *, gpointer) {
@@ -174,9 +133,11 @@ gboolean refuse_close(GtkWidget *, GdkEvent *, gpointer) {
 }
 
 void load_menu_pictures(GtkWidget *window) {
-    for (const menu_picture &picture : menu_pictures) {
+    size_t count = 0;
+    const menu_picture *pictures = menu_pictures(&count);
+    for (const menu_picture &picture : std::span(pictures, count)) {
         int code = 0;
-        GdkPixbuf *pixbuf = load_picture(picture.resource, &code);
+        GdkPixbuf *pixbuf = load_picture(picture.resource_name, &code);
         if (!pixbuf) {
             real_meow(picture.failure, code);
             continue;
@@ -203,88 +164,12 @@ void make_transient_for_gl_window(GtkWidget *window) {
     g_object_set_data_full(G_OBJECT(window), "tarvik-gl-parent", foreign, g_object_unref);
 }
 
-void create_menu_window() {
-    int code = 0;
-    GtkWidget *window = build_window("menu_window.ui", &code);
-    if (!window) {
-        real_meow("Can't create menu window: %d\n", code);
-        return;
-    }
-    load_menu_pictures(window);
-    connect_commands(window, menu_commands);
-    g_signal_connect(window, "delete-event", G_CALLBACK(refuse_close), nullptr);
-    make_transient_for_gl_window(window);
-    show_tool_window(window, &app_state.menu_window);
-}
-
-// ---- mesh window
-
-void textures_command() {
-    open_textures_window(app_state.mesh_window);
-}
-
-// While the boxes are being set from the flags their "toggled" must not flip the flags again.
-int syncing_checkboxes = 0;
-
-// The "toggled" of a check box runs the row's toggle command.
-constexpr command_row mesh_toggles[] = {
-    {mesh_bones_box, "toggled", &gui_commands::toggle_bones, nullptr},
-    {mesh_mesh_box, "toggled", &gui_commands::toggle_mesh, nullptr},
-    {mesh_textures_box, "toggled", &gui_commands::toggle_textures, nullptr},
-    {mesh_normals_box, "toggled", &gui_commands::toggle_normals, nullptr},
-    {mesh_hit_detection_box, "toggled", &gui_commands::toggle_hit_detection, nullptr},
-    {mesh_wireframe_box, "toggled", &gui_commands::toggle_wireframe, nullptr},
-    {mesh_line_smoothing_box, "toggled", &gui_commands::toggle_line_smoothing, nullptr},
-    {mesh_background_box, "toggled", &gui_commands::toggle_background, nullptr},
-};
-
-void on_toggled(GtkToggleButton *, gpointer data) {
-    if (syncing_checkboxes) return;
-    run_row(*reinterpret_cast<const command_row *>(data));
-}
-
-constexpr command_row mesh_commands[] = {
-    {mesh_load_button, "clicked", &gui_commands::load_mesh, nullptr},
-    {mesh_save_button, "clicked", &gui_commands::save_mesh, nullptr},
-    {mesh_remove_button, "clicked", &gui_commands::remove_mesh, nullptr},
-    {mesh_textures_button, "clicked", nullptr, textures_command},
-};
-
-// ---- animation window
-
-constexpr command_row animation_commands[] = {
-    {animation_load_button, "clicked", &gui_commands::load_animation, nullptr},
-    {animation_reset_button, "clicked", &gui_commands::reset_animation, nullptr},
-    {animation_play_button, "clicked", &gui_commands::play, nullptr},
-    {animation_previous_button, "clicked", &gui_commands::previous_frame, nullptr},
-    {animation_next_button, "clicked", &gui_commands::next_frame, nullptr},
-};
-
-// ---- textures window
-
-void reload_command() {
-    reload_listed_textures(app_state.mesh);
-}
-
-void replace_command() {
-    replace_textures(app_state.mesh);
-}
-
-void show_selected_command() {
-    show_only_selected(app_state.mesh);
-}
-
-constexpr command_row texture_commands[] = {
-    {textures_reload_button, "clicked", nullptr, reload_command},
-    {textures_show_selected_button, "clicked", nullptr, show_selected_command},
-    {textures_browse_button, "clicked", nullptr, browse_for_texture},
-    {textures_replace_button, "clicked", nullptr, replace_command},
-};
+} // namespace
 
 // ---- start-up
 
 // The program icon on the OpenGL window, as the window layer shows one.
-void set_gl_window_icon() {
+void set_program_icon() {
     int code = 0;
     GdkPixbuf *icon = load_picture("tarvik_icon.xpm", &code);
     if (!icon) {
@@ -312,96 +197,42 @@ void set_gl_window_icon() {
     g_object_unref(icon);
 }
 
-} // namespace
-
 // ---- public operations
 
-void set_gui_commands(const gui_commands &table) {
-    commands = table;
+void *tool_window_resources() {
+    return tarvik_gui_get_resource();
 }
 
-int32_t open_mesh_window() {
-    const float identity[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    for (int i = 0; i < 4; i++)
-        app_state.camera_orientation[i] = identity[i];
-    if (app_state.mesh_window) return 0;
-    int code = 0;
-    GtkWidget *window = build_window("mesh_window.ui", &code);
-    if (!window) {
-        real_meow("Can't create mesh window: %d\n", code);
-        return 0;
+native_window build_tool_window(tool_window_kind kind, native_window parent, int *error_code) {
+    GtkWidget *window = build_window(templates[kind], error_code);
+    if (!window) return nullptr;
+    g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), tool_window_handle(kind));
+    g_signal_connect(window, "configure-event", G_CALLBACK(on_configure), nullptr);
+    connect_controls(window, kind);
+    GtkWidget *owner = parent;
+    switch (kind) {
+    case tool_window_menu:
+        load_menu_pictures(window);
+        g_signal_connect(window, "delete-event", G_CALLBACK(refuse_close), nullptr);
+        make_transient_for_gl_window(window);
+        break;
+    case tool_window_mesh:
+    case tool_window_animation:
+        if (owner) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner));
+        break;
+    case tool_window_textures:
+        if (owner && GTK_IS_WINDOW(owner)) {
+            // A child of the mesh window goes with it; on_destroy then clears the handle.
+            gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner));
+            gtk_window_set_destroy_with_parent(GTK_WINDOW(window), TRUE);
+        }
+        break;
+    case num_tool_window_kinds:
+        break;
     }
-    if (app_state.menu_window)
-        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(app_state.menu_window));
-    connect_commands(window, mesh_commands);
-    for (const command_row &row : mesh_toggles)
-        if (GtkWidget *box = get_dlg_item(window, row.id))
-            g_signal_connect(box, row.signal, G_CALLBACK(on_toggled),
-                             const_cast<command_row *>(&row));
-    app_state.mesh_window = window;
-    sync_mesh_checkboxes();
-    show_current_mesh();
-    show_tool_window(window, &app_state.mesh_window);
-    return 1;
+    return window;
 }
 
-int32_t open_animation_window() {
-    if (app_state.animation_window) return 0;
-    int code = 0;
-    GtkWidget *window = build_window("animation_window.ui", &code);
-    if (!window) {
-        real_meow("Can't create animation window: %d\n", code);
-        return 0;
-    }
-    if (app_state.menu_window)
-        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(app_state.menu_window));
-    connect_commands(window, animation_commands);
-    show_tool_window(window, &app_state.animation_window);
-    show_current_animation();
-    return 1;
-}
-
-int32_t open_textures_window(native_window parent_window) {
-    GtkWidget *parent = parent_window;
-    if (app_state.textures_window) return 0;
-    int code = 0;
-    GtkWidget *window = build_window("textures_window.ui", &code);
-    if (!window) {
-        real_meow("Can't create textures window: %d\n", code);
-        return 0;
-    }
-    if (parent && GTK_IS_WINDOW(parent)) {
-        // A child of the mesh window goes with it; on_destroy then clears the handle.
-        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(parent));
-        gtk_window_set_destroy_with_parent(GTK_WINDOW(window), TRUE);
-    }
-    connect_commands(window, texture_commands);
-    show_tool_window(window, &app_state.textures_window);
-    gui_generate_textures_list(app_state.mesh, 0, nullptr);
-    return 1;
-}
-
-void sync_mesh_checkboxes() {
-    GtkWidget *window = app_state.mesh_window;
-    if (!window) return;
-    syncing_checkboxes = 1;
-    check_dlg_button(window, mesh_bones_box, app_state.show_bones);
-    check_dlg_button(window, mesh_mesh_box, app_state.show_mesh);
-    check_dlg_button(window, mesh_textures_box, app_state.show_textures);
-    check_dlg_button(window, mesh_hit_detection_box, app_state.show_hit_detection);
-    check_dlg_button(window, mesh_wireframe_box, app_state.mesh_primitive == GL_LINE_STRIP);
-    check_dlg_button(window, mesh_line_smoothing_box, app_state.line_smoothing);
-    check_dlg_button(window, mesh_background_box, app_state.show_background);
-    check_dlg_button(window, mesh_normals_box, app_state.show_normals);
-    syncing_checkboxes = 0;
-}
-
-void create_system_tool_windows() {
-    app_state.instance_handle = tarvik_gui_get_resource();
-    if (!gui_available()) {
-        real_meow("Can't create menu window: %d\n", -1);
-        return;
-    }
-    set_gl_window_icon();
-    create_menu_window();
+void show_tool_window(native_window window) {
+    gtk_widget_show(window);
 }

@@ -15,7 +15,7 @@
 #include <new>
 #include <string>
 
-#include "viewer/window/wide_text_win32.h"
+#include "viewer/files/wide_text_win32.h"
 #include "viewer/window/window_win32.h"
 
 struct window_handle {
@@ -36,7 +36,7 @@ namespace {
 
 constexpr wchar_t class_name[] = L"TarvikViewerWindow";
 // The program icon's resource id in the executable's resources.
-constexpr WORD program_icon_id = 1;
+constexpr WORD program_icon_id = 105; // the resource the tool windows set as the class icon too
 
 HINSTANCE instance = nullptr;
 ATOM window_class = 0;

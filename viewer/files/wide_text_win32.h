@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Windows' wide strings and the UTF-8 the viewer keeps inside, for the Win32 files.
+// Windows' wide strings and the UTF-8 the viewer keeps inside, for the Win32 files of every layer.
 #pragma once
 
 #include <windows.h>
