@@ -92,8 +92,13 @@ watch() {
     idle=$(cpu_over_10s "$pid")
     id=$(xdotool search --name "$window" 2>/dev/null | head -n 1)
     if [ -n "$id" ]; then
+        # Wine gives the keyboard to the window it last activated (the viewer's menu window) until
+        # a click in the OpenGL window activates that, as a user's would: at its far corner, which
+        # the menu window, starting at the near one, does not cover.
         xdotool windowfocus "$id" 2>/dev/null || true
-        xdotool key --window "$id" space
+        xdotool mousemove --window "$id" 630 470 click 1
+        sleep 0.3
+        xdotool key space
         sleep 1
         playing=$(cpu_over_10s "$pid")
     else

@@ -110,7 +110,9 @@ answer_chooser() {
     chooser=$(find_window "^$1\$") || fail "the chooser \"$1\" did not open"
     xdotool windowfocus "$chooser" 2>/dev/null
     sleep 0.5
-    xdotool type --delay 10 "$(printf 'Z:%s\\%s' "$(pwd | tr '/' '\\')" "$2")"
+    # Slowly: a letter beyond the keyboard's map is typed through a key xdotool maps for it,
+    # and under load a quick next letter can take that key before Wine has read the first.
+    xdotool type --delay 60 "$(printf 'Z:%s\\%s' "$(pwd | tr '/' '\\')" "$2")"
     xdotool key Return
     wait_window_gone "^$1\$" || fail "the chooser \"$1\" did not close"
 }

@@ -4,11 +4,12 @@
 // taken from the one message loop by IsDialogMessageW. What their controls do is
 // tool_windows.cpp's.
 //
-// Sections: templates | the menu's pictures | dialog procedure | public operations
+// Sections: templates | the menu's pictures | dialog procedure | placing | public operations
 #include "viewer/gui/tool_window_system.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <span>
 
 #include "support/messages.h"
@@ -132,6 +133,42 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
     }
 }
 
+// ---- placing
+
+RECT window_rect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// Where a new tool window goes: the menu beside the OpenGL window, every other one below the
+// lowest tool window open, so that none starts over the view or over another (a dialog starts
+// at its owner's corner otherwise). Kept inside the desktop's work area.
+void place_new_window(HWND dialog, tool_window_kind kind) {
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const RECT own = window_rect(dialog);
+    const LONG width = own.right - own.left, height = own.bottom - own.top;
+    POINT at{own.left, own.top};
+    if (kind == tool_window_menu) {
+        HWND gl_window = reinterpret_cast<HWND>(window_owner_handle(app_state.window));
+        if (!gl_window) return;
+        const RECT view = window_rect(gl_window);
+        at = {view.right, view.top};
+    } else {
+        HWND menu = hwnd_of(app_state.menu_window);
+        if (!menu) return;
+        at = {window_rect(menu).left, window_rect(menu).bottom};
+        for (int other = tool_window_mesh; other < num_tool_window_kinds; other++) {
+            HWND open = hwnd_of(*tool_window_handle(static_cast<tool_window_kind>(other)));
+            if (open && open != dialog) at.y = std::max(at.y, window_rect(open).bottom);
+        }
+    }
+    at.x = std::max(area.left, std::min(at.x, area.right - width));
+    at.y = std::max(area.top, std::min(at.y, area.bottom - height));
+    SetWindowPos(dialog, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 } // namespace
 
 // ---- public operations
@@ -152,6 +189,7 @@ native_window build_tool_window(tool_window_kind kind, native_window parent, int
         *error_code = static_cast<int>(GetLastError());
         return nullptr;
     }
+    place_new_window(dialog, kind);
     return dialog;
 }
 

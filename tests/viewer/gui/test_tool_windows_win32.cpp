@@ -143,6 +143,9 @@ void place(native_window window, int x, int y) {
     pump(50);
 }
 
+// Where the OpenGL window and the menu were when the menu opened.
+RECT view_at_start{}, menu_at_start{};
+
 // The OpenGL window, the tool windows and the scene once per process, as start-up makes them.
 int start_viewer() {
     static int started = -1;
@@ -160,6 +163,8 @@ int start_viewer() {
         return 0;
     if (load_background("background.bmp") != 0) return 0;
     app_state.show_background = 0;
+    GetWindowRect(gl_hwnd(), &view_at_start);
+    GetWindowRect(hwnd(app_state.menu_window), &menu_at_start);
     // Apart, so that a click lands on the window meant.
     SetWindowPos(gl_hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
     place(app_state.menu_window, 700, 0);
@@ -412,6 +417,36 @@ TEST_F(ToolWindowsWin32, ProgramIconIsTheOpenGLWindowsClassIcon) {
     EXPECT_EQ(colour.bmWidth, 32); // the program's artwork, not the system's default
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
+}
+
+bool overlap(HWND a, HWND b) {
+    RECT ra, rb, common;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return IntersectRect(&common, &ra, &rb);
+}
+
+// A dialog starts at its owner's corner: over the view, and over the window it was opened from.
+TEST_F(ToolWindowsWin32, NewWindowsStartBesideTheViewAndBelowOneAnother) {
+    RECT common;
+    EXPECT_FALSE(IntersectRect(&common, &view_at_start, &menu_at_start))
+        << "the menu started over the OpenGL window";
+    for (native_window *open :
+         {&app_state.textures_window, &app_state.mesh_window, &app_state.animation_window})
+        if (*open) SendMessageW(hwnd(*open), WM_SYSCOMMAND, SC_CLOSE, 0);
+    pump();
+    click_control(app_state.menu_window, 1014);
+    ASSERT_TRUE(app_state.mesh_window);
+    click_control(app_state.menu_window, 1013);
+    ASSERT_TRUE(app_state.animation_window);
+    click_control(app_state.mesh_window, 1004);
+    ASSERT_TRUE(app_state.textures_window);
+    const HWND windows[] = {hwnd(app_state.menu_window), hwnd(app_state.mesh_window),
+                            hwnd(app_state.animation_window), hwnd(app_state.textures_window)};
+    for (size_t i = 0; i < std::size(windows); i++)
+        for (size_t j = i + 1; j < std::size(windows); j++)
+            EXPECT_FALSE(overlap(windows[i], windows[j]))
+                << text_of(windows[i]) << " and " << text_of(windows[j]) << " overlap";
 }
 
 // ---- what the controls do
