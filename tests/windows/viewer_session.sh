@@ -255,13 +255,15 @@ step "closing the window ends the viewer in order"
 press "$gl_window" alt+F4
 ended_in_order
 
-step "a path over 260 characters loads or is refused with a reason; the exit picture ends the viewer"
+step "a broken model is refused with its reason, a path over 260 characters loads or is refused with one; the exit picture ends the viewer"
+# The officer cut off in its vertices: a TKM whose counts promise more than the file holds.
+head -c 200 SWT_Officer.tkm >Broken.tkm
 deep=$work/samples
 while [ ${#deep} -lt 300 ]; do deep=$deep/a_folder_to_make_the_path_long; done
 mkdir -p "$deep"
 cp Rifle.tkm swat_rifle.tga "$deep/"
 long_rifle=$(printf 'Z:%s\\Rifle.tkm' "$(echo "$deep" | tr '/' '\\')")
-"$wine" "$tarvik" SWT_Officer.tkm "$long_rifle" >"$work/out.log" 2>"$work/err.log" &
+"$wine" "$tarvik" SWT_Officer.tkm Broken.tkm "$long_rifle" >"$work/out.log" 2>"$work/err.log" &
 viewer_pid=$!
 find_window '^TarvikViewer$' >/dev/null || fail "the OpenGL window did not appear"
 menu=$(find_window '^TarvikMenu$') || fail "the menu window did not appear"
@@ -275,6 +277,9 @@ grep -qF "a_folder_to_make_the_path_long\\Rifle.tkm" "$work/out.log" ||
 grep -qF "a_folder_to_make_the_path_long\\Rifle.tkm" "$work/out.log" &&
     echo "the path of ${#long_rifle} characters loaded" ||
     echo "the path of ${#long_rifle} characters: $(grep "too long" "$work/err.log" | head -n 1)"
+grep -q "Error loading TarvikMesh: " "$work/err.log" || fail "the broken model was not refused with its reason"
+grep -A1 "Error loading TarvikMesh: " "$work/err.log" | head -n 2
+kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer did not go on after the broken model"
 # The exit picture is at 108, 10, 48 x 34 units.
 click_units "$menu" 161 71 132 27
 ended_in_order
