@@ -7,16 +7,8 @@
 
 #include <cerrno>
 
+#include "viewer/files/file_status.h"
 #include "viewer/files/wide_text_win32.h"
-
-namespace {
-
-DWORD attributes_of(const char *path) {
-    const std::wstring wide = wide_text(path);
-    return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
-}
-
-} // namespace
 
 int enter_directory(const char *path) {
     const std::wstring wide = wide_text(path);
@@ -40,13 +32,11 @@ int is_missing_directory_error(int error) {
 }
 
 int is_plain_file(const char *path) {
-    const DWORD attributes = attributes_of(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return file_exists(path) && !file_is_directory(path);
 }
 
 int is_directory(const char *path) {
-    const DWORD attributes = attributes_of(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return file_is_directory(path);
 }
 
 int list_directory(const char *directory, std::vector<std::string> &names) {

@@ -158,7 +158,8 @@ void place_new_window(HWND dialog, tool_window_kind kind) {
     } else {
         HWND menu = hwnd_of(app_state.menu_window);
         if (!menu) return;
-        at = {window_rect(menu).left, window_rect(menu).bottom};
+        const RECT menu_rect = window_rect(menu);
+        at = {menu_rect.left, menu_rect.bottom};
         for (int other = tool_window_mesh; other < num_tool_window_kinds; other++) {
             HWND open = hwnd_of(*tool_window_handle(static_cast<tool_window_kind>(other)));
             if (open && open != dialog) at.y = std::max(at.y, window_rect(open).bottom);
